@@ -1,0 +1,25 @@
+# Two commands on a fresh Debian 12 machine: `make run` and `make test`.
+BUILD_DIR ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+.PHONY: run test deps build clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS); \
+	fi
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	$(BUILD_DIR)/src/app/tovalin
+
+test: build
+	bash scripts/run-tests.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

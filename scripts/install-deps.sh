@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tovalin needs to build, run and test.
+# Idempotent and quiet when everything is already present.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev qt6-qpa-plugins
+  libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev
+  fonts-material-design-icons-iconfont fonts-dejavu-core
+  # for the X11 and end-to-end tests
+  xvfb openbox xdotool xclip yad x11-utils imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

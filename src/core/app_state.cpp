@@ -1,0 +1,301 @@
+#include "app_state.h"
+
+#include "ai_error.h"
+#include "command_library.h"
+#include "console.h"
+#include "json_codec.h"
+
+#include <QCoro/QCoroTimer>
+#include <QPointer>
+#include <algorithm>
+#include <chrono>
+
+AppState::AppState(Services services, QObject* parent)
+    : QObject(parent), m_services(std::move(services))
+{
+    Q_ASSERT(m_services.defaults);
+    DefaultsStore& defaults = *m_services.defaults;
+
+    const auto storedSettings = defaults.data(QLatin1String(settingsKey));
+    if (storedSettings) {
+        if (auto decoded = JsonCodec::decodeSettingsDocument(*storedSettings))
+            m_settings = *decoded;
+        else
+            defaults.markUnreadable(QLatin1String(settingsKey));
+    }
+
+    const auto storedCommands = defaults.data(QLatin1String(commandsKey));
+    std::optional<QList<Command>> decodedCommands;
+    if (storedCommands) {
+        decodedCommands = JsonCodec::decodeCommandsDocument(*storedCommands);
+        if (!decodedCommands)
+            defaults.markUnreadable(QLatin1String(commandsKey));
+    }
+    m_commands = decodedCommands ? *decodedCommands : defaultCommands();
+
+    if (const auto storedHistory = defaults.data(QLatin1String(historyKey))) {
+        if (auto decoded = JsonCodec::decodeHistoryDocument(*storedHistory))
+            m_history = *decoded;
+        else
+            defaults.markUnreadable(QLatin1String(historyKey));
+    }
+
+    // First run: store the seeded list at once. An unreadable list stays until
+    // the next change of the list replaces it.
+    if (!storedCommands)
+        saveCommands();
+}
+
+void AppState::setSettings(const AppSettings& settings)
+{
+    m_settings = settings;
+    emit settingsChanged();
+}
+
+void AppState::setCommands(QList<Command> commands)
+{
+    m_commands = std::move(commands);
+    emit commandsChanged();
+}
+
+void AppState::setHistory(QList<HistoryItem> history)
+{
+    m_history = std::move(history);
+    emit historyChanged();
+}
+
+void AppState::setOverlayVisible(bool visible)
+{
+    m_isOverlayVisible = visible;
+    emit isOverlayVisibleChanged();
+}
+
+void AppState::setProcessing(bool processing)
+{
+    m_isProcessing = processing;
+    emit isProcessingChanged();
+}
+
+void AppState::setSelectedText(const QString& text)
+{
+    m_selectedText = text;
+    emit selectedTextChanged();
+}
+
+void AppState::setCurrentTab(MainTab tab)
+{
+    m_currentTab = tab;
+    emit currentTabChanged();
+}
+
+void AppState::store(const char* key, const QByteArray& bytes)
+{
+    m_services.defaults->setData(QLatin1String(key), bytes);
+}
+
+void AppState::saveSettings() { store(settingsKey, JsonCodec::encodeSettingsDocument(m_settings)); }
+void AppState::saveCommands() { store(commandsKey, JsonCodec::encodeCommandsDocument(m_commands)); }
+void AppState::saveHistory() { store(historyKey, JsonCodec::encodeHistoryDocument(m_history)); }
+
+void AppState::addCommand(const Command& command)
+{
+    QList<Command> list = m_commands;
+    list.append(command);
+    setCommands(std::move(list));
+    saveCommands();
+    registerCommandHotkeys();
+}
+
+void AppState::updateCommand(const Command& command)
+{
+    const auto it = std::find_if(m_commands.cbegin(), m_commands.cend(),
+                                 [&](const Command& c) { return c.id == command.id; });
+    if (it == m_commands.cend())
+        return;
+    QList<Command> list = m_commands;
+    list[it - m_commands.cbegin()] = command;
+    setCommands(std::move(list));
+    saveCommands();
+    registerCommandHotkeys();
+}
+
+void AppState::deleteCommand(const Command& command)
+{
+    QList<Command> list = m_commands;
+    list.removeIf([&](const Command& c) { return c.id == command.id; });
+    setCommands(std::move(list));
+    saveCommands();
+    registerCommandHotkeys();
+}
+
+void AppState::setCommandEnabled(const Command& command, bool enabled)
+{
+    Command copy = command;
+    copy.isEnabled = enabled;
+    updateCommand(copy);
+}
+
+void AppState::moveCommands(const QSet<int>& fromOffsets, int toOffset)
+{
+    QList<int> sources(fromOffsets.cbegin(), fromOffsets.cend());
+    std::sort(sources.begin(), sources.end());
+    const int count = int(m_commands.size());
+    sources.removeIf([count](int i) { return i < 0 || i >= count; });
+    toOffset = std::clamp(toOffset, 0, count);
+
+    QList<Command> moved;
+    QList<Command> rest;
+    int destination = toOffset;
+    for (int i = 0; i < count; ++i) {
+        if (std::binary_search(sources.cbegin(), sources.cend(), i)) {
+            moved.append(m_commands[i]);
+            if (i < toOffset)
+                --destination;
+        } else {
+            rest.append(m_commands[i]);
+        }
+    }
+    for (int i = 0; i < moved.size(); ++i)
+        rest.insert(destination + i, moved[i]);
+    setCommands(std::move(rest));
+    saveCommands();
+}
+
+void AppState::resetCommandsToDefaults()
+{
+    setCommands(defaultCommands());
+    saveCommands();
+}
+
+void AppState::addLibraryCommand(const Command& libraryCommand)
+{
+    const bool exists = std::any_of(m_commands.cbegin(), m_commands.cend(), [&](const Command& c) {
+        return c.name == libraryCommand.name;
+    });
+    if (exists)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    Command copy;
+    copy.id = QUuid::createUuid();
+    copy.name = libraryCommand.name;
+    copy.prompt = libraryCommand.prompt;
+    copy.icon = libraryCommand.icon;
+    copy.category = libraryCommand.category;
+    copy.isEnabled = true;
+    copy.createdAt = now;
+    copy.updatedAt = now;
+    addCommand(copy);
+}
+
+void AppState::registerCommandHotkeys()
+{
+    HotkeyRegistry* hotkeys = m_services.hotkeys;
+    if (!hotkeys)
+        return;
+    hotkeys->unregisterAllCommandHotkeys();
+    for (const Command& command : std::as_const(m_commands)) {
+        // Masks that do not fit the 32-bit facility are skipped rather than truncated.
+        if (!command.hasHotkey() || *command.shortcutModifiers > 0xFFFFFFFFu)
+            continue;
+        QPointer<AppState> self(this);
+        hotkeys->registerCommandHotkey(
+            *command.shortcutKeyCode, uint32_t(*command.shortcutModifiers), [self, command]() {
+                if (!self)
+                    return;
+                [](QPointer<AppState> self, Command command) -> QCoro::Task<> {
+                    SelectionAccess* access = self->accessibilityService();
+                    if (!access)
+                        co_return;
+                    const std::optional<QString> text = co_await access->getSelectedText();
+                    if (!self || !text || text->isEmpty())
+                        co_return;
+                    co_await self->executeCommand(command, *text);
+                }(self, command);
+            });
+    }
+}
+
+void AppState::addHistoryItem(const HistoryItem& item)
+{
+    QList<HistoryItem> list = m_history;
+    list.prepend(item);
+    if (list.size() > historyLimit)
+        list.resize(historyLimit);
+    setHistory(std::move(list));
+    saveHistory();
+}
+
+void AppState::clearHistory()
+{
+    setHistory({});
+    saveHistory();
+}
+
+QCoro::Task<> AppState::openOverlay()
+{
+    if (SelectionAccess* access = accessibilityService()) {
+        QPointer<AppState> self(this);
+        const std::optional<QString> text = co_await access->getSelectedText();
+        if (!self)
+            co_return;
+        if (text && !text->isEmpty())
+            setSelectedText(*text);
+    }
+    setOverlayVisible(true);
+}
+
+void AppState::closeOverlay()
+{
+    setOverlayVisible(false);
+    setSelectedText(QString());
+    setProcessing(false);
+}
+
+std::unique_ptr<AIService> AppState::makeAIService() const
+{
+    if (!m_services.aiServiceFactory)
+        return nullptr;
+    return m_services.aiServiceFactory(m_settings);
+}
+
+QCoro::Task<> AppState::executeCommand(Command command, QString text)
+{
+    if (text.isEmpty()) {
+        Console::line(QStringLiteral("No text to process"));
+        co_return;
+    }
+    setProcessing(true);
+    std::optional<QString> answer;
+    try {
+        answer = co_await processCommand(command, text);
+    } catch (const std::exception& e) {
+        Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+    } catch (...) {
+        Console::line(QStringLiteral("Command execution error: unknown error"));
+    }
+    if (answer) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(pasteDelayMs));
+        if (SelectionAccess* access = accessibilityService())
+            access->pasteText(*answer);
+    }
+    setProcessing(false);
+}
+
+QCoro::Task<QString> AppState::processCommand(Command command, QString text)
+{
+    std::unique_ptr<AIService> service = makeAIService();
+    if (!service)
+        throw AIError::serverError(QStringLiteral("No AI provider is available"));
+    const QString answer = co_await service->processText(command.prompt, text);
+
+    HistoryItem item;
+    item.id = QUuid::createUuid();
+    item.commandId = command.id;
+    item.commandName = command.name;
+    item.originalText = text;
+    item.resultText = answer;
+    item.timestamp = QDateTime::currentDateTimeUtc();
+    item.success = true;
+    addHistoryItem(item);
+    co_return answer;
+}

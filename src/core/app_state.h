@@ -1,0 +1,105 @@
+#pragma once
+
+#include "ai_service.h"
+#include "defaults_store.h"
+#include "hotkey_registry.h"
+#include "records.h"
+#include "selection_access.h"
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <functional>
+#include <memory>
+
+// The one store: settings, commands, history and the flags the palette and the
+// main window share. Every change of a document saves it at once.
+class AppState : public QObject {
+    Q_OBJECT
+public:
+    using AIServiceFactory = std::function<std::unique_ptr<AIService>(const AppSettings&)>;
+
+    static constexpr auto settingsKey = "tovalin_settings";
+    static constexpr auto commandsKey = "tovalin_commands";
+    static constexpr auto historyKey = "tovalin_history";
+    static constexpr int historyLimit = 100;
+
+    struct Services {
+        DefaultsStore* defaults = nullptr;               // required
+        HotkeyRegistry* hotkeys = nullptr;               // may be null: no hotkeys
+        SelectionAccess* accessibilityService = nullptr; // may be null: no selection, no paste
+        AIServiceFactory aiServiceFactory;               // may be empty: every run fails
+    };
+
+    explicit AppState(Services services, QObject* parent = nullptr);
+
+    const AppSettings& settings() const { return m_settings; }
+    const QList<Command>& commands() const { return m_commands; }
+    const QList<HistoryItem>& history() const { return m_history; }
+    bool isOverlayVisible() const { return m_isOverlayVisible; }
+    bool isProcessing() const { return m_isProcessing; }
+    const QString& selectedText() const { return m_selectedText; }
+    MainTab currentTab() const { return m_currentTab; }
+    SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
+
+    // Views change settings here and then call saveSettings().
+    void setSettings(const AppSettings& settings);
+    void setOverlayVisible(bool visible);
+    void setProcessing(bool processing);
+    void setSelectedText(const QString& text);
+    void setCurrentTab(MainTab tab);
+
+    void saveSettings();
+    void saveCommands();
+    void saveHistory();
+
+    void addCommand(const Command& command);
+    void updateCommand(const Command& command);
+    void deleteCommand(const Command& command);
+    void setCommandEnabled(const Command& command, bool enabled);
+    void moveCommands(const QSet<int>& fromOffsets, int toOffset);
+    void resetCommandsToDefaults();
+    void addLibraryCommand(const Command& libraryCommand);
+    void registerCommandHotkeys();
+
+    void addHistoryItem(const HistoryItem& item);
+    void clearHistory();
+
+    // Reads the selection into selectedText (when one came back) and marks the palette visible.
+    QCoro::Task<> openOverlay();
+    void closeOverlay();
+
+    std::unique_ptr<AIService> makeAIService() const;
+
+    // Runs a command on a text: provider call, history entry, paste. Never throws.
+    QCoro::Task<> executeCommand(Command command, QString text);
+    // The provider call and the history entry; rethrows what the client throws.
+    QCoro::Task<QString> processCommand(Command command, QString text);
+
+    // Wait between the answer and the paste, so the palette is gone and focus has settled.
+    static constexpr int pasteDelayMs = 100;
+
+signals:
+    void settingsChanged();
+    void commandsChanged();
+    void historyChanged();
+    void isOverlayVisibleChanged();
+    void isProcessingChanged();
+    void selectedTextChanged();
+    void currentTabChanged();
+
+private:
+    void setCommands(QList<Command> commands);
+    void setHistory(QList<HistoryItem> history);
+    void store(const char* key, const QByteArray& bytes);
+
+    Services m_services;
+    AppSettings m_settings;
+    QList<Command> m_commands;
+    QList<HistoryItem> m_history;
+    bool m_isOverlayVisible = false;
+    bool m_isProcessing = false;
+    QString m_selectedText;
+    MainTab m_currentTab = MainTab::home;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Bytes kept under a key across runs.
+class DefaultsStore {
+public:
+    virtual ~DefaultsStore() = default;
+    // Nothing when no value is stored under the key. A value that exists but
+    // cannot be read comes back as bytes that will not decode.
+    virtual std::optional<QByteArray> data(const QString& key) = 0;
+    // Replaces the value; false when it could not be written (the old value stays).
+    virtual bool setData(const QString& key, const QByteArray& bytes) = 0;
+    // The value under the key could not be decoded: keep it aside before it is
+    // first overwritten, so nothing the user wrote is lost.
+    virtual void markUnreadable(const QString& key) { (void)key; }
+};

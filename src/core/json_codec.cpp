@@ -1,0 +1,375 @@
+#include "json_codec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace JsonCodec {
+namespace {
+
+// 2001-01-01 00:00:00 UTC in milliseconds since the Unix epoch.
+constexpr qint64 kReferenceMs = 978307200000LL;
+// Dates further than this from the reference are not real timestamps (±10,000 years).
+constexpr double kMaxDateSeconds = 10000.0 * 366 * 86400;
+
+// Reads members of one object; the first failure poisons the whole decode.
+class Reader {
+public:
+    explicit Reader(const QJsonObject& o) : m_o(o) {}
+    bool ok() const { return m_ok; }
+
+    QString string(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (!v.isString())
+            return fail<QString>();
+        return v.toString();
+    }
+    std::optional<QString> optionalString(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (v.isUndefined() || v.isNull())
+            return std::nullopt;
+        if (!v.isString())
+            return fail<std::optional<QString>>();
+        return v.toString();
+    }
+    bool boolean(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (!v.isBool())
+            return fail<bool>();
+        return v.toBool();
+    }
+    double number(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return fail<double>();
+        return v.toDouble();
+    }
+    // An integer member: a whole, non-negative number that fits in `max`.
+    std::optional<uint64_t> unsignedInteger(const QJsonValue& v, double max)
+    {
+        if (!v.isDouble())
+            return fail<std::optional<uint64_t>>();
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || d < 0 || d > max || std::floor(d) != d)
+            return fail<std::optional<uint64_t>>();
+        // 2^64 itself rounds into range as a double; keep it out.
+        if (d >= 18446744073709551616.0)
+            return fail<std::optional<uint64_t>>();
+        return uint64_t(d);
+    }
+    uint64_t requiredUnsigned(const char* key, double max)
+    {
+        auto r = unsignedInteger(m_o.value(QLatin1String(key)), max);
+        return r.value_or(0);
+    }
+    std::optional<uint64_t> optionalUnsigned(const char* key, double max)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (v.isUndefined() || v.isNull())
+            return std::nullopt;
+        return unsignedInteger(v, max);
+    }
+    QUuid uuid(const char* key)
+    {
+        const QString s = string(key);
+        if (!m_ok)
+            return {};
+        auto id = decodeUuid(s);
+        if (!id)
+            return fail<QUuid>();
+        return *id;
+    }
+    QDateTime date(const char* key)
+    {
+        const double d = number(key);
+        if (!m_ok)
+            return {};
+        auto date = decodeDate(d);
+        if (!date)
+            return fail<QDateTime>();
+        return *date;
+    }
+    QJsonObject object(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (!v.isObject())
+            return fail<QJsonObject>();
+        return v.toObject();
+    }
+    template <typename E>
+    E enumeration(const char* key, std::optional<E> (*fromRaw)(const QString&))
+    {
+        const QString raw = string(key);
+        if (!m_ok)
+            return E{};
+        auto e = fromRaw(raw);
+        if (!e)
+            return fail<E>();
+        return *e;
+    }
+    void require(bool condition)
+    {
+        if (!condition)
+            m_ok = false;
+    }
+
+private:
+    template <typename T>
+    T fail()
+    {
+        m_ok = false;
+        return T{};
+    }
+    const QJsonObject& m_o;
+    bool m_ok = true;
+};
+
+constexpr double kMaxU16 = 65535.0;
+constexpr double kMaxU64 = 18446744073709551615.0;
+
+template <typename T>
+std::optional<QList<T>> decodeList(const QByteArray& bytes,
+                                   std::optional<T> (*decodeOne)(const QJsonObject&))
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    const QJsonArray array = doc.array();
+    QList<T> list;
+    list.reserve(array.size());
+    for (const QJsonValue& v : array) {
+        if (!v.isObject())
+            return std::nullopt;
+        auto item = decodeOne(v.toObject());
+        if (!item)
+            return std::nullopt;
+        list.append(std::move(*item));
+    }
+    return list;
+}
+
+template <typename T>
+QByteArray encodeList(const QList<T>& list)
+{
+    QJsonArray array;
+    for (const T& item : list)
+        array.append(encode(item));
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+void putOptional(QJsonObject& o, const char* key, const std::optional<QString>& v)
+{
+    if (v)
+        o.insert(QLatin1String(key), *v);
+}
+
+} // namespace
+
+double encodeDate(const QDateTime& d)
+{
+    return double(d.toMSecsSinceEpoch() - kReferenceMs) / 1000.0;
+}
+
+std::optional<QDateTime> decodeDate(double seconds)
+{
+    if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxDateSeconds)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(kReferenceMs + qint64(std::llround(seconds * 1000.0)),
+                                          Qt::UTC);
+}
+
+QString encodeUuid(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+std::optional<QUuid> decodeUuid(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    if (text.size() != 36 || !pattern.match(text).hasMatch())
+        return std::nullopt;
+    return QUuid::fromString(text);
+}
+
+QJsonObject encode(const HotkeyConfig& v)
+{
+    return QJsonObject{{QStringLiteral("keyCode"), double(v.keyCode)},
+                       {QStringLiteral("modifiers"), double(v.modifiers)},
+                       {QStringLiteral("displayString"), v.displayString}};
+}
+
+std::optional<HotkeyConfig> decodeHotkeyConfig(const QJsonObject& o)
+{
+    Reader r(o);
+    HotkeyConfig v;
+    v.keyCode = uint16_t(r.requiredUnsigned("keyCode", kMaxU16));
+    v.modifiers = r.requiredUnsigned("modifiers", kMaxU64);
+    v.displayString = r.string("displayString");
+    if (!r.ok())
+        return std::nullopt;
+    return v;
+}
+
+QJsonObject encode(const Command& v)
+{
+    QJsonObject o{{QStringLiteral("id"), encodeUuid(v.id)},
+                  {QStringLiteral("name"), v.name},
+                  {QStringLiteral("prompt"), v.prompt},
+                  {QStringLiteral("icon"), v.icon},
+                  {QStringLiteral("isEnabled"), v.isEnabled},
+                  {QStringLiteral("category"), rawValue(v.category)},
+                  {QStringLiteral("createdAt"), encodeDate(v.createdAt)},
+                  {QStringLiteral("updatedAt"), encodeDate(v.updatedAt)}};
+    putOptional(o, "shortcut", v.shortcut);
+    if (v.shortcutKeyCode)
+        o.insert(QStringLiteral("shortcutKeyCode"), double(*v.shortcutKeyCode));
+    if (v.shortcutModifiers)
+        o.insert(QStringLiteral("shortcutModifiers"), double(*v.shortcutModifiers));
+    return o;
+}
+
+std::optional<Command> decodeCommand(const QJsonObject& o)
+{
+    Reader r(o);
+    Command v;
+    v.id = r.uuid("id");
+    v.name = r.string("name");
+    v.prompt = r.string("prompt");
+    v.icon = r.string("icon");
+    v.isEnabled = r.boolean("isEnabled");
+    v.category = r.enumeration<CommandCategory>("category", &commandCategoryFromRaw);
+    v.shortcut = r.optionalString("shortcut");
+    if (auto code = r.optionalUnsigned("shortcutKeyCode", kMaxU16))
+        v.shortcutKeyCode = uint16_t(*code);
+    v.shortcutModifiers = r.optionalUnsigned("shortcutModifiers", kMaxU64);
+    v.createdAt = r.date("createdAt");
+    v.updatedAt = r.date("updatedAt");
+    if (!r.ok())
+        return std::nullopt;
+    return v;
+}
+
+QJsonObject encode(const AppSettings& v)
+{
+    QJsonObject o{{QStringLiteral("aiProvider"), rawValue(v.aiProvider)},
+                  {QStringLiteral("selectedModel"), v.selectedModel},
+                  {QStringLiteral("openaiApiKey"), v.openaiApiKey},
+                  {QStringLiteral("claudeApiKey"), v.claudeApiKey},
+                  {QStringLiteral("deepseekApiKey"), v.deepseekApiKey},
+                  {QStringLiteral("geminiApiKey"), v.geminiApiKey},
+                  {QStringLiteral("ollamaHost"), v.ollamaHost},
+                  {QStringLiteral("theme"), rawValue(v.theme)},
+                  {QStringLiteral("overlayHotkey"), encode(v.overlayHotkey)},
+                  {QStringLiteral("launchAtLogin"), v.launchAtLogin},
+                  {QStringLiteral("showInMenuBar"), v.showInMenuBar},
+                  {QStringLiteral("showInDock"), v.showInDock},
+                  {QStringLiteral("soundEnabled"), v.soundEnabled},
+                  {QStringLiteral("hapticEnabled"), v.hapticEnabled},
+                  {QStringLiteral("autoCloseOverlay"), v.autoCloseOverlay},
+                  {QStringLiteral("overlayWidth"), v.overlayWidth},
+                  {QStringLiteral("overlayOpacity"), v.overlayOpacity}};
+    putOptional(o, "claudeModel", v.claudeModel);
+    putOptional(o, "openaiModel", v.openaiModel);
+    return o;
+}
+
+std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
+{
+    Reader r(o);
+    AppSettings v;
+    v.aiProvider = r.enumeration<AIProvider>("aiProvider", &aiProviderFromRaw);
+    v.selectedModel = r.string("selectedModel");
+    v.openaiApiKey = r.string("openaiApiKey");
+    v.claudeApiKey = r.string("claudeApiKey");
+    v.deepseekApiKey = r.string("deepseekApiKey");
+    v.geminiApiKey = r.string("geminiApiKey");
+    v.ollamaHost = r.string("ollamaHost");
+    v.theme = r.enumeration<AppTheme>("theme", &appThemeFromRaw);
+    const QJsonObject hotkey = r.object("overlayHotkey");
+    if (r.ok()) {
+        auto config = decodeHotkeyConfig(hotkey);
+        r.require(config.has_value());
+        if (config)
+            v.overlayHotkey = *config;
+    }
+    v.launchAtLogin = r.boolean("launchAtLogin");
+    v.showInMenuBar = r.boolean("showInMenuBar");
+    v.showInDock = r.boolean("showInDock");
+    v.soundEnabled = r.boolean("soundEnabled");
+    v.hapticEnabled = r.boolean("hapticEnabled");
+    v.autoCloseOverlay = r.boolean("autoCloseOverlay");
+    v.overlayWidth = r.number("overlayWidth");
+    v.overlayOpacity = r.number("overlayOpacity");
+    v.claudeModel = r.optionalString("claudeModel");
+    v.openaiModel = r.optionalString("openaiModel");
+    if (!r.ok())
+        return std::nullopt;
+    return v;
+}
+
+QJsonObject encode(const HistoryItem& v)
+{
+    QJsonObject o{{QStringLiteral("id"), encodeUuid(v.id)},
+                  {QStringLiteral("commandId"), encodeUuid(v.commandId)},
+                  {QStringLiteral("commandName"), v.commandName},
+                  {QStringLiteral("originalText"), v.originalText},
+                  {QStringLiteral("resultText"), v.resultText},
+                  {QStringLiteral("timestamp"), encodeDate(v.timestamp)},
+                  {QStringLiteral("success"), v.success}};
+    putOptional(o, "errorMessage", v.errorMessage);
+    return o;
+}
+
+std::optional<HistoryItem> decodeHistoryItem(const QJsonObject& o)
+{
+    Reader r(o);
+    HistoryItem v;
+    v.id = r.uuid("id");
+    v.commandId = r.uuid("commandId");
+    v.commandName = r.string("commandName");
+    v.originalText = r.string("originalText");
+    v.resultText = r.string("resultText");
+    v.timestamp = r.date("timestamp");
+    v.success = r.boolean("success");
+    v.errorMessage = r.optionalString("errorMessage");
+    if (!r.ok())
+        return std::nullopt;
+    return v;
+}
+
+QByteArray encodeSettingsDocument(const AppSettings& v)
+{
+    return QJsonDocument(encode(v)).toJson(QJsonDocument::Compact);
+}
+
+QByteArray encodeCommandsDocument(const QList<Command>& v) { return encodeList(v); }
+QByteArray encodeHistoryDocument(const QList<HistoryItem>& v) { return encodeList(v); }
+
+std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    return decodeAppSettings(doc.object());
+}
+
+std::optional<QList<Command>> decodeCommandsDocument(const QByteArray& bytes)
+{
+    return decodeList<Command>(bytes, &decodeCommand);
+}
+
+std::optional<QList<HistoryItem>> decodeHistoryDocument(const QByteArray& bytes)
+{
+    return decodeList<HistoryItem>(bytes, &decodeHistoryItem);
+}
+
+} // namespace JsonCodec

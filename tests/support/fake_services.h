@@ -1,0 +1,120 @@
+#pragma once
+
+#include "ai_service.h"
+#include "hotkey_registry.h"
+#include "selection_access.h"
+
+#include <QCoro/QCoroTimer>
+#include <QElapsedTimer>
+#include <QList>
+#include <QStringList>
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <memory>
+
+// Records every call; refuses the registrations listed in refuseKeyCodes.
+class RecordingHotkeyRegistry : public HotkeyRegistry {
+public:
+    struct Registration {
+        uint32_t id;
+        uint16_t keyCode;
+        uint32_t modifiers;
+        Action action;
+    };
+    QList<Registration> commandHotkeys;
+    QList<uint32_t> refuseKeyCodes;
+    int unregisterAllCommandCalls = 0;
+    int unregisterAllCalls = 0;
+    uint32_t nextId = 1;
+    std::optional<std::pair<uint32_t, uint32_t>> overlay;
+    Action overlayAction;
+
+    bool registerOverlayHotkey(uint32_t keyCode, uint32_t modifiers, Action action) override
+    {
+        overlay.reset();
+        overlayAction = std::move(action);
+        if (refuseKeyCodes.contains(keyCode))
+            return false;
+        overlay = {keyCode, modifiers};
+        return true;
+    }
+    std::optional<uint32_t> registerCommandHotkey(uint16_t keyCode, uint32_t modifiers,
+                                                  Action action) override
+    {
+        const uint32_t id = nextId++;
+        if (refuseKeyCodes.contains(keyCode))
+            return std::nullopt;
+        commandHotkeys.append({id, keyCode, modifiers, std::move(action)});
+        return id;
+    }
+    void unregisterAllCommandHotkeys() override
+    {
+        ++unregisterAllCommandCalls;
+        commandHotkeys.clear();
+        nextId = 1;
+    }
+    void unregisterAll() override
+    {
+        ++unregisterAllCalls;
+        overlay.reset();
+        overlayAction = {};
+        unregisterAllCommandHotkeys();
+    }
+};
+
+// A selection that tests set, and a record of what was pasted and when.
+class FakeSelectionAccess : public SelectionAccess {
+public:
+    std::optional<QString> selection;
+    int reads = 0;
+    QStringList pasted;
+    QList<qint64> pastedAtMs; // from clock
+    QElapsedTimer clock;
+    std::function<void()> onPaste;
+
+    FakeSelectionAccess() { clock.start(); }
+
+    QCoro::Task<std::optional<QString>> getSelectedText() override
+    {
+        ++reads;
+        co_return selection;
+    }
+    void pasteText(const QString& text) override
+    {
+        pasted.append(text);
+        pastedAtMs.append(clock.elapsed());
+        if (onPaste)
+            onPaste();
+    }
+};
+
+// A provider that answers after an optional delay, or throws.
+class FakeAIService : public AIService {
+public:
+    struct Script {
+        QString answer;
+        std::exception_ptr error;
+        int delayMs = 0;
+        QList<std::pair<QString, QString>> calls; // (prompt, text)
+        qint64 answeredAtMs = -1;
+        QElapsedTimer* clock = nullptr;
+    };
+    explicit FakeAIService(std::shared_ptr<Script> script) : m_script(std::move(script)) {}
+
+    QCoro::Task<QString> processText(QString prompt, QString text) override
+    {
+        auto script = m_script;
+        script->calls.append({prompt, text});
+        if (script->delayMs > 0)
+            co_await QCoro::sleepFor(std::chrono::milliseconds(script->delayMs));
+        if (script->clock)
+            script->answeredAtMs = script->clock->elapsed();
+        if (script->error)
+            std::rethrow_exception(script->error);
+        co_return script->answer;
+    }
+
+private:
+    std::shared_ptr<Script> m_script;
+};
