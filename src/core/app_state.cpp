@@ -4,8 +4,8 @@
 #include "command_library.h"
 #include "console.h"
 #include "json_codec.h"
+#include "precise_delay.h"
 
-#include <QCoro/QCoroTimer>
 #include <QPointer>
 #include <algorithm>
 #include <chrono>
@@ -274,7 +274,7 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         Console::line(QStringLiteral("Command execution error: unknown error"));
     }
     if (answer) {
-        co_await QCoro::sleepFor(std::chrono::milliseconds(pasteDelayMs));
+        co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
         if (SelectionAccess* access = accessibilityService())
             access->pasteText(*answer);
     }

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QCoro/QCoroTask>
+#include <chrono>
+
+// Suspends for at least the given time without blocking the event loop.
+// Coarse Qt timers may fire up to 5 % early; the waits before a paste must not.
+QCoro::Task<> preciseDelay(std::chrono::milliseconds duration);
