@@ -1,0 +1,49 @@
+#pragma once
+
+#include "theme_applier.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class AppState;
+class HotkeyRegistry;
+class OverlayPanel;
+class QMenu;
+class QSystemTrayIcon;
+class SelectionAccess;
+
+// Ties the store, the desktop services and the palette together for the life
+// of the process: tray item, hotkeys at launch, palette on request, release at exit.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate(AppState& appState, HotkeyRegistry& hotkeys, SelectionAccess& selection,
+                QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    OverlayPanel* overlayPanel() const { return m_overlayPanel.get(); }
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+
+public slots:
+    // Runs the launch sequence on the next turn of the event loop.
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void showMainWindow();
+    void triggerOverlay();
+
+private:
+    void runLaunchSequence();
+    void installStatusItem();
+    void registerOverlayHotkey();
+    void registerCommandHotkeys();
+
+    AppState& m_appState;
+    HotkeyRegistry& m_hotkeys;
+    SelectionAccess& m_selection;
+    std::unique_ptr<OverlayPanel> m_overlayPanel;
+    QSystemTrayIcon* m_statusItem = nullptr;
+    std::unique_ptr<QMenu> m_menu;
+    ThemeApplier m_theme;
+    bool m_terminated = false;
+};

@@ -1,0 +1,47 @@
+#include "unix_signal_watcher.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_fds[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] auto n = ::write(g_fds[0], &byte, 1);
+}
+} // namespace
+
+UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0)
+        return;
+    m_notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        [[maybe_unused]] auto n = ::read(g_fds[1], &byte, 1);
+        emit terminationRequested();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &action, nullptr);
+}
+
+UnixSignalWatcher::~UnixSignalWatcher()
+{
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(sig, SIG_DFL);
+    delete m_notifier;
+    m_notifier = nullptr;
+    for (int& fd : g_fds) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread, so an
+// ended session still releases its hotkeys the orderly way.
+class UnixSignalWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit UnixSignalWatcher(QObject* parent = nullptr);
+    ~UnixSignalWatcher() override;
+
+signals:
+    void terminationRequested();
+
+private:
+    QSocketNotifier* m_notifier = nullptr;
+};
