@@ -1,0 +1,49 @@
+#include "gemini_service.h"
+
+#include "ai_error.h"
+#include "strict_url.h"
+
+namespace {
+
+ReplyRules geminiRules()
+{
+    ReplyRules rules;
+    rules.unauthorizedMeansInvalidKey = true;
+    rules.forbiddenMeansInvalidKey = true;
+    rules.tooManyRequestsMeansRateLimited = true;
+    rules.answerPath = {QStringLiteral("candidates"), qsizetype(0), QStringLiteral("content"),
+                        QStringLiteral("parts"),      qsizetype(0), QStringLiteral("text")};
+    return rules;
+}
+
+} // namespace
+
+GeminiService::GeminiService(QString apiKey, QString model, QString baseURL,
+                             std::chrono::milliseconds timeout)
+    : ProviderService(geminiRules(), timeout),
+      m_apiKey(std::move(apiKey)),
+      m_model(std::move(model)),
+      m_baseURL(std::move(baseURL))
+{
+}
+
+ProviderService::Outgoing GeminiService::prepare(const QString& prompt, const QString& text) const
+{
+    requireKey(m_apiKey);
+    Outgoing out;
+    out.body = QJsonObject{
+        {QStringLiteral("contents"),
+         QJsonArray{QJsonObject{
+             {QStringLiteral("parts"),
+              QJsonArray{QJsonObject{{QStringLiteral("text"), composeUserMessage(prompt, text)}}}}}}},
+        {QStringLiteral("generationConfig"),
+         QJsonObject{{QStringLiteral("temperature"), 0.7},
+                     {QStringLiteral("maxOutputTokens"), 4096}}}};
+    // Model and key go in as written; a character that would need encoding makes the URL invalid.
+    const auto url = parseStrictHttpUrl(m_baseURL + u'/' + m_model
+                                        + QStringLiteral(":generateContent?key=") + m_apiKey);
+    if (!url)
+        throw AIError::invalidResponse();
+    out.url = *url;
+    return out;
+}
