@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// What selection access needs from the window system: a trust flag, the active
+// window, the highlighted text, a plain-text clipboard and synthetic key chords.
+class AccessibilityBackend : public QObject {
+    Q_OBJECT
+public:
+    enum class Chord { copy, paste };
+
+    using QObject::QObject;
+    ~AccessibilityBackend() override = default;
+
+    // Synthetic keys and the selection are reachable (X11: an X server with XTEST).
+    virtual bool isTrusted() = 0;
+    // The window the user works in; nothing when no window is active.
+    virtual std::optional<quint64> activeWindow() = 0;
+    // The highlighted text is held by the same program as the window, so it is that
+    // window's selection and not something highlighted earlier elsewhere.
+    virtual bool selectionOwnedBy(quint64 window) = 0;
+    virtual std::optional<QString> selectionText() = 0;
+
+    // Nothing when the clipboard holds no plain text.
+    virtual std::optional<QString> clipboardText() = 0;
+    virtual void clearClipboard() = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+
+    // Modifier keys that are down now and would change a synthetic chord.
+    virtual bool modifiersHeld() = 0;
+    virtual void releaseHeldModifiers() = 0;
+    // Sends the chord to whatever window has the keyboard focus.
+    virtual void sendChord(Chord chord) = 0;
+
+    virtual void openAccessibilitySettings() = 0;
+
+signals:
+    // The clipboard (not the highlighted-text selection) changed owner or content.
+    void clipboardChanged();
+};

@@ -1,0 +1,130 @@
+#include "accessibility_service.h"
+
+#include "console.h"
+
+#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+AccessibilityService::AccessibilityService(std::unique_ptr<AccessibilityBackend> backend,
+                                           QObject* parent)
+    : QObject(parent), m_backend(std::move(backend))
+{
+    // Counted from the start so a change that arrives before anyone awaits it is not lost.
+    connect(m_backend.get(), &AccessibilityBackend::clipboardChanged, this,
+            [this]() { ++m_clipboardChanges; });
+}
+
+AccessibilityService::~AccessibilityService() = default;
+
+bool AccessibilityService::checkPermission()
+{
+    return m_backend->isTrusted();
+}
+
+QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
+{
+    if (!checkPermission()) {
+        Console::line(QStringLiteral("Accessibility permission not granted"));
+        co_return std::nullopt;
+    }
+    const std::optional<quint64> window = m_backend->activeWindow();
+    if (!window) {
+        Console::line(QStringLiteral("No frontmost application"));
+        co_return std::nullopt;
+    }
+    if (m_backend->selectionOwnedBy(*window)) {
+        const std::optional<QString> text = m_backend->selectionText();
+        if (text && !text->isEmpty())
+            co_return text;
+    }
+    co_return co_await copySelectionViaClipboard();
+}
+
+QCoro::Task<std::optional<QString>> AccessibilityService::copySelectionViaClipboard()
+{
+    QPointer<AccessibilityService> self(this);
+    const std::optional<QString> remembered = m_backend->clipboardText();
+    m_backend->clearClipboard();
+
+    co_await waitForModifiersReleased();
+    if (!self)
+        co_return std::nullopt;
+    m_backend->sendChord(AccessibilityBackend::Chord::copy);
+    co_await waitForCopiedText();
+    if (!self)
+        co_return std::nullopt;
+
+    const std::optional<QString> copied = m_backend->clipboardText();
+    if (copied && !copied->isEmpty())
+        co_return copied;
+    if (remembered) {
+        m_backend->clearClipboard();
+        m_backend->setClipboardText(*remembered);
+    }
+    co_return copied;
+}
+
+QCoro::Task<> AccessibilityService::waitForCopiedText()
+{
+    QPointer<AccessibilityService> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    quint64 seen = m_clipboardChanges;
+    // Finish at the first change that brings text; our own clear is reported as a
+    // change too, so an empty clipboard keeps the wait going until the deadline.
+    while (true) {
+        if (m_clipboardChanges == seen) {
+            const auto remaining = copyWait - std::chrono::milliseconds(clock.elapsed());
+            if (remaining.count() <= 0)
+                co_return;
+            co_await qCoro(m_backend.get(), &AccessibilityBackend::clipboardChanged, remaining);
+            if (!self)
+                co_return;
+        }
+        if (m_clipboardChanges != seen) {
+            seen = m_clipboardChanges;
+            const std::optional<QString> text = m_backend->clipboardText();
+            if (text && !text->isEmpty())
+                co_return;
+        }
+    }
+}
+
+QCoro::Task<> AccessibilityService::waitForModifiersReleased()
+{
+    QPointer<AccessibilityService> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    while (m_backend->modifiersHeld()) {
+        if (std::chrono::milliseconds(clock.elapsed()) >= modifierWaitLimit) {
+            m_backend->releaseHeldModifiers();
+            co_return;
+        }
+        co_await QCoro::sleepFor(modifierPollInterval);
+        if (!self)
+            co_return;
+    }
+}
+
+void AccessibilityService::pasteText(const QString& text)
+{
+    m_backend->setClipboardText(text);
+    QTimer::singleShot(pasteDelay, this, [this]() { simulatePaste(); });
+}
+
+QCoro::Task<> AccessibilityService::simulatePaste()
+{
+    QPointer<AccessibilityService> self(this);
+    co_await waitForModifiersReleased();
+    if (!self)
+        co_return;
+    m_backend->sendChord(AccessibilityBackend::Chord::paste);
+}
+
+void AccessibilityService::openAccessibilitySettings()
+{
+    m_backend->openAccessibilitySettings();
+}

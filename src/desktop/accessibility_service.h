@@ -1,0 +1,42 @@
+#pragma once
+
+#include "accessibility_backend.h"
+#include "selection_access.h"
+
+#include <QObject>
+#include <chrono>
+#include <memory>
+
+// Reads the user's selection in the active window and pastes results over it.
+class AccessibilityService : public QObject, public SelectionAccess {
+    Q_OBJECT
+public:
+    // How long a synthetic copy may take to reach the clipboard.
+    static constexpr std::chrono::milliseconds copyWait{100};
+    // Delay between putting a result on the clipboard and the synthetic paste.
+    static constexpr std::chrono::milliseconds pasteDelay{50};
+    // The user usually still holds the hotkey's modifiers when it fires; a chord sent
+    // meanwhile would carry them (Super+Shift+Ctrl+C), so wait for them, bounded.
+    static constexpr std::chrono::milliseconds modifierPollInterval{10};
+    static constexpr std::chrono::milliseconds modifierWaitLimit{1000};
+
+    explicit AccessibilityService(std::unique_ptr<AccessibilityBackend> backend,
+                                  QObject* parent = nullptr);
+    ~AccessibilityService() override;
+
+    bool checkPermission();
+    QCoro::Task<std::optional<QString>> getSelectedText() override;
+    QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
+    void pasteText(const QString& text) override;
+    QCoro::Task<> simulatePaste();
+    void openAccessibilitySettings();
+
+    AccessibilityBackend& backend() const { return *m_backend; }
+
+private:
+    QCoro::Task<> waitForModifiersReleased();
+    QCoro::Task<> waitForCopiedText();
+
+    std::unique_ptr<AccessibilityBackend> m_backend;
+    quint64 m_clipboardChanges = 0;
+};

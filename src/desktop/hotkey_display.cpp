@@ -1,0 +1,77 @@
+#include "hotkey_display.h"
+
+#include "hotkey_config.h"
+
+#include <array>
+#include <utility>
+
+namespace HotkeyDisplay {
+
+namespace {
+
+struct KeyNameEntry {
+    uint16_t code;
+    const char* name;
+};
+
+// Virtual key codes of the standard Apple layout (physical positions).
+constexpr std::array<KeyNameEntry, 68> keyNames{{
+    {0, "A"},        {1, "S"},       {2, "D"},     {3, "F"},      {4, "H"},      {5, "G"},
+    {6, "Z"},        {7, "X"},       {8, "C"},     {9, "V"},      {11, "B"},     {12, "Q"},
+    {13, "W"},       {14, "E"},      {15, "R"},    {16, "Y"},     {17, "T"},     {18, "1"},
+    {19, "2"},       {20, "3"},      {21, "4"},    {22, "6"},     {23, "5"},     {24, "="},
+    {25, "9"},       {26, "7"},      {27, "-"},    {28, "8"},     {29, "0"},     {30, "]"},
+    {31, "O"},       {32, "U"},      {33, "["},    {34, "I"},     {35, "P"},     {36, "Return"},
+    {37, "L"},       {38, "J"},      {39, "'"},    {40, "K"},     {41, ";"},     {42, "\\"},
+    {43, ","},       {44, "/"},      {45, "N"},    {46, "M"},     {47, "."},     {48, "Tab"},
+    {49, "Space"},   {50, "`"},      {51, "Delete"}, {53, "Escape"}, {96, "F5"}, {97, "F6"},
+    {98, "F7"},      {99, "F3"},     {100, "F8"},  {101, "F9"},   {103, "F11"},  {105, "F13"},
+    {106, "F16"},    {107, "F14"},   {109, "F10"}, {111, "F12"},  {113, "F15"},  {118, "F4"},
+    {120, "F2"},     {122, "F1"},
+}};
+
+} // namespace
+
+uint32_t carbonModifiers(uint32_t modifierFlags)
+{
+    uint32_t mask = 0;
+    if (modifierFlags & ModifierFlag::shift)
+        mask |= shiftKey;
+    if (modifierFlags & ModifierFlag::control)
+        mask |= controlKey;
+    if (modifierFlags & ModifierFlag::option)
+        mask |= optionKey;
+    if (modifierFlags & ModifierFlag::command)
+        mask |= cmdKey;
+    return mask;
+}
+
+QString modifierSymbols(uint64_t modifierFlags)
+{
+    QString symbols;
+    if (modifierFlags & ModifierFlag::control)
+        symbols += QStringLiteral("⌃");
+    if (modifierFlags & ModifierFlag::option)
+        symbols += QStringLiteral("⌥");
+    if (modifierFlags & ModifierFlag::shift)
+        symbols += QStringLiteral("⇧");
+    if (modifierFlags & ModifierFlag::command)
+        symbols += QStringLiteral("⌘");
+    return symbols;
+}
+
+QString keyName(uint16_t keyCode)
+{
+    for (const KeyNameEntry& entry : keyNames) {
+        if (entry.code == keyCode)
+            return QString::fromLatin1(entry.name);
+    }
+    return QStringLiteral("Key") + QString::number(keyCode);
+}
+
+QString displayString(uint16_t keyCode, uint64_t modifierFlags)
+{
+    return modifierSymbols(modifierFlags) + keyName(keyCode);
+}
+
+} // namespace HotkeyDisplay

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "accessibility_backend.h"
+#include "hotkey_backend.h"
+
+#include <memory>
+
+// The backends for the running session: X11 ones on the xcb platform, inert ones
+// elsewhere (offscreen, Wayland), where hotkeys are refused and nothing is selected.
+std::unique_ptr<HotkeyBackend> makeHotkeyBackend();
+std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend();

@@ -1,0 +1,97 @@
+#include "x11_accessibility_backend.h"
+
+#include "accessibility_settings_command.h"
+#include "x11_key_map.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace {
+constexpr uint32_t keysymC = 0x63;
+constexpr uint32_t keysymV = 0x76;
+constexpr uint16_t virtualKeyC = 8;
+constexpr uint16_t virtualKeyV = 9;
+} // namespace
+
+X11AccessibilityBackend::X11AccessibilityBackend(std::shared_ptr<X11Display> display, QObject* parent)
+    : AccessibilityBackend(parent), m_display(std::move(display)), m_keyboard(m_display)
+{
+    connect(&m_clipboard, &SystemClipboard::changed, this, &AccessibilityBackend::clipboardChanged);
+}
+
+bool X11AccessibilityBackend::isTrusted()
+{
+    return m_display->hasXTest();
+}
+
+std::optional<quint64> X11AccessibilityBackend::activeWindow()
+{
+    const std::optional<uint32_t> window = m_display->property32(
+        m_display->root(), m_display->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (!window || *window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return *window;
+}
+
+bool X11AccessibilityBackend::selectionOwnedBy(quint64 window)
+{
+    xcb_connection_t* c = m_display->connection();
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, XCB_ATOM_PRIMARY), nullptr);
+    const uint32_t owner = reply ? reply->owner : uint32_t(XCB_WINDOW_NONE);
+    std::free(reply);
+    if (owner == XCB_WINDOW_NONE)
+        return false;
+    // Windows created over one connection share the client bits of their XIDs; a
+    // program with several connections is recognised by its process id instead.
+    if (m_display->clientBits(owner) == m_display->clientBits(uint32_t(window)))
+        return true;
+    const std::optional<uint32_t> ownerPid = windowPid(owner);
+    return ownerPid && ownerPid == windowPid(uint32_t(window));
+}
+
+std::optional<uint32_t> X11AccessibilityBackend::windowPid(uint32_t window) const
+{
+    return m_display->property32(window, m_display->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+}
+
+std::optional<QString> X11AccessibilityBackend::selectionText()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Selection);
+    if (!data || !data->hasText())
+        return std::nullopt;
+    return data->text();
+}
+
+bool X11AccessibilityBackend::modifiersHeld()
+{
+    return !m_keyboard.heldModifierKeys().empty();
+}
+
+void X11AccessibilityBackend::releaseHeldModifiers()
+{
+    // Only what is down now is released, and nothing is pressed again afterwards: a
+    // re-press after the user let go would leave the modifier stuck.
+    m_keyboard.releaseKeys(m_keyboard.heldModifierKeys());
+}
+
+void X11AccessibilityBackend::sendChord(Chord chord)
+{
+    const bool copy = chord == Chord::copy;
+    const uint8_t fallback = X11KeyMap::x11KeyCode(copy ? virtualKeyC : virtualKeyV).value_or(0);
+    m_keyboard.sendControlChord(copy ? keysymC : keysymV, fallback);
+}
+
+void X11AccessibilityBackend::openAccessibilitySettings()
+{
+    const std::optional<QStringList> command = accessibilitySettingsCommand(
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+        [](const QString& program) { return QStandardPaths::findExecutable(program); });
+    if (command)
+        QProcess::startDetached(command->first(), command->mid(1));
+}

@@ -1,0 +1,117 @@
+#include "x11_keyboard.h"
+
+#include "x11_key_map.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+namespace {
+
+constexpr uint32_t controlLKeysym = 0xffe3;
+constexpr uint32_t numLockKeysym = 0xff7f;
+constexpr uint8_t controlLFallback = 29 + 8; // evdev KEY_LEFTCTRL
+constexpr int lockRow = 1;                    // the modifier-mapping row of Lock
+
+struct ModifierMapping {
+    std::vector<std::vector<uint8_t>> rows; // Shift, Lock, Control, Mod1 .. Mod5
+};
+
+ModifierMapping modifierMapping(xcb_connection_t* connection)
+{
+    ModifierMapping mapping;
+    xcb_get_modifier_mapping_reply_t* reply = xcb_get_modifier_mapping_reply(
+        connection, xcb_get_modifier_mapping(connection), nullptr);
+    if (!reply)
+        return mapping;
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(reply);
+    const int perRow = reply->keycodes_per_modifier;
+    mapping.rows.resize(8);
+    for (int row = 0; row < 8; ++row) {
+        for (int i = 0; i < perRow; ++i) {
+            const xcb_keycode_t code = codes[row * perRow + i];
+            if (code != 0)
+                mapping.rows[size_t(row)].push_back(code);
+        }
+    }
+    std::free(reply);
+    return mapping;
+}
+
+} // namespace
+
+X11Keyboard::X11Keyboard(std::shared_ptr<X11Display> display) : m_display(std::move(display)) {}
+
+std::vector<uint8_t> X11Keyboard::heldModifierKeys() const
+{
+    xcb_connection_t* c = m_display->connection();
+    xcb_query_keymap_reply_t* keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    if (!keymap)
+        return {};
+    std::vector<uint8_t> held;
+    const ModifierMapping mapping = modifierMapping(c);
+    for (size_t row = 0; row < mapping.rows.size(); ++row) {
+        if (int(row) == lockRow)
+            continue;
+        for (const uint8_t code : mapping.rows[row]) {
+            const bool down = keymap->keys[code / 8] & (1 << (code % 8));
+            if (down && std::find(held.begin(), held.end(), code) == held.end())
+                held.push_back(code);
+        }
+    }
+    std::free(keymap);
+    return held;
+}
+
+void X11Keyboard::releaseKeys(const std::vector<uint8_t>& keyCodes) const
+{
+    for (const uint8_t code : keyCodes)
+        fakeKey(XCB_KEY_RELEASE, code);
+    m_display->flush();
+}
+
+void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode) const
+{
+    const uint8_t control = keyCodeFor(controlLKeysym).value_or(controlLFallback);
+    const uint8_t key = keyCodeFor(keysym).value_or(fallbackKeyCode);
+    fakeKey(XCB_KEY_PRESS, control);
+    fakeKey(XCB_KEY_PRESS, key);
+    fakeKey(XCB_KEY_RELEASE, key);
+    fakeKey(XCB_KEY_RELEASE, control);
+    m_display->flush();
+}
+
+uint16_t X11Keyboard::numLockMask() const
+{
+    const std::optional<uint8_t> numLock = keyCodeFor(numLockKeysym);
+    if (numLock) {
+        const ModifierMapping mapping = modifierMapping(m_display->connection());
+        for (size_t row = 0; row < mapping.rows.size(); ++row) {
+            const auto& codes = mapping.rows[row];
+            if (std::find(codes.begin(), codes.end(), *numLock) != codes.end())
+                return uint16_t(1u << row);
+        }
+    }
+    return X11KeyMap::mod2Mask;
+}
+
+std::optional<uint8_t> X11Keyboard::keyCodeFor(uint32_t keysym) const
+{
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_display->connection());
+    if (!symbols)
+        return std::nullopt;
+    std::optional<uint8_t> result;
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    if (codes && codes[0] != XCB_NO_SYMBOL)
+        result = codes[0];
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    return result;
+}
+
+void X11Keyboard::fakeKey(uint8_t type, uint8_t keyCode) const
+{
+    xcb_test_fake_input(m_display->connection(), type, keyCode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+}

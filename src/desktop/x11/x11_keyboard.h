@@ -1,0 +1,28 @@
+#pragma once
+
+#include "x11_display.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Physical key state and synthetic keys (XTEST) on the X server.
+class X11Keyboard {
+public:
+    explicit X11Keyboard(std::shared_ptr<X11Display> display);
+
+    // Modifier keys (Shift, Ctrl, Alt, Super, AltGr, ...) that are down right now.
+    std::vector<uint8_t> heldModifierKeys() const;
+    void releaseKeys(const std::vector<uint8_t>& keyCodes) const;
+    // Ctrl + the key that produces keysym (the key's physical code when no key does),
+    // to whatever window has the focus.
+    void sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode) const;
+    // The modifier bit NumLock sets (Mod2 on nearly every layout).
+    uint16_t numLockMask() const;
+
+private:
+    std::optional<uint8_t> keyCodeFor(uint32_t keysym) const;
+    void fakeKey(uint8_t type, uint8_t keyCode) const;
+
+    std::shared_ptr<X11Display> m_display;
+};
