@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+class AppState;
+class OverlayView;
+class QPropertyAnimation;
+
+// The floating, never-activating window the palette is shown in. There is one per run;
+// between showings it is hidden, and while shown it holds the keyboard through an X grab
+// so that the user's application keeps its focus and later receives the paste.
+class OverlayPanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int fadeInMs = 120;
+    static constexpr int fadeOutMs = 80;
+
+    explicit OverlayPanel(AppState& appState, QWidget* parent = nullptr);
+
+    OverlayView* view() const { return m_view; }
+
+    // Needs a compositor; otherwise the panel is opaque, cut to its rounded shape.
+    void setTranslucent(bool translucent);
+    bool isTranslucent() const;
+
+    // Sizes the panel to the palette, places it on the screen under the pointer, shows it
+    // without activating and fades it in. A second call while shown starts over.
+    void showOverlay();
+    // Lets go of the keyboard, fades out, hides, and then resets the store's palette flags.
+    void hideOverlay();
+
+signals:
+    // After the first paint of a showing: the palette is on screen.
+    void shown();
+    // The fade-out has finished and the window is hidden.
+    void hidden();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    enum class Phase { hidden, fadingIn, shown, fadingOut };
+
+    void grabKeyboardNow();
+    void releaseKeyboardNow();
+    void onFadeFinished();
+    void afterFirstPaint();
+    void updateShape();
+
+    AppState& m_appState;
+    OverlayView* m_view;
+    QPropertyAnimation* m_fade;
+    Phase m_phase = Phase::hidden;
+    bool m_awaitingFirstPaint = false;
+    bool m_keyboardGrabbed = false;
+    // Counts showings, so that a store reset queued by an earlier hide cannot clear the
+    // flags of a showing that began after it.
+    quint64 m_showing = 0;
+};
