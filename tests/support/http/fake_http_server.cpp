@@ -109,6 +109,13 @@ ScriptedResponse ScriptedResponse::silence()
     return r;
 }
 
+ScriptedResponse ScriptedResponse::hangUp()
+{
+    ScriptedResponse r;
+    r.closeWithoutAnswer = true;
+    return r;
+}
+
 FakeHttpServer::FakeHttpServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &FakeHttpServer::onNewConnection);
@@ -206,6 +213,10 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
 {
     if (response.neverAnswer)
         return;
+    if (response.closeWithoutAnswer) {
+        socket->abort();
+        return;
+    }
     if (response.delayMs > 0) {
         ScriptedResponse now = response;
         now.delayMs = 0;

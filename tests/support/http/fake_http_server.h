@@ -38,12 +38,14 @@ struct ScriptedResponse {
     HttpHeaderList headers;
     QByteArray body;
     bool neverAnswer = false; // keep the connection open and silent
+    bool closeWithoutAnswer = false; // hang up once the request is in
     int delayMs = 0;          // wait this long before answering
 
     static ScriptedResponse json(int status, const QByteArray& body);
     static ScriptedResponse text(int status, const QByteArray& body,
                                  const QByteArray& contentType = "text/plain");
     static ScriptedResponse silence();
+    static ScriptedResponse hangUp();
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests: records every request and answers
