@@ -25,7 +25,7 @@ namespace {
 enum class Client { tovalin, openai, deepseek, claude, gemini, ollama };
 
 // Everything a table needs to know about one client against the fake server.
-struct ClientSpec {
+struct ClientCase {
     Client id;
     const char* name;
     QByteArray path; // request path on the fake server
@@ -55,7 +55,7 @@ QJsonObject chatBody(const QString& model, const QString& prompt, const QString&
 const QByteArray kOpenAIError = R"({"error":{"message":"Incorrect API key provided","type":"invalid_request_error","param":null,"code":"invalid_api_key"}})";
 const QByteArray kOpenAISuccess = R"({"id":"chatcmpl-9xk2","object":"chat.completion","created":1717000000,"model":"MODEL","choices":[{"index":0,"message":{"role":"assistant","content":"  Fixed text.\n","refusal":null},"logprobs":null,"finish_reason":"stop"}],"usage":{"prompt_tokens":31,"completion_tokens":4,"total_tokens":35},"system_fingerprint":"fp_0ba0d124f1"})";
 
-const ClientSpec kSpecs[] = {
+const ClientCase kCases[] = {
     {Client::tovalin, "tovalin", "/chat",
      [](const QString& model, const QString& prompt, const QString& text) {
          return QJsonObject{{"prompt", prompt}, {"text", text}, {"model", model}};
@@ -104,9 +104,9 @@ const ClientSpec kSpecs[] = {
      "model \"llama3\" not found, try pulling it first", R"({"error":{"message":"nested"}})"},
 };
 
-const ClientSpec& spec(Client id)
+const ClientCase& caseOf(Client id)
 {
-    for (const ClientSpec& s : kSpecs)
+    for (const ClientCase& s : kCases)
         if (s.id == id)
             return s;
     Q_UNREACHABLE();
@@ -193,7 +193,7 @@ private:
 void ProviderClientsTest::initTestCase()
 {
     // Building clients must not bring up the network stack; only a request does.
-    for (const ClientSpec& s : kSpecs)
+    for (const ClientCase& s : kCases)
         makeClient(s.id, "http://127.0.0.1:1", "key");
     QVERIFY(QCoreApplication::instance()->findChildren<QNetworkAccessManager*>().isEmpty());
 }
@@ -219,7 +219,7 @@ void ProviderClientsTest::exactRequest_data()
     const QMap<QByteArray, QByteArray> json{{"content-type", "application/json"}};
     for (const auto& [name, value] : {std::pair{"", text}, std::pair{"/empty text", QString()}}) {
         const auto row = [&](Client c, QByteArray query, QMap<QByteArray, QByteArray> headers) {
-            QTest::addRow("%s%s", spec(c).name, name) << c << prompt << value << query << headers;
+            QTest::addRow("%s%s", caseOf(c).name, name) << c << prompt << value << query << headers;
         };
         auto with = [&](std::initializer_list<std::pair<const QByteArray, QByteArray>> extra) {
             QMap<QByteArray, QByteArray> h = json;
@@ -245,21 +245,21 @@ void ProviderClientsTest::exactRequest()
     using HeaderMap = QMap<QByteArray, QByteArray>;
     QFETCH(HeaderMap, headers);
 
-    m_server->enqueue(ScriptedResponse::json(200, spec(client).successBody));
+    m_server->enqueue(ScriptedResponse::json(200, caseOf(client).successBody));
     auto service = makeClient(client, m_server->baseUrl(), "sk-test-123");
     QVERIFY(outcomeOf(*service, prompt, text).startsWith("answer: "));
 
     QCOMPARE(m_server->requests().size(), 1);
     const RecordedRequest& request = m_server->requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
-    QCOMPARE(request.path, spec(client).path);
+    QCOMPARE(request.path, caseOf(client).path);
     QCOMPARE(request.query, query);
     QCOMPARE(clientHeaders(request), headers);
 
     QJsonParseError error{};
     const QJsonObject body = QJsonDocument::fromJson(request.body, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    const QJsonObject expected = spec(client).expectedBody(modelFor(client), prompt, text);
+    const QJsonObject expected = caseOf(client).expectedBody(modelFor(client), prompt, text);
     QCOMPARE(body.keys(), expected.keys());
     for (const QString& key : expected.keys())
         QVERIFY2(body.value(key) == expected.value(key), qPrintable(key));
@@ -275,7 +275,7 @@ void ProviderClientsTest::statusMatrix_data()
     const QByteArray html = "<html><head><title>500 Internal Server Error</title></head>"
                             "<body><center><h1>500 Internal Server Error</h1></center></body></html>";
     const QString notJson = "The response is not valid JSON";
-    for (const ClientSpec& s : kSpecs) {
+    for (const ClientCase& s : kCases) {
         const Client c = s.id;
         const bool keyed = c != Client::tovalin && c != Client::ollama;
         const QString hint = c == Client::ollama ? ". Make sure Ollama is running." : "";
@@ -343,7 +343,7 @@ void ProviderClientsTest::keysAreCheckedBeforeSending()
 
         // Blanks are a key: the provider's answer decides. Gemini's blank breaks its URL.
         if (c != Client::gemini)
-            m_server->enqueue(ScriptedResponse::json(401, spec(c).realErrorBody));
+            m_server->enqueue(ScriptedResponse::json(401, caseOf(c).realErrorBody));
         auto blank = makeClient(c, m_server->baseUrl(), "   ");
         if (c == Client::gemini) {
             QCOMPARE(outcomeOf(*blank, "p", "t"), kInvalidResponse);
@@ -358,7 +358,7 @@ void ProviderClientsTest::keysAreCheckedBeforeSending()
     // The keyless clients send without one.
     for (Client c : {Client::tovalin, Client::ollama}) {
         m_server->clearRequests();
-        m_server->enqueue(ScriptedResponse::json(200, spec(c).successBody));
+        m_server->enqueue(ScriptedResponse::json(200, caseOf(c).successBody));
         auto service = makeClient(c, m_server->baseUrl(), "");
         QVERIFY(outcomeOf(*service, "p", "t").startsWith("answer: "));
         QCOMPARE(m_server->requests().size(), 1);
@@ -379,7 +379,7 @@ void ProviderClientsTest::geminiUrlIsValidatedAsWritten()
     QCOMPARE(m_server->requests().size(), 0);
 
     // URL-safe characters go out exactly as written, nothing encoded or decoded.
-    m_server->enqueue(ScriptedResponse::json(200, spec(Client::gemini).successBody));
+    m_server->enqueue(ScriptedResponse::json(200, caseOf(Client::gemini).successBody));
     GeminiService service("AIza-Sy_9.x~Z", "models-v2:beta", base, 5s);
     QCOMPARE(outcomeOf(service, "p", "t"), QString("answer: Fixed text."));
     QCOMPARE(m_server->requests().size(), 1);
@@ -406,7 +406,7 @@ void ProviderClientsTest::ollamaHosts()
 
     // A trailing slash is accepted. The path is joined as text ("//api/chat"), but Qt's
     // HTTP layer merges the double slash before it goes out.
-    m_server->enqueue(ScriptedResponse::json(200, spec(Client::ollama).successBody));
+    m_server->enqueue(ScriptedResponse::json(200, caseOf(Client::ollama).successBody));
     OllamaService slash(m_server->baseUrl() + "/", "llama3", 5s);
     QCOMPARE(outcomeOf(slash, "p", "t"), QString("answer: Fixed text."));
     QCOMPARE(m_server->requests().first().path, QByteArray("/api/chat"));
@@ -415,7 +415,7 @@ void ProviderClientsTest::ollamaHosts()
 void ProviderClientsTest::transportFailures()
 {
     const QString dead = QString("http://127.0.0.1:%1").arg(closedPort());
-    for (const ClientSpec& s : kSpecs) {
+    for (const ClientCase& s : kCases) {
         if (s.id == Client::ollama)
             continue; // its refused connection has a message of its own (ollamaHosts)
         auto service = makeClient(s.id, dead, "sk-test-123");
@@ -426,7 +426,7 @@ void ProviderClientsTest::transportFailures()
 
     // A server that hangs up without answering is a transport failure too, not a status.
     m_server->setHandler([](const RecordedRequest&) { return ScriptedResponse::hangUp(); });
-    for (const ClientSpec& s : kSpecs) {
+    for (const ClientCase& s : kCases) {
         auto service = makeClient(s.id, m_server->baseUrl(), "sk-test-123");
         const QString text = "The server closed the connection unexpectedly";
         QCOMPARE(outcomeOf(*service, "p", "t"),
@@ -436,7 +436,7 @@ void ProviderClientsTest::transportFailures()
 
 void ProviderClientsTest::timeOut()
 {
-    for (const ClientSpec& s : kSpecs) {
+    for (const ClientCase& s : kCases) {
         m_server->enqueue(ScriptedResponse::silence());
         auto service = makeClient(s.id, m_server->baseUrl(), "sk-test-123", 300ms);
         QElapsedTimer clock;
@@ -447,7 +447,7 @@ void ProviderClientsTest::timeOut()
         const QString text = "The request timed out";
         QCOMPARE(outcome, s.id == Client::tovalin ? "TransportError: " + text : networkError(text));
     }
-    QCOMPARE(m_server->requests().size(), qsizetype(std::size(kSpecs)));
+    QCOMPARE(m_server->requests().size(), qsizetype(std::size(kCases)));
 }
 
 void ProviderClientsTest::replyWithoutHttpStatus()
@@ -466,11 +466,11 @@ void ProviderClientsTest::replyWithoutHttpStatus()
 void ProviderClientsTest::oneSharedNetworkManager()
 {
     m_server->setHandler([](const RecordedRequest&) { return ScriptedResponse::json(500, ""); });
-    for (const ClientSpec& s : kSpecs) {
+    for (const ClientCase& s : kCases) {
         auto service = makeClient(s.id, m_server->baseUrl(), "k");
         outcomeOf(*service, "p", "t");
     }
-    QCOMPARE(m_server->requests().size(), qsizetype(std::size(kSpecs)));
+    QCOMPARE(m_server->requests().size(), qsizetype(std::size(kCases)));
     QCOMPARE(QCoreApplication::instance()->findChildren<QNetworkAccessManager*>().size(), 1);
 }
 
