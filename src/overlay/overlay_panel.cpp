@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QEasingCurve>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPropertyAnimation>
@@ -139,6 +140,14 @@ void OverlayPanel::onFadeFinished()
             state->closeOverlay();
         },
         Qt::QueuedConnection);
+}
+
+void OverlayPanel::warmUp()
+{
+    winId();
+    QImage scratch(m_view->size(), QImage::Format_ARGB32_Premultiplied);
+    scratch.fill(Qt::transparent);
+    m_view->render(&scratch);
 }
 
 void OverlayPanel::grabKeyboardNow()

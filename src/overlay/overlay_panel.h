@@ -29,6 +29,11 @@ public:
     // Lets go of the keyboard, fades out, hides, and then resets the store's palette flags.
     void hideOverlay();
 
+    // Does ahead of time what the first showing would otherwise do on the hotkey's path:
+    // creates the native window (unmapped) and paints the palette once off screen, which
+    // loads the fonts and glyph caches. For the application to call once it is idle.
+    void warmUp();
+
 signals:
     // After the first paint of a showing: the palette is on screen.
     void shown();

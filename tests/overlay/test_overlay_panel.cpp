@@ -97,6 +97,20 @@ private slots:
         }
     }
 
+    void warmUpShowsNothing()
+    {
+        OverlayFixture f(threeCommands());
+        OverlayPanel panel(*f.state);
+        QSignalSpy shown(&panel, &OverlayPanel::shown);
+        panel.warmUp();
+        QVERIFY(panel.windowHandle());
+        QVERIFY(!panel.isVisible());
+        QTest::qWait(50);
+        QCOMPARE(shown.size(), 0);
+        panel.showOverlay();
+        QVERIFY(shown.wait(2000));
+    }
+
     void hideResetsTheStoreAfterTheWindowIsGone()
     {
         OverlayFixture f(threeCommands());
