@@ -1,5 +1,12 @@
+#include "accessibility_service.h"
+#include "app_delegate.h"
 #include "app_state.h"
 #include "file_defaults_store.h"
+#include "hotkey_service.h"
+#include "platform_backends.h"
+#include "provider_factory.h"
+#include "single_instance.h"
+#include "unix_signal_watcher.h"
 
 #include <QApplication>
 
@@ -7,11 +14,33 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovalin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tovalin"));
+    QApplication::setDesktopFileName(QStringLiteral("tovalin"));
+    // Closing a window never ends a tray application; only Quit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    SingleInstance instance(SingleInstance::defaultRuntimeDir());
+    if (!instance.claim())
+        return 0;
+
+    UnixSignalWatcher signals_;
+    QObject::connect(&signals_, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+
     FileDefaultsStore defaults = FileDefaultsStore::forCurrentUser();
+    HotkeyService hotkeys(makeHotkeyBackend());
+    AccessibilityService accessibility(makeAccessibilityBackend());
+
     AppState::Services services;
     services.defaults = &defaults;
-    AppState state(services);
+    services.hotkeys = &hotkeys;
+    services.accessibilityService = &accessibility;
+    services.aiServiceFactory = [](const AppSettings& settings) { return makeAIService(settings); };
+    AppState appState(services);
+
+    AppDelegate delegate(appState, hotkeys, accessibility);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::showMainWindow);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationDidFinishLaunching();
+
     return app.exec();
 }

@@ -27,7 +27,12 @@ QString AIError::debugDescription() const
 {
     switch (m_kind) {
     case Kind::networkError: return QStringLiteral("networkError(%1)").arg(m_payload);
-    case Kind::serverError: return QStringLiteral("serverError(\"%1\")").arg(m_payload);
+    case Kind::serverError: {
+        // Quoted like a string literal, so a message with quotes stays one readable token.
+        QString escaped = m_payload;
+        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
+        return QStringLiteral("serverError(\"%1\")").arg(escaped);
+    }
     case Kind::invalidAPIKey: return QStringLiteral("invalidAPIKey");
     case Kind::invalidResponse: return QStringLiteral("invalidResponse");
     case Kind::rateLimited: return QStringLiteral("rateLimited");

@@ -43,12 +43,12 @@ private slots:
     {
         const std::exception_ptr errors[] = {
             std::make_exception_ptr(AIError::invalidAPIKey()),
-            std::make_exception_ptr(AIError::serverError(QStringLiteral("Status code: 500"))),
+            std::make_exception_ptr(AIError::serverError(QStringLiteral("model \"x\" not found"))),
             std::make_exception_ptr(TransportError(QStringLiteral("Connection refused"))),
         };
         const QString expected[] = {
             QStringLiteral("Command execution error: invalidAPIKey"),
-            QStringLiteral("Command execution error: serverError(\"Status code: 500\")"),
+            QStringLiteral("Command execution error: serverError(\"model \\\"x\\\" not found\")"),
             QStringLiteral("Command execution error: Connection refused"),
         };
         for (int i = 0; i < 3; ++i) {

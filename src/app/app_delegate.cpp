@@ -1,0 +1,147 @@
+#include "app_delegate.h"
+
+#include "app_state.h"
+#include "console.h"
+#include "hotkey_registry.h"
+#include "overlay_panel.h"
+#include "selection_access.h"
+#include "symbol_icon.h"
+
+#include <QApplication>
+#include <QCoro/QCoroTask>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+constexpr uint32_t kDefaultKeyCode = 49;        // Space
+constexpr uint32_t kDefaultModifiers = 0x120000; // command + shift
+}
+
+AppDelegate::AppDelegate(AppState& appState, HotkeyRegistry& hotkeys, SelectionAccess& selection,
+                         QObject* parent)
+    : QObject(parent), m_appState(appState), m_hotkeys(hotkeys), m_selection(selection)
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    applicationWillTerminate();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    QTimer::singleShot(0, this, &AppDelegate::runLaunchSequence);
+}
+
+void AppDelegate::runLaunchSequence()
+{
+    installStatusItem();
+    registerOverlayHotkey();
+    registerCommandHotkeys();
+    m_overlayPanel = std::make_unique<OverlayPanel>(m_appState);
+    m_theme.apply(m_appState.settings().theme);
+}
+
+void AppDelegate::installStatusItem()
+{
+    m_menu = std::make_unique<QMenu>();
+    QAction* show = m_menu->addAction(QStringLiteral("Show Tovalin"));
+    connect(show, &QAction::triggered, this, &AppDelegate::showMainWindow);
+    m_menu->addSeparator();
+    QAction* trigger = m_menu->addAction(QStringLiteral("Trigger Command"));
+    trigger->setShortcut(QKeySequence(Qt::META | Qt::Key_Space));
+    trigger->setShortcutVisibleInContextMenu(true);
+    connect(trigger, &QAction::triggered, this, &AppDelegate::triggerOverlay);
+    m_menu->addSeparator();
+    QAction* quit = m_menu->addAction(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutVisibleInContextMenu(true);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setIcon(SymbolIcon::icon(QStringLiteral("keyboard"), QColor(0x80, 0x80, 0x80)));
+    m_statusItem->setToolTip(QStringLiteral("Tovalin"));
+    m_statusItem->setContextMenu(m_menu.get());
+    // A left click opens the palette like the menu item; the menu is on the right button.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            triggerOverlay();
+    });
+    m_statusItem->show();
+}
+
+void AppDelegate::registerOverlayHotkey()
+{
+    const HotkeyConfig stored = m_appState.settings().overlayHotkey;
+    QPointer<AppDelegate> self(this);
+    auto action = [self] {
+        if (self)
+            self->triggerOverlay();
+    };
+    // Flags never use the high bits; a mask that does not fit is not a combination we can grab.
+    const bool fits = stored.modifiers <= 0xFFFFFFFFu;
+    if (fits && m_hotkeys.registerOverlayHotkey(stored.keyCode, uint32_t(stored.modifiers), action))
+        return;
+    // The stored setting stays as it is, so the Hotkeys page still shows it.
+    m_hotkeys.registerOverlayHotkey(kDefaultKeyCode, kDefaultModifiers, action);
+}
+
+void AppDelegate::registerCommandHotkeys()
+{
+    m_hotkeys.unregisterAllCommandHotkeys();
+    for (const Command& command : m_appState.commands()) {
+        if (!command.hasHotkey() || *command.shortcutModifiers > 0xFFFFFFFFu)
+            continue;
+        QPointer<AppDelegate> self(this);
+        m_hotkeys.registerCommandHotkey(
+            *command.shortcutKeyCode, uint32_t(*command.shortcutModifiers), [self, command] {
+                if (!self)
+                    return;
+                [](QPointer<AppDelegate> self, Command command) -> QCoro::Task<> {
+                    const std::optional<QString> text = co_await self->m_selection.getSelectedText();
+                    if (!self)
+                        co_return;
+                    if (!text || text->isEmpty()) {
+                        Console::line(QStringLiteral("No text selected for command hotkey"));
+                        co_return;
+                    }
+                    co_await self->m_appState.executeCommand(command, *text);
+                }(self, command);
+            });
+    }
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    m_hotkeys.unregisterAll();
+}
+
+void AppDelegate::showMainWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == m_overlayPanel.get() || w->windowType() == Qt::Popup)
+            continue;
+        const QString title = w->windowTitle();
+        if (title.isEmpty() || title == QLatin1String("Tovalin")) {
+            w->show();
+            w->raise();
+            w->activateWindow();
+            return;
+        }
+    }
+}
+
+void AppDelegate::triggerOverlay()
+{
+    QPointer<AppDelegate> self(this);
+    [](QPointer<AppDelegate> self) -> QCoro::Task<> {
+        co_await self->m_appState.openOverlay();
+        if (self && self->m_overlayPanel)
+            self->m_overlayPanel->showOverlay();
+    }(self);
+}

@@ -1,0 +1,80 @@
+// The real binary, started the way a user starts it, with a private state location.
+#include "json_codec.h"
+#include "temp_state_dir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <sys/stat.h>
+
+namespace {
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+QProcessEnvironment environmentFor(const TempStateDir& tmp)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.configHome());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), tmp.stateHome());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.root());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+} // namespace
+
+class TestFirstStart : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartSeedsCommandsOnlyAndOneInstanceRuns()
+    {
+        TempStateDir tmp;
+        QProcess first;
+        first.setProcessEnvironment(environmentFor(tmp));
+        first.start(QStringLiteral(TOVALIN_BINARY), {});
+        QVERIFY(first.waitForStarted());
+        const QString commands = tmp.configDir() + QStringLiteral("/commands.json");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(commands), 10000);
+
+        QFile file(commands);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto decoded = JsonCodec::decodeCommandsDocument(file.readAll());
+        QVERIFY(decoded);
+        QCOMPARE(decoded->size(), 7);
+        QCOMPARE(decoded->first().name, QStringLiteral("Fix Grammar & Spelling"));
+        QCOMPARE(modeOf(commands), 0600);
+        QCOMPARE(modeOf(tmp.configDir()), 0700);
+        QVERIFY(!QFileInfo::exists(tmp.configDir() + QStringLiteral("/settings.json")));
+        QVERIFY(!QFileInfo::exists(tmp.stateDir() + QStringLiteral("/history.json")));
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // A second start hands over to the running one and leaves at once.
+        QProcess second;
+        second.setProcessEnvironment(environmentFor(tmp));
+        second.start(QStringLiteral(TOVALIN_BINARY), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // Ended by the session: leaves cleanly.
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+
+        // And the next start is the one instance again.
+        QProcess third;
+        third.setProcessEnvironment(environmentFor(tmp));
+        third.start(QStringLiteral(TOVALIN_BINARY), {});
+        QVERIFY(third.waitForStarted());
+        QVERIFY(!third.waitForFinished(1500));
+        third.terminate();
+        QVERIFY(third.waitForFinished(10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFirstStart)
+#include "test_first_start.moc"
