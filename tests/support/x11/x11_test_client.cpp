@@ -178,3 +178,21 @@ XclipOwner::~XclipOwner()
         m_process.waitForFinished(2000);
     }
 }
+
+SelectionRequestCounter::SelectionRequestCounter()
+{
+    qGuiApp->installNativeEventFilter(this);
+}
+
+SelectionRequestCounter::~SelectionRequestCounter()
+{
+    qGuiApp->removeNativeEventFilter(this);
+}
+
+bool SelectionRequestCounter::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType == "xcb_generic_event_t"
+        && (static_cast<xcb_generic_event_t*>(message)->response_type & 0x7f) == XCB_SELECTION_REQUEST)
+        ++m_count;
+    return false;
+}

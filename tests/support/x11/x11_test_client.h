@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -71,4 +72,17 @@ public:
 private:
     QProcess m_process;
     bool m_ready = false;
+};
+
+// Counts requests from other programs for a selection this process owns (a paste in
+// progress), so a test can tell when the other side has fetched the clipboard.
+class SelectionRequestCounter : public QAbstractNativeEventFilter {
+public:
+    SelectionRequestCounter();
+    ~SelectionRequestCounter() override;
+    int count() const { return m_count; }
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    int m_count = 0;
 };
