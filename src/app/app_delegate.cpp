@@ -42,6 +42,8 @@ void AppDelegate::runLaunchSequence()
     registerCommandHotkeys();
     m_overlayPanel = std::make_unique<OverlayPanel>(m_appState);
     m_theme.apply(m_appState.settings().theme);
+    // Pay for the native window, fonts and glyphs now rather than on the first key press.
+    QTimer::singleShot(0, m_overlayPanel.get(), &OverlayPanel::warmUp);
 }
 
 void AppDelegate::installStatusItem()
