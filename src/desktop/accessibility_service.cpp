@@ -1,8 +1,8 @@
 #include "accessibility_service.h"
 
 #include "console.h"
+#include "signal_or_timeout.h"
 
-#include <QCoro/QCoroSignal>
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -80,7 +80,8 @@ QCoro::Task<> AccessibilityService::waitForCopiedText()
             const auto remaining = copyWait - std::chrono::milliseconds(clock.elapsed());
             if (remaining.count() <= 0)
                 co_return;
-            co_await qCoro(m_backend.get(), &AccessibilityBackend::clipboardChanged, remaining);
+            co_await SignalOrTimeout(m_backend.get(), &AccessibilityBackend::clipboardChanged,
+                                     remaining);
             if (!self)
                 co_return;
         }

@@ -46,6 +46,7 @@ private slots:
     void copyFinishesAsSoonAsTextArrives();
     void copyGivesUpAfterItsDeadline();
     void copyWaitKeepsTheEventLoopRunning();
+    void changeAtTheDeadlineResumesTheReadOnce();
     void chordWaitsForTheUsersModifiers();
     void heldModifiersAreReleasedAfterTheLimit();
     void pasteSetsClipboardThenSendsPasteLater();
@@ -192,6 +193,22 @@ void TestAccessibilityService::copyWaitKeepsTheEventLoopRunning()
     QVERIFY(!done); // the call returned to the event loop instead of sleeping
     QTRY_VERIFY(done);
     QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));
+}
+
+void TestAccessibilityService::changeAtTheDeadlineResumesTheReadOnce()
+{
+    // A clipboard change and the end of the wait landing in the same event-loop turn
+    // must wake the read once, not twice.
+    for (int round = 0; round < 24; ++round) {
+        backend->clipboard = QStringLiteral("before");
+        backend->copyResult = QStringLiteral("copied");
+        backend->copyDelayMs = 96 + round % 8;
+        const std::optional<QString> text =
+            read(*service, &AccessibilityService::copySelectionViaClipboard);
+        QVERIFY2(text == std::optional<QString>(QStringLiteral("copied")) || !text,
+                 qPrintable(text.value_or(QStringLiteral("<none>"))));
+        QTest::qWait(10); // let a late change land before the next round
+    }
 }
 
 void TestAccessibilityService::chordWaitsForTheUsersModifiers()
