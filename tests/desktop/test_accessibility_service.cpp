@@ -16,10 +16,11 @@ std::optional<QString> read(AccessibilityService& service,
 {
     bool done = false;
     std::optional<QString> result;
-    [&]() -> QCoro::Task<> {
-        result = co_await (service.*op)();
-        done = true;
-    }();
+    // Captureless with parameters: a capturing closure would be gone before the coroutine ends.
+    [](AccessibilityService& s, auto op, bool& d, std::optional<QString>& r) -> QCoro::Task<> {
+        r = co_await (s.*op)();
+        d = true;
+    }(service, op, done, result);
     // A read that never ends comes back as a text no case expects.
     if (!QTest::qWaitFor([&] { return done; }, 5000))
         return QStringLiteral("<read did not finish>");
@@ -186,10 +187,10 @@ void TestAccessibilityService::copyWaitKeepsTheEventLoopRunning()
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(10);
     bool done = false;
-    [&]() -> QCoro::Task<> {
-        co_await service->copySelectionViaClipboard();
-        done = true;
-    }();
+    [](AccessibilityService& s, bool& d) -> QCoro::Task<> {
+        co_await s.copySelectionViaClipboard();
+        d = true;
+    }(*service, done);
     QVERIFY(!done); // the call returned to the event loop instead of sleeping
     QTRY_VERIFY(done);
     QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));

@@ -36,10 +36,10 @@ void TestPlatformBackends::withoutX11NothingIsSelectedButTheClipboardWorks()
     QVERIFY(!service.checkPermission());
     bool done = false;
     std::optional<QString> text = QStringLiteral("unset");
-    [&]() -> QCoro::Task<> {
-        text = co_await service.getSelectedText();
-        done = true;
-    }();
+    [](AccessibilityService& s, bool& d, std::optional<QString>& t) -> QCoro::Task<> {
+        t = co_await s.getSelectedText();
+        d = true;
+    }(service, done, text);
     QTRY_VERIFY(done);
     QCOMPARE(text, std::nullopt);
     QCOMPARE(console.lines, QStringList{QStringLiteral("Accessibility permission not granted")});
