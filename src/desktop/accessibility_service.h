@@ -31,8 +31,6 @@ public:
     QCoro::Task<> simulatePaste();
     void openAccessibilitySettings();
 
-    AccessibilityBackend& backend() const { return *m_backend; }
-
 private:
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();

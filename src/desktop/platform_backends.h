@@ -7,5 +7,7 @@
 
 // The backends for the running session: X11 ones on the xcb platform, inert ones
 // elsewhere (offscreen, Wayland), where hotkeys are refused and nothing is selected.
+// The X11 backends use the application's own X connection: create them after the
+// QGuiApplication and destroy them before it.
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend();
 std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend();

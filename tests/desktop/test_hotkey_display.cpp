@@ -31,8 +31,6 @@ void TestHotkeyDisplay::carbonMask_data()
     QTest::newRow("none") << 0u << 0u;
     QTest::newRow("command+shift") << 0x120000u << 0x300u;
     QTest::newRow("all four") << 0x1E0000u << 0x1B00u;
-    QTest::newRow("control") << 0x40000u << 0x1000u;
-    QTest::newRow("option") << 0x80000u << 0x800u;
     // Caps lock (0x10000), numeric pad (0x200000) and function (0x800000) bits are not modifiers here.
     QTest::newRow("other bits ignored") << (0x10000u | 0x200000u | 0x800000u | 0x100000u) << 0x100u;
 }
@@ -51,7 +49,6 @@ void TestHotkeyDisplay::symbols_data()
     QTest::newRow("none") << uint64_t(0) << QString();
     QTest::newRow("all four in fixed order") << uint64_t(0x1E0000) << QStringLiteral("⌃⌥⇧⌘");
     QTest::newRow("command+shift") << uint64_t(0x120000) << QStringLiteral("⇧⌘");
-    QTest::newRow("option+control") << uint64_t(0xC0000) << QStringLiteral("⌃⌥");
     QTest::newRow("high bits ignored") << (uint64_t(1) << 40 | 0x20000) << QStringLiteral("⇧");
 }
 
@@ -71,14 +68,10 @@ void TestHotkeyDisplay::keyNames_data()
     QTest::newRow("F1") << 122 << QStringLiteral("F1");
     QTest::newRow("F8") << 100 << QStringLiteral("F8");
     QTest::newRow("6 before 5") << 22 << QStringLiteral("6");
-    QTest::newRow("5") << 23 << QStringLiteral("5");
     QTest::newRow("backslash") << 42 << QStringLiteral("\\");
     QTest::newRow("backtick") << 50 << QStringLiteral("`");
-    QTest::newRow("quote") << 39 << QStringLiteral("'");
-    QTest::newRow("delete") << 51 << QStringLiteral("Delete");
     QTest::newRow("unnamed 52") << 52 << QStringLiteral("Key52");
     QTest::newRow("arrow has no name") << 123 << QStringLiteral("Key123");
-    QTest::newRow("largest code") << 65535 << QStringLiteral("Key65535");
 }
 
 void TestHotkeyDisplay::keyNames()
@@ -120,7 +113,6 @@ void TestHotkeyDisplay::displayStrings_data()
     QTest::newRow("command+shift+space") << 49 << uint64_t(0x120000) << QStringLiteral("⇧⌘Space");
     QTest::newRow("control+option+K") << 40 << uint64_t(0xC0000) << QStringLiteral("⌃⌥K");
     QTest::newRow("command+F1") << 122 << uint64_t(0x100000) << QStringLiteral("⌘F1");
-    QTest::newRow("no modifiers") << 0 << uint64_t(0) << QStringLiteral("A");
     QTest::newRow("unnamed key") << 10 << uint64_t(0x1E0000) << QStringLiteral("⌃⌥⇧⌘Key10");
 }
 
@@ -171,27 +163,16 @@ void TestHotkeyDisplay::keyMapAnchors_data()
     QTest::addColumn<int>("virtualCode");
     QTest::addColumn<int>("x11Code");
     QTest::newRow("Space") << 49 << 65;
-    QTest::newRow("A") << 0 << 38;
     QTest::newRow("C") << 8 << 54;
     QTest::newRow("V") << 9 << 55;
     QTest::newRow("K") << 40 << 45;
-    QTest::newRow("1") << 18 << 10;
-    QTest::newRow("0") << 29 << 19;
     QTest::newRow("Return") << 36 << 36;
-    QTest::newRow("Escape") << 53 << 9;
     QTest::newRow("Delete (backspace)") << 51 << 22;
-    QTest::newRow("backtick") << 50 << 49;
     QTest::newRow("F1") << 122 << 67;
-    QTest::newRow("F10") << 109 << 76;
-    QTest::newRow("F11") << 103 << 95;
-    QTest::newRow("F12") << 111 << 96;
     QTest::newRow("F13") << 105 << 191;
     QTest::newRow("Left") << 123 << 113;
-    QTest::newRow("Up") << 126 << 111;
-    QTest::newRow("Home") << 115 << 110;
     QTest::newRow("forward delete") << 117 << 119;
     QTest::newRow("keypad 0") << 82 << 90;
-    QTest::newRow("keypad Enter") << 76 << 104;
 }
 
 void TestHotkeyDisplay::keyMapAnchors()
