@@ -1,5 +1,5 @@
 // Shows the palette with the seven default commands on a real display, for looking at it
-// and for screenshots. Not a test: run it by hand.
+// and for screenshots. Run it by hand.
 //   palette_harness [--translucent] [--dark] [--down N] [--seconds S] [--cycles N] [--warm]
 //                   [--composite FILE]
 #include "app_state.h"
