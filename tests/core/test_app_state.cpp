@@ -1,28 +1,24 @@
 #include "app_state.h"
 #include "command_library.h"
-#include "console_capture.h"
 #include "fake_services.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonDocument>
-#include <QSignalSpy>
+#include <QJsonObject>
 #include <QTest>
 
 namespace {
-const QString kCommands = QString::fromLatin1(AppState::commandsKey);
-const QString kSettings = QString::fromLatin1(AppState::settingsKey);
-const QString kHistory = QString::fromLatin1(AppState::historyKey);
+const QString kCommands = AppState::commandsKey, kSettings = AppState::settingsKey, kHistory = AppState::historyKey;
 
-Command makeCommand(const QString& name, bool enabled = true, std::optional<uint16_t> key = std::nullopt,
-                    std::optional<uint64_t> mods = std::nullopt)
+Command makeCommand(const QString& name, bool enabled = true, std::optional<uint16_t> key = {},
+                    std::optional<uint64_t> mods = {})
 {
     Command c;
     c.id = QUuid::createUuid();
     c.name = name;
-    c.prompt = name + QStringLiteral(" prompt");
-    c.icon = QStringLiteral("star");
+    c.prompt = name + " prompt";
     c.isEnabled = enabled;
     c.shortcutKeyCode = key;
     c.shortcutModifiers = mods;
@@ -30,25 +26,15 @@ Command makeCommand(const QString& name, bool enabled = true, std::optional<uint
     return c;
 }
 
-HistoryItem makeHistoryItem(int n)
-{
-    HistoryItem h;
-    h.id = QUuid::createUuid();
-    h.commandId = QUuid::createUuid();
-    h.commandName = QStringLiteral("run %1").arg(n);
-    h.timestamp = QDateTime::currentDateTimeUtc();
-    return h;
-}
-
-QStringList names(const QList<Command>& list)
+QString names(const QList<Command>& list)
 {
     QStringList out;
     for (const Command& c : list)
         out << c.name;
-    return out;
+    return out.join(',');
 }
 
-QList<Command> storedCommands(MemoryDefaultsStore& d)
+QList<Command> stored(MemoryDefaultsStore& d)
 {
     return JsonCodec::decodeCommandsDocument(d.values.value(kCommands)).value_or(QList<Command>{});
 }
@@ -59,48 +45,30 @@ class TestAppState : public QObject {
 private slots:
     void loadsAndSeeds()
     {
-        {   // First launch: defaults in memory, only the command list written.
-            MemoryDefaultsStore d;
-            AppState s({&d, nullptr, nullptr, {}});
-            QCOMPARE(s.commands(), defaultCommands());
-            QCOMPARE(d.writes, 1);
-            QCOMPARE(storedCommands(d), defaultCommands());
-            QVERIFY(!d.values.contains(kSettings));
-            QVERIFY(!d.values.contains(kHistory));
-            QCOMPARE(s.settings(), AppSettings{});
-            QCOMPARE(s.currentTab(), MainTab::home);
-            QVERIFY(!s.isOverlayVisible() && !s.isProcessing() && s.selectedText().isEmpty());
-        }
-        {   // "[]" is a real, empty list: not reseeded.
-            MemoryDefaultsStore d;
-            d.values.insert(kCommands, "[]");
-            AppState s({&d, nullptr, nullptr, {}});
-            QVERIFY(s.commands().isEmpty());
-            QCOMPARE(d.writes, 0);
-        }
-        {   // Settings missing one member load as all defaults, not as a merge.
-            MemoryDefaultsStore d;
-            AppSettings custom;
-            custom.aiProvider = AIProvider::gemini;
-            QJsonObject o = JsonCodec::encode(custom);
-            o.remove(QStringLiteral("hapticEnabled"));
-            d.values.insert(kSettings, QJsonDocument(o).toJson());
-            d.values.insert(kCommands, "[]");
-            AppState s({&d, nullptr, nullptr, {}});
-            QCOMPARE(s.settings(), AppSettings{});
-            QVERIFY(d.unreadable.contains(kSettings));
-            QCOMPARE(d.writes, 0);
-            // The next save replaces it.
-            s.saveSettings();
-            QCOMPARE(JsonCodec::decodeSettingsDocument(d.values.value(kSettings)), std::optional(AppSettings{}));
-        }
-        {   // An unreadable command list is not overwritten at load.
-            MemoryDefaultsStore d;
-            d.values.insert(kCommands, "[{\"broken\":true}]");
-            AppState s({&d, nullptr, nullptr, {}});
-            QCOMPARE(s.commands(), defaultCommands());
-            QCOMPARE(d.values.value(kCommands), QByteArray("[{\"broken\":true}]"));
-        }
+        MemoryDefaultsStore first; // first launch: only the command list is written
+        AppState s({&first, nullptr, nullptr, {}});
+        QCOMPARE(s.commands(), defaultCommands());
+        QCOMPARE(first.writes, 1);
+        QCOMPARE(stored(first), defaultCommands());
+        QVERIFY(!first.values.contains(kSettings) && !first.values.contains(kHistory));
+
+        MemoryDefaultsStore empty; // "[]" is a real, empty list: not reseeded
+        empty.values.insert(kCommands, "[]");
+        QVERIFY(AppState({&empty, nullptr, nullptr, {}}).commands().isEmpty());
+        QCOMPARE(empty.writes, 0);
+
+        MemoryDefaultsStore partial; // a member missing: all defaults, not a merge
+        AppSettings custom;
+        custom.aiProvider = AIProvider::gemini;
+        QJsonObject o = JsonCodec::encode(custom);
+        o.remove("hapticEnabled");
+        partial.values.insert(kSettings, QJsonDocument(o).toJson());
+        partial.values.insert(kCommands, "[{\"broken\":true}]");
+        AppState p({&partial, nullptr, nullptr, {}});
+        QCOMPARE(p.settings(), AppSettings{});
+        QCOMPARE(p.commands(), defaultCommands());
+        QCOMPARE(partial.writes, 0); // the unreadable list stays until the next save
+        QCOMPARE(partial.unreadable, QSet<QString>({kSettings, kCommands}));
     }
 
     void commandOperations()
@@ -108,94 +76,79 @@ private slots:
         MemoryDefaultsStore d;
         RecordingHotkeyRegistry hotkeys;
         AppState s({&d, &hotkeys, nullptr, {}});
-        QSignalSpy changed(&s, &AppState::commandsChanged);
-
-        const Command extra = makeCommand(QStringLiteral("Extra"));
+        const Command extra = makeCommand("Extra");
         s.addCommand(extra);
-        QCOMPARE(s.commands().size(), 8);
         QCOMPARE(s.commands().last(), extra);
-        QCOMPARE(storedCommands(d), s.commands());
-        QCOMPARE(hotkeys.unregisterAllCommandCalls, 1);
+        QCOMPARE(stored(d), s.commands());
 
         Command renamed = extra;
-        renamed.name = QStringLiteral("Renamed");
+        renamed.name = "Renamed";
         s.updateCommand(renamed);
         QCOMPARE(s.commands().last().name, QStringLiteral("Renamed"));
-        QCOMPARE(hotkeys.unregisterAllCommandCalls, 2);
-
-        // Unknown id: no change, no save, no registration.
-        const int writes = d.writes;
-        s.updateCommand(makeCommand(QStringLiteral("Ghost")));
+        const int writes = d.writes, passes = hotkeys.unregisterAllCommandCalls;
+        QCOMPARE(passes, 2);
+        s.updateCommand(makeCommand("Ghost")); // unknown id: no save, no registration
         QCOMPARE(d.writes, writes);
-        QCOMPARE(hotkeys.unregisterAllCommandCalls, 2);
+        QCOMPARE(hotkeys.unregisterAllCommandCalls, passes);
 
         s.setCommandEnabled(renamed, false);
-        QCOMPARE(s.commands().last().isEnabled, false);
-        QCOMPARE(s.commands().last().updatedAt, renamed.updatedAt);
-
-        // Delete saves and re-registers even when nothing matched.
-        s.deleteCommand(makeCommand(QStringLiteral("Ghost")));
+        QVERIFY(!s.commands().last().isEnabled);
+        s.deleteCommand(makeCommand("Ghost")); // saves and registers even when nothing matched
         QCOMPARE(d.writes, writes + 2);
-        QCOMPARE(hotkeys.unregisterAllCommandCalls, 4);
+        QCOMPARE(hotkeys.unregisterAllCommandCalls, passes + 2);
         s.deleteCommand(renamed);
         QCOMPARE(s.commands(), defaultCommands());
-        QVERIFY(changed.count() >= 5);
 
-        // Library: exact, case-sensitive name match.
-        const Command summarize = *std::find_if(commandLibrary().begin(), commandLibrary().end(),
-                                                [](const Command& c) { return c.name == "Summarize"; });
-        s.addLibraryCommand(summarize);
-        QCOMPARE(s.commands().size(), 8);
+        // Library copies: exact, case-sensitive name match against the user's list.
+        auto library = [](const QString& name) {
+            return *std::find_if(commandLibrary().begin(), commandLibrary().end(), [&](const Command& c) { return c.name == name; });
+        };
+        s.addLibraryCommand(library("Summarize"));
         const Command added = s.commands().last();
-        QCOMPARE(added.name, summarize.name);
-        QCOMPARE(added.prompt, summarize.prompt);
-        QVERIFY(added.id != summarize.id);
-        QVERIFY(!added.shortcut && added.isEnabled);
-        s.addLibraryCommand(summarize);
+        QVERIFY(added.name == "Summarize" && added.id != library("Summarize").id && added.isEnabled && !added.shortcut);
+        s.addLibraryCommand(library("Summarize"));
+        s.addLibraryCommand(library("Fix Grammar & Spelling"));
         QCOMPARE(s.commands().size(), 8);
-        s.addLibraryCommand(commandLibrary().first()); // "Fix Grammar & Spelling" is a default
-        QCOMPARE(s.commands().size(), 8);
-        Command lower = summarize;
-        lower.name = QStringLiteral("summarize");
+        Command lower = library("Summarize");
+        lower.name = "summarize";
         s.addLibraryCommand(lower);
         QCOMPARE(s.commands().size(), 9);
-        // A user command renamed to a library name blocks that entry; renaming a
-        // default frees its name again.
-        Command first = s.commands().first();
-        first.name = QStringLiteral("My grammar");
+        Command first = s.commands().first(); // renaming a default frees its name
+        first.name = "My grammar";
         s.updateCommand(first);
-        s.addLibraryCommand(commandLibrary().first());
-        QCOMPARE(s.commands().size(), 10);
+        s.addLibraryCommand(library("Fix Grammar & Spelling"));
         QCOMPARE(s.commands().last().prompt, first.prompt);
 
         s.resetCommandsToDefaults();
-        QCOMPARE(s.commands(), defaultCommands());
-        QCOMPARE(storedCommands(d), defaultCommands());
+        QCOMPARE(stored(d), defaultCommands());
+    }
+
+    void moveCommands_data()
+    {
+        QTest::addColumn<QSet<int>>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("down") << QSet<int>{0} << 3 << "B,C,A,D,E";
+        QTest::newRow("to front") << QSet<int>{4} << 0 << "E,A,B,C,D";
+        QTest::newRow("two to end") << QSet<int>{1, 3} << 5 << "A,C,E,B,D";
+        QTest::newRow("around") << QSet<int>{0, 4} << 2 << "B,A,E,C,D";
+        QTest::newRow("onto itself") << QSet<int>{2} << 3 << "A,B,C,D,E";
     }
 
     void moveCommands()
     {
+        QFETCH(QSet<int>, from);
+        QFETCH(int, to);
+        QFETCH(QString, result);
         MemoryDefaultsStore d;
-        d.values.insert(kCommands, "[]");
-        AppState s({&d, nullptr, nullptr, {}});
+        QList<Command> list;
         for (const char* n : {"A", "B", "C", "D", "E"})
-            s.addCommand(makeCommand(QString::fromLatin1(n)));
-        const QList<Command> start = s.commands();
-        auto moved = [&](QSet<int> from, int to) {
-            MemoryDefaultsStore md;
-            md.values.insert(kCommands, JsonCodec::encodeCommandsDocument(start));
-            AppState fresh({&md, nullptr, nullptr, {}});
-            fresh.moveCommands(from, to);
-            if (storedCommands(md) != fresh.commands())
-                return QStringLiteral("not saved");
-            return names(fresh.commands()).join(QString());
-        };
-        QCOMPARE(moved({0}, 3), QStringLiteral("BCADE"));
-        QCOMPARE(moved({4}, 0), QStringLiteral("EABCD"));
-        QCOMPARE(moved({1, 3}, 5), QStringLiteral("ACEBD"));
-        QCOMPARE(moved({0, 4}, 2), QStringLiteral("BAECD"));
-        QCOMPARE(moved({2}, 2), QStringLiteral("ABCDE"));
-        QCOMPARE(moved({2}, 3), QStringLiteral("ABCDE"));
+            list << makeCommand(n);
+        d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
+        AppState s({&d, nullptr, nullptr, {}});
+        s.moveCommands(from, to);
+        QCOMPARE(names(s.commands()), result);
+        QCOMPARE(stored(d), s.commands());
     }
 
     void historyCapAndClear()
@@ -204,16 +157,17 @@ private slots:
         AppState s({&d, nullptr, nullptr, {}});
         QList<HistoryItem> added;
         for (int i = 0; i < 101; ++i) {
-            added.append(makeHistoryItem(i));
-            s.addHistoryItem(added.last());
-            QVERIFY(s.history().size() <= 100);
+            HistoryItem h;
+            h.id = QUuid::createUuid();
+            h.timestamp = QDateTime::currentDateTimeUtc();
+            added << h;
+            s.addHistoryItem(h);
         }
         QCOMPARE(s.history().size(), 100);
         QCOMPARE(s.history().first(), added.last());
-        QCOMPARE(s.history().last(), added[1]); // the oldest, run 0, is gone
+        QCOMPARE(s.history().last(), added[1]); // the oldest is gone
         QCOMPARE(JsonCodec::decodeHistoryDocument(d.values.value(kHistory))->size(), 100);
         s.clearHistory();
-        QVERIFY(s.history().isEmpty());
         QCOMPARE(d.values.value(kHistory), QByteArray("[]"));
     }
 
@@ -224,38 +178,26 @@ private slots:
         RecordingHotkeyRegistry hotkeys;
         FakeSelectionAccess access;
         auto script = std::make_shared<FakeAIService::Script>();
-        script->answer = QStringLiteral("done");
+        script->answer = "done";
         AppState s({&d, &hotkeys, &access, [script](const AppSettings&) { return std::make_unique<FakeAIService>(script); }});
-
-        Command labelOnly = makeCommand(QStringLiteral("label only"));
-        labelOnly.shortcut = QStringLiteral("⌘⇧G");
-        s.addCommand(makeCommand(QStringLiteral("one"), true, 5, 0x120000));
-        s.addCommand(makeCommand(QStringLiteral("disabled"), false, 6, 0x120000));
-        s.addCommand(labelOnly);
-        s.addCommand(makeCommand(QStringLiteral("no modifiers"), true, 7, std::nullopt));
-        s.addCommand(makeCommand(QStringLiteral("too wide"), true, 8, 0x100000000ULL));
-        s.addCommand(makeCommand(QStringLiteral("two"), true, 9, 0x1E0000));
+        Command labelOnly = makeCommand("label only");
+        labelOnly.shortcut = "⌘⇧G";
+        for (const Command& c : {makeCommand("one", true, 5, 0x120000), makeCommand("disabled", false, 6, 0x120000),
+                                 labelOnly, makeCommand("no modifiers", true, 7), makeCommand("too wide", true, 8, 1ULL << 32),
+                                 makeCommand("two", true, 9, 0x1E0000)})
+            s.addCommand(c);
         QCOMPARE(hotkeys.commandHotkeys.size(), 2);
         QCOMPARE(hotkeys.commandHotkeys[0].keyCode, uint16_t(5));
-        QCOMPARE(hotkeys.commandHotkeys[0].id, 1u);
-        QCOMPARE(hotkeys.commandHotkeys[1].keyCode, uint16_t(9));
-        QCOMPARE(hotkeys.commandHotkeys[1].modifiers, 0x1E0000u);
         QCOMPARE(hotkeys.commandHotkeys[1].id, 2u);
+        QCOMPARE(hotkeys.commandHotkeys[1].modifiers, 0x1E0000u);
 
-        // The action runs its bound copy on the current selection, silently without one.
-        access.selection = QString();
+        access.selection = QString(); // nothing selected: silently nothing
         hotkeys.commandHotkeys[1].action();
         QTRY_COMPARE(access.reads, 1);
-        QTest::qWait(20);
-        QVERIFY(script->calls.isEmpty());
-
-        access.selection = QStringLiteral("selected words");
+        access.selection = "selected words";
         hotkeys.commandHotkeys[1].action();
-        QTRY_COMPARE(access.pasted, QStringList{QStringLiteral("done")});
-        QCOMPARE(script->calls.size(), 1);
-        QCOMPARE(script->calls[0].first, QStringLiteral("two prompt"));
-        QCOMPARE(script->calls[0].second, QStringLiteral("selected words"));
-        QCOMPARE(s.history().first().commandName, QStringLiteral("two"));
+        QTRY_COMPARE(access.pasted, QStringList{"done"});
+        QCOMPARE(script->calls, (QList<std::pair<QString, QString>>{{"two prompt", "selected words"}}));
     }
 
     void overlayFlags()
@@ -263,18 +205,12 @@ private slots:
         MemoryDefaultsStore d;
         FakeSelectionAccess access;
         AppState s({&d, nullptr, &access, {}});
-        access.selection = QStringLiteral("first");
-        QCoro::waitFor(s.openOverlay());
-        QCOMPARE(s.selectedText(), QStringLiteral("first"));
-        QVERIFY(s.isOverlayVisible());
-        // Nothing selected keeps the previous text.
-        access.selection.reset();
-        QCoro::waitFor(s.openOverlay());
-        QCOMPARE(s.selectedText(), QStringLiteral("first"));
-        access.selection = QString();
-        QCoro::waitFor(s.openOverlay());
-        QCOMPARE(s.selectedText(), QStringLiteral("first"));
-
+        for (const std::optional<QString>& selection : {std::optional<QString>("first"), std::optional<QString>(), std::optional<QString>("")}) {
+            access.selection = selection; // nothing selected keeps the previous text
+            QCoro::waitFor(s.openOverlay());
+            QCOMPARE(s.selectedText(), QStringLiteral("first"));
+            QVERIFY(s.isOverlayVisible());
+        }
         s.setProcessing(true);
         QStringList order;
         connect(&s, &AppState::isOverlayVisibleChanged, this, [&] { order << "visible"; });
