@@ -4,6 +4,7 @@
 #include "console.h"
 #include "hotkey_registry.h"
 #include "overlay_panel.h"
+#include "platform_backends.h"
 #include "selection_access.h"
 #include "symbol_icon.h"
 
@@ -143,7 +144,10 @@ void AppDelegate::triggerOverlay()
     QPointer<AppDelegate> self(this);
     [](QPointer<AppDelegate> self) -> QCoro::Task<> {
         co_await self->m_appState.openOverlay();
-        if (self && self->m_overlayPanel)
+        if (self && self->m_overlayPanel) {
+            // Compositors come and go (a session may toggle its effects): ask each time.
+            self->m_overlayPanel->setTranslucent(compositorRunning());
             self->m_overlayPanel->showOverlay();
+        }
     }(self);
 }

@@ -19,3 +19,9 @@ std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend()
         return std::make_unique<X11AccessibilityBackend>(std::move(display));
     return std::make_unique<InertAccessibilityBackend>();
 }
+
+bool compositorRunning()
+{
+    const std::shared_ptr<X11Display> display = X11Display::fromQt();
+    return display && display->hasCompositor();
+}

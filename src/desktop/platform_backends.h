@@ -11,3 +11,6 @@
 // QGuiApplication and destroy them before it.
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend();
 std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend();
+
+// Whether windows can be drawn translucent: a compositing manager is running.
+bool compositorRunning();

@@ -24,6 +24,18 @@ X11Display::X11Display(xcb_connection_t* connection, uint32_t root)
 {
 }
 
+bool X11Display::hasCompositor() const
+{
+    const uint32_t selection = atom(QByteArrayLiteral("_NET_WM_CM_S0"));
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
+
 bool X11Display::hasXTest() const
 {
     if (xcb_connection_has_error(m_connection))

@@ -20,6 +20,8 @@ public:
     xcb_connection_t* connection() const { return m_connection; }
     uint32_t root() const { return m_root; }
     bool hasXTest() const;
+    // A compositing manager owns the _NET_WM_CM_S0 selection while it runs.
+    bool hasCompositor() const;
     uint32_t atom(const QByteArray& name) const;
     // A single 32-bit value (WINDOW, CARDINAL, ...) of a window property.
     std::optional<uint32_t> property32(uint32_t window, uint32_t property, uint32_t type) const;
