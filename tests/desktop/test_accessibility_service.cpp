@@ -1,263 +1,182 @@
 #include "accessibility_service.h"
+#include "accessibility_settings_command.h"
 #include "console_capture.h"
-#include "fake_desktop_backends.h"
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QtTest>
 
 using Chord = AccessibilityBackend::Chord;
+using Text = std::optional<QString>;
 
 namespace {
 
-// Runs a selection read to its end while the event loop turns.
-std::optional<QString> read(AccessibilityService& service,
-                            QCoro::Task<std::optional<QString>> (AccessibilityService::*op)())
-{
-    bool done = false;
-    std::optional<QString> result;
-    // Captureless with parameters: a capturing closure would be gone before the coroutine ends.
-    [](AccessibilityService& s, auto op, bool& d, std::optional<QString>& r) -> QCoro::Task<> {
-        r = co_await (s.*op)();
-        d = true;
-    }(service, op, done, result);
-    // A read that never ends comes back as a text no case expects.
-    if (!QTest::qWaitFor([&] { return done; }, 5000))
-        return QStringLiteral("<read did not finish>");
-    return result;
-}
+// A scripted desktop: the active window, its selection, the clipboard, and an application
+// that answers a synthetic copy after a delay.
+struct FakeDesktop : AccessibilityBackend {
+    struct Sent { Chord chord; qint64 atMs; bool whileHeld; };
+    bool trusted = true, ownsSelection = false;
+    std::optional<quint64> active = 42;
+    Text selection, clipboard, copyResult; // copyResult: what the application copies on Ctrl+C
+    int copyDelayMs = 5, releaseCalls = 0;
+    int heldPolls = 0; // polls during which the user still holds modifiers; -1: for good
+    QList<Sent> sent;
+    QElapsedTimer clock;
 
-std::optional<QString> selectedText(AccessibilityService& service)
-{
-    return read(service, &AccessibilityService::getSelectedText);
-}
+    FakeDesktop() { clock.start(); }
+    bool isTrusted() override { return trusted; }
+    std::optional<quint64> activeWindow() override { return active; }
+    bool selectionOwnedBy(quint64 window) override { return ownsSelection && active == window; }
+    Text selectionText() override { return selection; }
+    Text clipboardText() override { return clipboard; }
+    void clearClipboard() override
+    {
+        // As on X11, our own clear is reported late, as a change that brings no text.
+        clipboard.reset();
+        QTimer::singleShot(2, this, &AccessibilityBackend::clipboardChanged);
+    }
+    void setClipboardText(const QString& text) override
+    {
+        clipboard = text;
+        emit clipboardChanged();
+    }
+    bool modifiersHeld() override { return heldPolls < 0 || (heldPolls > 0 && heldPolls--); }
+    void releaseHeldModifiers() override { ++releaseCalls, heldPolls = 0; }
+    void sendChord(Chord chord) override
+    {
+        sent.append({chord, clock.elapsed(), heldPolls != 0});
+        if (chord == Chord::copy && copyResult)
+            QTimer::singleShot(copyDelayMs, this, [this, text = *copyResult] { setClipboardText(text); });
+    }
+    void openAccessibilitySettings() override {}
+};
+
+struct CopyCase {
+    bool owned;
+    Text selection, copied;
+    int copyDelayMs;
+    Text result, clipboardAfter;
+};
 
 } // namespace
 
 class TestAccessibilityService : public QObject {
     Q_OBJECT
-private slots:
-    void init();
-    void cleanup();
-    void withoutPermissionNothingIsTouched();
-    void withoutActiveWindowNothingIsRead();
-    void selectionOfTheActiveProgramIsReadDirectly();
-    void otherwiseTheSelectionIsCopied_data();
-    void otherwiseTheSelectionIsCopied();
-    void copyFinishesAsSoonAsTextArrives();
-    void copyGivesUpAfterItsDeadline();
-    void copyWaitKeepsTheEventLoopRunning();
-    void changeAtTheDeadlineResumesTheReadOnce();
-    void chordWaitsForTheUsersModifiers();
-    void heldModifiersAreReleasedAfterTheLimit();
-    void pasteSetsClipboardThenSendsPasteLater();
-
-private:
-    FakeAccessibilityBackend* backend = nullptr;
+    FakeDesktop* desktop = nullptr;
     std::unique_ptr<AccessibilityService> service;
-};
 
-void TestAccessibilityService::init()
-{
-    auto fake = std::make_unique<FakeAccessibilityBackend>();
-    backend = fake.get();
-    service = std::make_unique<AccessibilityService>(std::move(fake));
-}
-
-void TestAccessibilityService::cleanup()
-{
-    service.reset();
-    backend = nullptr;
-}
-
-void TestAccessibilityService::withoutPermissionNothingIsTouched()
-{
-    ConsoleCapture console;
-    backend->trusted = false;
-    backend->selectionOwnedByActive = true;
-    backend->selection = QStringLiteral("selected");
-    backend->clipboard = QStringLiteral("before");
-    QVERIFY(!service->checkPermission());
-    QCOMPARE(selectedText(*service), std::nullopt);
-    QCOMPARE(console.lines, QStringList{QStringLiteral("Accessibility permission not granted")});
-    QVERIFY(backend->sent.isEmpty());
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("before")));
-}
-
-void TestAccessibilityService::withoutActiveWindowNothingIsRead()
-{
-    ConsoleCapture console;
-    backend->active.reset();
-    backend->clipboard = QStringLiteral("before");
-    QCOMPARE(selectedText(*service), std::nullopt);
-    QCOMPARE(console.lines, QStringList{QStringLiteral("No frontmost application")});
-    QVERIFY(backend->sent.isEmpty());
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("before")));
-}
-
-void TestAccessibilityService::selectionOfTheActiveProgramIsReadDirectly()
-{
-    backend->selectionOwnedByActive = true;
-    backend->selection = QStringLiteral("  highlighted, untrimmed ");
-    backend->clipboard = QStringLiteral("before");
-    backend->copyResult = QStringLiteral("copied");
-    QCOMPARE(selectedText(*service), std::optional<QString>(QStringLiteral("  highlighted, untrimmed ")));
-    QVERIFY(backend->sent.isEmpty());
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("before")));
-    QCOMPARE(backend->clipboardWrites, 0);
-}
-
-void TestAccessibilityService::otherwiseTheSelectionIsCopied_data()
-{
-    QTest::addColumn<bool>("ownedByActive");
-    QTest::addColumn<std::optional<QString>>("selection");
-    QTest::addColumn<std::optional<QString>>("before");
-    QTest::addColumn<std::optional<QString>>("copied");
-    QTest::addColumn<std::optional<QString>>("result");
-    QTest::addColumn<std::optional<QString>>("after");
-
-    const std::optional<QString> none;
-    const auto s = [](const char* t) { return std::optional<QString>(QString::fromUtf8(t)); };
-    // PRIMARY held by another program is text highlighted earlier elsewhere: never used.
-    QTest::newRow("stale selection, text copied") << false << s("stale") << s("before") << s("copied")
-                                                  << s("copied") << s("copied");
-    QTest::newRow("own selection empty, text copied") << true << s("") << s("before") << s("copied")
-                                                      << s("copied") << s("copied");
-    QTest::newRow("own selection absent, text copied") << true << none << none << s("copied")
-                                                       << s("copied") << s("copied");
-    QTest::newRow("nothing copied, previous text back") << false << none << s("before") << none << none
-                                                        << s("before");
-    QTest::newRow("empty copy, previous text back") << false << none << s("before") << s("") << s("")
-                                                    << s("before");
-    QTest::newRow("nothing copied, nothing before") << false << none << none << none << none << none;
-}
-
-void TestAccessibilityService::otherwiseTheSelectionIsCopied()
-{
-    QFETCH(bool, ownedByActive);
-    QFETCH(std::optional<QString>, selection);
-    QFETCH(std::optional<QString>, before);
-    QFETCH(std::optional<QString>, copied);
-    QFETCH(std::optional<QString>, result);
-    QFETCH(std::optional<QString>, after);
-
-    backend->selectionOwnedByActive = ownedByActive;
-    backend->selection = selection;
-    backend->clipboard = before;
-    backend->copyResult = copied;
-
-    QCOMPARE(selectedText(*service), result);
-    QCOMPARE(backend->sent.size(), 1);
-    QCOMPARE(backend->sent.first().chord, Chord::copy);
-    QCOMPARE(backend->clipboard, after);
-}
-
-void TestAccessibilityService::copyFinishesAsSoonAsTextArrives()
-{
-    backend->clipboard = QStringLiteral("before");
-    backend->copyResult = QStringLiteral("copied");
-    backend->copyDelayMs = 30;
-    // A change that brings no text (our own clear, seen late) must not end the wait.
-    backend->emitEmptyChangeAfter(2);
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(read(*service, &AccessibilityService::copySelectionViaClipboard),
-             std::optional<QString>(QStringLiteral("copied")));
-    QVERIFY2(clock.elapsed() < 90, qPrintable(QString::number(clock.elapsed())));
-}
-
-void TestAccessibilityService::copyGivesUpAfterItsDeadline()
-{
-    backend->clipboard = QStringLiteral("before");
-    backend->copyResult = QStringLiteral("too late");
-    backend->copyDelayMs = 400;
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(read(*service, &AccessibilityService::copySelectionViaClipboard), std::nullopt);
-    const qint64 elapsed = clock.elapsed();
-    QVERIFY2(elapsed >= 95 && elapsed < 350, qPrintable(QString::number(elapsed)));
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("before")));
-}
-
-void TestAccessibilityService::copyWaitKeepsTheEventLoopRunning()
-{
-    backend->copyResult.reset(); // the full 0.1 s wait
-    int ticks = 0;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
-    ticker.start(10);
-    bool done = false;
-    [](AccessibilityService& s, bool& d) -> QCoro::Task<> {
-        co_await s.copySelectionViaClipboard();
-        d = true;
-    }(*service, done);
-    QVERIFY(!done); // the call returned to the event loop instead of sleeping
-    QTRY_VERIFY(done);
-    QVERIFY2(ticks >= 4, qPrintable(QString::number(ticks)));
-}
-
-void TestAccessibilityService::changeAtTheDeadlineResumesTheReadOnce()
-{
-    // A clipboard change and the end of the wait landing in the same event-loop turn
-    // must wake the read once, not twice.
-    for (int round = 0; round < 24; ++round) {
-        backend->clipboard = QStringLiteral("before");
-        backend->copyResult = QStringLiteral("copied");
-        backend->copyDelayMs = 96 + round % 8;
-        const std::optional<QString> text =
-            read(*service, &AccessibilityService::copySelectionViaClipboard);
-        QVERIFY2(text == std::optional<QString>(QStringLiteral("copied")) || !text,
-                 qPrintable(text.value_or(QStringLiteral("<none>"))));
-        QTest::qWait(10); // let a late change land before the next round
+private slots:
+    void init()
+    {
+        auto fake = std::make_unique<FakeDesktop>();
+        desktop = fake.get();
+        service = std::make_unique<AccessibilityService>(std::move(fake));
     }
-}
 
-void TestAccessibilityService::chordWaitsForTheUsersModifiers()
-{
-    backend->heldPolls = 5; // the user lets go of the hotkey after about 50 ms
-    backend->copyResult = QStringLiteral("copied");
-    QCOMPARE(read(*service, &AccessibilityService::copySelectionViaClipboard),
-             std::optional<QString>(QStringLiteral("copied")));
-    QCOMPARE(backend->sent.size(), 1);
-    QVERIFY(!backend->sent.first().modifiersWereHeld);
-    QVERIFY2(backend->sent.first().atMs >= 40, qPrintable(QString::number(backend->sent.first().atMs)));
-    QCOMPARE(backend->releaseCalls, 0);
-}
+    void nothingIsReadWithoutPermissionOrActiveWindow()
+    {
+        const std::tuple<bool, std::optional<quint64>, QString> cases[] = {
+            {false, 42, QStringLiteral("Accessibility permission not granted")},
+            {true, std::nullopt, QStringLiteral("No frontmost application")}};
+        for (const auto& [trusted, active, line] : cases) {
+            init();
+            ConsoleCapture console;
+            desktop->trusted = trusted;
+            desktop->active = active;
+            desktop->ownsSelection = true;
+            desktop->selection = desktop->copyResult = desktop->clipboard = QStringLiteral("text");
+            QCOMPARE(QCoro::waitFor(service->getSelectedText()), std::nullopt);
+            QCOMPARE(console.lines, QStringList{line});
+            QVERIFY(desktop->sent.isEmpty());
+            QCOMPARE(desktop->clipboard, Text(QStringLiteral("text")));
+        }
+    }
 
-void TestAccessibilityService::heldModifiersAreReleasedAfterTheLimit()
-{
-    backend->heldPolls = -1; // held for good
-    backend->copyResult = QStringLiteral("copied");
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(read(*service, &AccessibilityService::copySelectionViaClipboard),
-             std::optional<QString>(QStringLiteral("copied")));
-    QCOMPARE(backend->releaseCalls, 1);
-    QCOMPARE(backend->sent.size(), 1);
-    QVERIFY(!backend->sent.first().modifiersWereHeld);
-    const qint64 waited = backend->sent.first().atMs;
-    QVERIFY2(waited >= 950 && waited < 1500, qPrintable(QString::number(waited)));
-}
+    void selectionOrCopyAndWhatTheClipboardKeeps_data()
+    {
+        QTest::addColumn<CopyCase>("c");
+        const Text none;
+        const auto s = [](const char* t) { return Text(QString::fromUtf8(t)); };
+        // The clipboard holds "before" each time. PRIMARY held by another program is text
+        // highlighted earlier elsewhere: never used.
+        QTest::newRow("own selection, untrimmed") << CopyCase{true, s(" sel "), s("copied"), 5, s(" sel "), s("before")};
+        QTest::newRow("stale selection, text copied") << CopyCase{false, s("stale"), s("copied"), 5, s("copied"), s("copied")};
+        QTest::newRow("own selection empty, copied") << CopyCase{true, s(""), s("copied"), 5, s("copied"), s("copied")};
+        QTest::newRow("nothing copied, previous back") << CopyCase{false, none, none, 5, none, s("before")};
+        QTest::newRow("empty copy, previous back") << CopyCase{false, none, s(""), 5, s(""), s("before")};
+        QTest::newRow("copy too late, previous back") << CopyCase{false, none, s("late"), 400, none, s("before")};
+    }
 
-void TestAccessibilityService::pasteSetsClipboardThenSendsPasteLater()
-{
-    backend->clipboard = QStringLiteral("before");
-    const qint64 start = backend->clock.elapsed();
-    service->pasteText(QStringLiteral("abc"));
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("abc")));
-    QVERIFY(backend->sent.isEmpty());
-    QTRY_COMPARE(backend->sent.size(), 1);
-    QCOMPARE(backend->sent.first().chord, Chord::paste);
-    const qint64 delay = backend->sent.first().atMs - start;
-    QVERIFY2(delay >= 49 && delay < 300, qPrintable(QString::number(delay)));
-    QCOMPARE(backend->clipboard, std::optional<QString>(QStringLiteral("abc")));
+    void selectionOrCopyAndWhatTheClipboardKeeps()
+    {
+        QFETCH(CopyCase, c);
+        desktop->ownsSelection = c.owned;
+        desktop->selection = c.selection;
+        desktop->clipboard = QStringLiteral("before");
+        desktop->copyResult = c.copied;
+        desktop->copyDelayMs = c.copyDelayMs;
+        QCOMPARE(QCoro::waitFor(service->getSelectedText()), c.result);
+        QCOMPARE(desktop->sent.size(), c.owned && c.result == c.selection ? 0 : 1);
+        QCOMPARE(desktop->clipboard, c.clipboardAfter);
+    }
 
-    // A paste while the user still holds modifiers waits for them too.
-    backend->heldPolls = 3;
-    service->pasteText(QStringLiteral("def"));
-    QTRY_COMPARE(backend->sent.size(), 2);
-    QVERIFY(!backend->sent.last().modifiersWereHeld);
-}
+    void copyAtTheDeadlineResumesTheReadOnce()
+    {
+        // A clipboard change and the end of the wait in the same event-loop turn must wake
+        // the read once, not twice (a second resume crashes).
+        for (int round = 0; round < 16; ++round) {
+            desktop->copyResult = QStringLiteral("copied");
+            desktop->copyDelayMs = 96 + round % 8;
+            const Text text = QCoro::waitFor(service->copySelectionViaClipboard());
+            QVERIFY2(!text || *text == QStringLiteral("copied"), qPrintable(text.value_or(QString())));
+            QTest::qWait(10);
+        }
+    }
+
+    void pastePutsTheTextOnTheClipboardThenPastesLater()
+    {
+        const qint64 start = desktop->clock.elapsed();
+        service->pasteText(QStringLiteral("abc"));
+        QCOMPARE(desktop->clipboard, Text(QStringLiteral("abc")));
+        QVERIFY(desktop->sent.isEmpty());
+        QTRY_COMPARE(desktop->sent.size(), 1);
+        QCOMPARE(desktop->sent[0].chord, Chord::paste);
+        const qint64 delay = desktop->sent[0].atMs - start;
+        QVERIFY2(delay >= 49 && delay < 300, qPrintable(QString::number(delay)));
+    }
+
+    void chordsWaitForTheUsersModifiersThenReleaseThem()
+    {
+        desktop->heldPolls = 5; // the user lets go of the hotkey after about 50 ms
+        desktop->copyResult = QStringLiteral("copied");
+        QCOMPARE(QCoro::waitFor(service->copySelectionViaClipboard()), Text(QStringLiteral("copied")));
+        QVERIFY2(desktop->sent[0].atMs >= 40, qPrintable(QString::number(desktop->sent[0].atMs)));
+        QVERIFY(!desktop->sent[0].whileHeld && desktop->releaseCalls == 0);
+
+        desktop->heldPolls = -1; // held for good: released after a second
+        const qint64 start = desktop->clock.elapsed();
+        service->pasteText(QStringLiteral("abc"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop->sent.size(), 2, 3000);
+        QVERIFY(!desktop->sent[1].whileHeld && desktop->releaseCalls == 1);
+        const qint64 waited = desktop->sent[1].atMs - start;
+        QVERIFY2(waited >= 1000 && waited < 1600, qPrintable(QString::number(waited)));
+    }
+
+    void settingsCommandFollowsTheDesktop()
+    {
+        const auto command = [](const char* desktop) {
+            return accessibilitySettingsCommand(QString::fromUtf8(desktop), [](const QString& program) {
+                       return program == QStringLiteral("mate-at-properties") ? QString() : QStringLiteral("/usr/bin/") + program;
+                   }).value_or(QStringList{QStringLiteral("none")});
+        };
+        QCOMPARE(command("ubuntu:GNOME"), (QStringList{QStringLiteral("/usr/bin/gnome-control-center"),
+                                                       QStringLiteral("universal-access")}));
+        QCOMPARE(command("XFCE"), QStringList{QStringLiteral("/usr/bin/xfce4-accessibility-settings")});
+        QCOMPARE(command("MATE"), QStringList{QStringLiteral("none")}); // its tool is missing
+        QCOMPARE(command("openbox"), QStringList{QStringLiteral("none")});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAccessibilityService)
 #include "test_accessibility_service.moc"
