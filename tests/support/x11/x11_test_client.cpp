@@ -7,6 +7,23 @@
 #include <cstring>
 #include <xcb/xcb.h>
 
+namespace {
+
+// xcb replies are malloc'ed.
+template<typename Reply>
+std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply)
+{
+    return {reply, &std::free};
+}
+
+bool waitForExit(QProcess& process, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning || process.waitForFinished(0); },
+                           timeoutMs);
+}
+
+} // namespace
+
 X11TestClient::X11TestClient() : m_connection(xcb_connect(nullptr, nullptr))
 {
     if (!xcb_connection_has_error(m_connection))
@@ -25,27 +42,22 @@ bool X11TestClient::isConnected() const
 
 int X11TestClient::grabKey(uint8_t keyCode, uint16_t modifiers)
 {
-    xcb_generic_error_t* error = xcb_request_check(
-        m_connection, xcb_grab_key_checked(m_connection, 1, m_root, modifiers, keyCode,
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    const int code = error ? error->error_code : 0;
-    std::free(error);
-    return code;
+    const auto error = owned(xcb_request_check(
+        m_connection, xcb_grab_key_checked(m_connection, 1, m_root, modifiers, keyCode, XCB_GRAB_MODE_ASYNC,
+                                           XCB_GRAB_MODE_ASYNC)));
+    return error ? error->error_code : 0;
 }
 
 std::optional<uint32_t> X11TestClient::activeWindowPid()
 {
-    auto read32 = [this](uint32_t window, const char* name, uint32_t type) -> std::optional<uint32_t> {
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr);
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            m_connection, xcb_get_property(m_connection, 0, window, atom ? atom->atom : 0, type, 0, 1), nullptr);
-        std::optional<uint32_t> value;
-        if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
-            value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
-        std::free(atom);
-        std::free(reply);
-        return value;
+    const auto read32 = [this](uint32_t window, const char* name, uint32_t type) -> std::optional<uint32_t> {
+        const auto atom = owned(xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr));
+        const auto reply = owned(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, atom ? atom->atom : 0, type, 0, 1), nullptr));
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+            return std::nullopt;
+        return *static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
     };
     const std::optional<uint32_t> window = read32(m_root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
     return window && *window ? read32(*window, "_NET_WM_PID", XCB_ATOM_CARDINAL) : std::nullopt;
@@ -53,36 +65,22 @@ std::optional<uint32_t> X11TestClient::activeWindowPid()
 
 uint16_t X11TestClient::modifierState()
 {
-    xcb_query_pointer_reply_t* reply =
-        xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), nullptr);
-    const uint16_t state = reply ? reply->mask : 0;
-    std::free(reply);
-    return state;
+    const auto reply = owned(xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), nullptr));
+    return reply ? reply->mask : 0;
 }
-
-namespace {
-bool waitForExit(QProcess& process, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning || process.waitForFinished(0); },
-                           timeoutMs);
-}
-} // namespace
 
 bool runTool(const QString& program, const QStringList& arguments, int timeoutMs)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForStarted(timeoutMs) || !waitForExit(process, timeoutMs))
-        return false;
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForStarted(timeoutMs) && waitForExit(process, timeoutMs)
+        && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 TestProgram::~TestProgram()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
+    m_process.kill();
+    m_process.waitForFinished(2000);
 }
 
 YadEntry::YadEntry(const QString& text)
@@ -111,8 +109,6 @@ XclipOwner::XclipOwner(Selection selection, const QString& text)
     // -quiet keeps xclip in the foreground, so it is ours to end.
     m_process.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
                                               QLatin1String(primary ? "primary" : "clipboard"), QStringLiteral("-i")});
-    if (!m_process.waitForStarted(5000))
-        return;
     m_process.write(text.toUtf8());
     m_process.closeWriteChannel();
     const QClipboard::Mode mode = primary ? QClipboard::Selection : QClipboard::Clipboard;

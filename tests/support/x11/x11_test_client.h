@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 struct xcb_connection_t;

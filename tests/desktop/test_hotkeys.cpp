@@ -1,9 +1,14 @@
 #include "console_capture.h"
+#include "hotkey_display.h"
 #include "hotkey_service.h"
 #include "inert_hotkey_backend.h"
+#include "x11/x11_key_map.h"
 
+#include <QSet>
 #include <QtTest>
 #include <tuple>
+
+using namespace HotkeyDisplay;
 
 namespace {
 
@@ -18,11 +23,7 @@ struct FakeHotkeyBackend : HotkeyBackend {
     PressHandler press;
     HotkeyRef nextRef = 1;
 
-    Status installHandler(PressHandler onPressed) override
-    {
-        press = std::move(onPressed);
-        return noErr;
-    }
+    Status installHandler(PressHandler onPressed) override { press = std::move(onPressed); return noErr; }
     Registration registerHotkey(uint32_t keyCode, uint32_t mask, uint32_t id) override
     {
         if (refused.count(keyCode))
@@ -36,12 +37,48 @@ struct FakeHotkeyBackend : HotkeyBackend {
 
 } // namespace
 
-class TestHotkeyService : public QObject {
+class TestHotkeys : public QObject {
     Q_OBJECT
     FakeHotkeyBackend* backend = nullptr;
     std::unique_ptr<HotkeyService> service;
 
 private slots:
+    void conversions()
+    {
+        QCOMPARE(carbonModifiers(0), 0u);
+        QCOMPARE(carbonModifiers(0x120000), 0x300u);
+        // Caps lock (0x10000) and function (0x800000) bits are not modifiers here.
+        QCOMPARE(carbonModifiers(0x1E0000 | 0x10000 | 0x800000), 0x1B00u);
+        QCOMPARE(modifierSymbols(0), QString());
+        QCOMPARE(modifierSymbols(0x1E0000), QStringLiteral("⌃⌥⇧⌘"));
+        const std::pair<uint16_t, const char*> names[] = {
+            {49, "Space"}, {10, "Key10"}, {122, "F1"}, {22, "6"}, {42, "\\"}, {50, "`"}, {123, "Key123"}};
+        for (const auto& [code, name] : names)
+            QCOMPARE(keyName(code), QString::fromUtf8(name));
+        QCOMPARE(displayString(40, 0xC0000), QStringLiteral("⌃⌥K"));
+    }
+
+    void keyMapRoundTrip()
+    {
+        // Every named key, and every other key the map knows, reaches a distinct X key code
+        // that maps back to it.
+        QSet<uint8_t> x11Codes;
+        int named = 0;
+        for (uint16_t code = 0; code < 128; ++code) {
+            const std::optional<uint8_t> x11 = X11KeyMap::x11KeyCode(code);
+            if (keyName(code) != QStringLiteral("Key%1").arg(code)) {
+                ++named;
+                QVERIFY2(x11, qPrintable(keyName(code)));
+            }
+            if (!x11)
+                continue;
+            QVERIFY2(*x11 >= 8 && !x11Codes.contains(*x11), qPrintable(QString::number(code)));
+            x11Codes.insert(*x11);
+            QCOMPARE(X11KeyMap::virtualKeyCode(*x11), std::optional<uint16_t>(code));
+        }
+        QCOMPARE(named, 68);
+    }
+
     void init()
     {
         auto fake = std::make_unique<FakeHotkeyBackend>();
@@ -113,5 +150,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHotkeyService)
-#include "test_hotkey_service.moc"
+QTEST_GUILESS_MAIN(TestHotkeys)
+#include "test_hotkeys.moc"
