@@ -12,8 +12,7 @@ using namespace HotkeyDisplay;
 
 namespace {
 
-constexpr uint32_t commandShift = 0x120000;
-constexpr uint32_t controlOption = 0xC0000;
+constexpr uint32_t commandShift = 0x120000, controlOption = 0xC0000;
 
 // Refuses the key codes in `refused` with their status; `press` is what the window system
 // calls for a registered combination.
@@ -45,11 +44,9 @@ class TestHotkeys : public QObject {
 private slots:
     void conversions()
     {
-        QCOMPARE(carbonModifiers(0), 0u);
         QCOMPARE(carbonModifiers(0x120000), 0x300u);
         // Caps lock (0x10000) and function (0x800000) bits are not modifiers here.
         QCOMPARE(carbonModifiers(0x1E0000 | 0x10000 | 0x800000), 0x1B00u);
-        QCOMPARE(modifierSymbols(0), QString());
         QCOMPARE(modifierSymbols(0x1E0000), QStringLiteral("⌃⌥⇧⌘"));
         const std::pair<uint16_t, const char*> names[] = {
             {49, "Space"}, {10, "Key10"}, {122, "F1"}, {22, "6"}, {42, "\\"}, {50, "`"}, {123, "Key123"}};
@@ -65,11 +62,10 @@ private slots:
         QSet<uint8_t> x11Codes;
         int named = 0;
         for (uint16_t code = 0; code < 128; ++code) {
+            const bool isNamed = keyName(code) != QStringLiteral("Key%1").arg(code);
             const std::optional<uint8_t> x11 = X11KeyMap::x11KeyCode(code);
-            if (keyName(code) != QStringLiteral("Key%1").arg(code)) {
-                ++named;
-                QVERIFY2(x11, qPrintable(keyName(code)));
-            }
+            named += isNamed;
+            QVERIFY2(x11 || !isNamed, qPrintable(keyName(code)));
             if (!x11)
                 continue;
             QVERIFY2(*x11 >= 8 && !x11Codes.contains(*x11), qPrintable(QString::number(code)));
@@ -120,6 +116,11 @@ private slots:
         service->unregisterAllCommandHotkeys();
         QCOMPARE(backend->active.size(), size_t(1)); // the palette hotkey stays
         QCOMPARE(service->registerCommandHotkey(1, controlOption, [] {}), std::optional<uint32_t>(1));
+
+        // Without a hot-key facility (offscreen, Wayland) the handler cannot be installed.
+        HotkeyService inert(std::make_unique<InertHotkeyBackend>());
+        QCOMPARE(inert.registerCommandHotkey(1, controlOption, [] {}), std::nullopt);
+        QCOMPARE(console.lines.last(), QStringLiteral("Failed to install event handler: -1"));
     }
 
     void actionIsLookedUpWhenTheQueuedTaskRuns()
@@ -137,16 +138,6 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(ran, QStringList{QStringLiteral("new")});
         QVERIFY(backend->active.empty() && !backend->press);
-    }
-
-    void withoutAHotkeyFacilityEverythingIsRefused()
-    {
-        ConsoleCapture console;
-        HotkeyService inert(std::make_unique<InertHotkeyBackend>());
-        QVERIFY(!inert.registerOverlayHotkey(49, commandShift, [] {}));
-        QCOMPARE(inert.registerCommandHotkey(40, controlOption, [] {}), std::nullopt);
-        QCOMPARE(console.lines, (QStringList{QStringLiteral("Failed to install event handler: -1"),
-                                             QStringLiteral("Failed to install event handler: -1")}));
     }
 };
 

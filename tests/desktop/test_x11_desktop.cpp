@@ -16,27 +16,20 @@ using Text = std::optional<QString>;
 
 namespace {
 
-constexpr uint32_t commandShift = 0x120000;
-constexpr uint32_t controlOption = 0xC0000;
-constexpr uint16_t space = 49;
-constexpr uint16_t keyK = 40;
+constexpr uint32_t commandShift = 0x120000, controlOption = 0xC0000;
+constexpr uint16_t space = 49, keyK = 40;
 
 bool xdotool(const char* action, const char* keys)
 {
     return runTool(QStringLiteral("xdotool"), {QString::fromLatin1(action), QString::fromLatin1(keys)});
 }
 
-// Switches a lock key on or off and waits until the server reports it so.
-bool setLock(const char* key, uint16_t mask, bool on)
+// Switches Num Lock on or off and waits until the server reports it so.
+bool setNumLock(bool on)
 {
     X11TestClient client;
-    const auto isOn = [&] { return bool(client.modifierState() & mask) == on; };
-    return (isOn() || xdotool("key", key)) && QTest::qWaitFor(isOn, 5000);
-}
-
-QString clipboardText()
-{
-    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    const auto isOn = [&] { return bool(client.modifierState() & X11KeyMap::mod2Mask) == on; };
+    return (isOn() || xdotool("key", "Num_Lock")) && QTest::qWaitFor(isOn, 5000);
 }
 
 // Counts other programs' requests for a selection we own: a paste in progress.
@@ -64,8 +57,7 @@ private slots:
     void cleanup()
     {
         // A failed case must leave no lock on and no modifier down for the next one.
-        setLock("Num_Lock", X11KeyMap::mod2Mask, false);
-        setLock("Caps_Lock", X11KeyMap::lockMask, false);
+        setNumLock(false);
         xdotool("keyup", "super+shift");
         QTRY_COMPARE(X11TestClient().modifierState() & X11KeyMap::hotkeyModifierMask, 0);
     }
@@ -82,15 +74,13 @@ private slots:
 
         QVERIFY(xdotool("key", "super+shift+space") && xdotool("key", "ctrl+alt+k"));
         QTRY_VERIFY(palette == 1 && command == 1);
-        QVERIFY(setLock("Num_Lock", X11KeyMap::mod2Mask, true) && xdotool("key", "super+shift+space"));
+        QVERIFY(setNumLock(true) && xdotool("key", "super+shift+space"));
         QTRY_COMPARE(palette, 2);
-        QVERIFY(setLock("Caps_Lock", X11KeyMap::lockMask, true) && xdotool("key", "super+shift+space"));
-        QTRY_COMPARE(palette, 3);
         // Other modifiers on the same key are another combination; unregistered ones are gone.
         service.unregisterAllCommandHotkeys();
         QVERIFY(xdotool("key", "super+space") && xdotool("key", "ctrl+alt+k"));
         QTest::qWait(200);
-        QVERIFY(palette == 3 && command == 1);
+        QVERIFY(palette == 2 && command == 1);
     }
 
     void combinationHeldByAnotherClientIsRefused()
@@ -118,12 +108,9 @@ private slots:
         YadEntry field(QStringLiteral("field words"));
         QVERIFY(clipboard.isReady() && field.isReady());
         AccessibilityService service(makeAccessibilityBackend());
-        QElapsedTimer clock;
-        clock.start();
+        // Read from PRIMARY, without a copy round: the clipboard is untouched.
         QCOMPARE(QCoro::waitFor(service.getSelectedText()), Text(QStringLiteral("field words")));
-        // One request to the field's program and no copy round: quick, clipboard untouched.
-        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(clipboardText(), QStringLiteral("before"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 
         // Something highlighted elsewhere takes PRIMARY; the field loses its highlight, nothing
         // is selected, and the previous clipboard text is back (served by us now).
@@ -131,7 +118,7 @@ private slots:
         QVERIFY(stale.isReady());
         const Text text = QCoro::waitFor(service.getSelectedText());
         QVERIFY2(!text || text->isEmpty(), qPrintable(text.value_or(QString())));
-        QCOMPARE(clipboardText(), QStringLiteral("before"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(QGuiApplication::clipboard()->ownsClipboard());
     }
 
@@ -143,22 +130,18 @@ private slots:
         AccessibilityService service(makeAccessibilityBackend());
         // The user keeps holding the hotkey's modifiers: Ctrl+C must not go out with them.
         QVERIFY(xdotool("keydown", "super+shift"));
-        QElapsedTimer clock;
-        clock.start();
         QCOMPARE(QCoro::waitFor(service.copySelectionViaClipboard()), Text(QStringLiteral("copied words")));
-        QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(X11TestClient().modifierState() & X11KeyMap::hotkeyModifierMask, 0);
-        QCOMPARE(clipboardText(), QStringLiteral("copied words"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("copied words"));
 
         // The field's text is still selected: the paste replaces it.
         SelectionRequestCounter requests;
         service.pasteText(QStringLiteral("abc"));
-        QCOMPARE(clipboardText(), QStringLiteral("abc"));
         // The field asks us for the clipboard once the synthetic Ctrl+V arrives.
         QTRY_VERIFY(requests.count > 0);
         QTest::qWait(150);
         QCOMPARE(field.submit(), Text(QStringLiteral("abc")));
-        QCOMPARE(clipboardText(), QStringLiteral("abc"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("abc"));
     }
 };
 
