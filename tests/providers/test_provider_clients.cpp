@@ -29,10 +29,20 @@ const QString kInvalidResponse = "AIError: Invalid response from AI service.";
 
 QString serverError(const QString& message) { return "AIError: Server error: " + message; }
 
+using MakeClient = std::function<std::unique_ptr<AIService>(const QString& base, const QString& key, Millis)>;
+
+template <typename T>
+MakeClient keyedClient(const char* model, const char* endpointPath)
+{
+    return [=](const QString& base, const QString& key, Millis timeout) {
+        return std::make_unique<T>(key, model, base + endpointPath, timeout);
+    };
+}
+
 // One client against the fake server. Every call sends prompt "Fix" and text " teh text\n".
 struct ClientCase {
     const char* name;
-    std::function<std::unique_ptr<AIService>(const QString& base, const QString& key, Millis)> make;
+    MakeClient make;
     QByteArray path;
     QByteArray query;
     HeaderMap headers; // besides Content-Type
@@ -53,21 +63,21 @@ const ClientCase kCases[] = {
      R"({"result":"  Fixed text.\n","model":"gpt-4o-mini","usage":{"total_tokens":35}})",
      R"({"error":"Daily request limit reached"})", "Daily request limit reached",
      {"{}", R"({"result":7})", R"({"result":null})", "[]"}},
-    {"openai", [](const QString& b, const QString& k, Millis t) { return std::make_unique<OpenAIService>(k, "gpt-4o-mini", b + "/v1/chat/completions", t); },
+    {"openai", keyedClient<OpenAIService>("gpt-4o-mini", "/v1/chat/completions"),
      "/v1/chat/completions", "", {{"authorization", "Bearer " + kKey}}, kChatBody, kChatSuccess,
      kChatError, "Incorrect API key provided",
      {R"({"choices":[]})", R"({"choices":[{"message":{"content":42}}]})", R"({"choices":[{"message":{"content":null}}]})"}},
-    {"deepseek", [](const QString& b, const QString& k, Millis t) { return std::make_unique<DeepSeekService>(k, "gpt-4o-mini", b + "/chat/completions", t); },
+    {"deepseek", keyedClient<DeepSeekService>("gpt-4o-mini", "/chat/completions"),
      "/chat/completions", "", {{"authorization", "Bearer " + kKey}}, kChatBody, kChatSuccess,
      kChatError, "Incorrect API key provided",
      {R"({"choices":{"message":{"content":"x"}}})", R"({"choices":[{"message":null}]})", "[]"}},
-    {"claude", [](const QString& b, const QString& k, Millis t) { return std::make_unique<ClaudeService>(k, "claude-3-5-sonnet", b + "/v1/messages", t); },
+    {"claude", keyedClient<ClaudeService>("claude-3-5-sonnet", "/v1/messages"),
      "/v1/messages", "", {{"x-api-key", kKey}, {"anthropic-version", "2023-06-01"}},
      R"({"model":"claude-3-5-sonnet","max_tokens":4096,"messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}]})",
      R"({"id":"msg_01XF","type":"message","role":"assistant","model":"claude-3-5-sonnet","content":[{"type":"text","text":"  Fixed text.\n"},{"type":"text","text":"ignored"}],"stop_reason":"end_turn","usage":{"input_tokens":31,"output_tokens":4}})",
      R"({"type":"error","error":{"type":"overloaded_error","message":"Overloaded"}})", "Overloaded",
      {R"({"content":[]})", R"({"content":[{"type":"tool_use","id":"t"},{"type":"text","text":"late"}]})", R"({"content":[{"text":["Fixed"]}]})"}},
-    {"gemini", [](const QString& b, const QString& k, Millis t) { return std::make_unique<GeminiService>(k, "gemini-1.5-flash", b + "/v1beta/models", t); },
+    {"gemini", keyedClient<GeminiService>("gemini-1.5-flash", "/v1beta/models"),
      "/v1beta/models/gemini-1.5-flash:generateContent", "key=" + kKey, {},
      R"({"contents":[{"parts":[{"text":"Fix\n\nText to process:\n teh text\n"}]}],"generationConfig":{"temperature":0.7,"maxOutputTokens":4096}})",
      R"({"candidates":[{"content":{"parts":[{"text":"  Fixed text.\n"}],"role":"model"},"finishReason":"STOP","index":0}],"usageMetadata":{"totalTokenCount":35},"modelVersion":"gemini-1.5-flash"})",
