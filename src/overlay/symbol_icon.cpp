@@ -150,11 +150,7 @@ private:
 
 bool SymbolIcon::isKnown(const QString& name) { return table().contains(name); }
 
-QStringList SymbolIcon::knownNames() { return table().keys(); }
-
 QChar SymbolIcon::glyph(const QString& name) { return QChar(table().value(name, kFallback)); }
-
-QChar SymbolIcon::fallbackGlyph() { return QChar(kFallback); }
 
 bool SymbolIcon::ensureFontLoaded()
 {

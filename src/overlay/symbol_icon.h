@@ -20,11 +20,8 @@ public:
 
     // Whether the table has a glyph of its own for the name.
     static bool isKnown(const QString& name);
-    // Every name of the table.
-    static QStringList knownNames();
     // The glyph for a name; unknown names get a neutral ring.
     static QChar glyph(const QString& name);
-    static QChar fallbackGlyph();
 
     // Registers the font once per process. False when it cannot be loaded; the
     // painters then draw a plain ring so layouts keep their shape.
