@@ -11,66 +11,32 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
+#include "x11_test_client.h"
+
+#include <xcb/xproto.h>
 
 namespace {
-constexpr int kSpaceKeysym = 0x20;
-
-bool runTool(const QStringList& args, int timeoutMs = 10000, QByteArray* out = nullptr)
-{
-    QProcess p;
-    p.start(args.first(), args.mid(1));
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return false;
-    }
-    if (out)
-        *out = p.readAllStandardOutput();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// True while some other client holds Super+Shift+Space on the root window.
+// True while some other client holds Super+Shift+Space (key code 65) on the root window.
 bool paletteHotkeyTaken()
 {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return false;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_key_symbols_t* syms = xcb_key_symbols_alloc(c);
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(syms, kSpaceKeysym);
-    const xcb_keycode_t code = codes ? codes[0] : 65;
-    free(codes);
-    xcb_key_symbols_free(syms);
-    const uint16_t mods = XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT;
-    xcb_generic_error_t* err = xcb_request_check(
-        c, xcb_grab_key_checked(c, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    const bool taken = err != nullptr;
-    free(err);
-    if (!taken)
-        xcb_ungrab_key(c, code, root, mods);
-    xcb_flush(c);
-    xcb_disconnect(c);
-    return taken;
+    X11TestClient probe;
+    return probe.grabKey(65, XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT) != 0;
+}
+
+void key(const QString& keys)
+{
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }
 
 class FakeOllama {
 public:
     FakeOllama(const QString& logPath, const QStringList& replyArgs)
     {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(QStringLiteral(FAKE_OLLAMA_BINARY),
-                        QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"), logPath} + replyArgs);
-        m_process.waitForStarted();
-        QByteArray line;
-        for (int i = 0; i < 100 && !line.contains('\n'); ++i) {
-            m_process.waitForReadyRead(100);
-            line += m_process.readAllStandardOutput();
-        }
-        const auto match = QRegularExpression(QStringLiteral("listening (\\d+)")).match(QString::fromUtf8(line));
+                        QStringList{"--port", "0", "--log", logPath} + replyArgs);
+        if (!QTest::qWaitFor([&] { return m_process.canReadLine(); }, 5000))
+            return;
+        const auto match = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_process.readLine()));
         port = match.hasMatch() ? match.captured(1).toInt() : 0;
     }
     ~FakeOllama()
@@ -82,50 +48,6 @@ public:
 
 private:
     QProcess m_process;
-};
-
-// A GTK entry of another process; its text is selected when it takes the focus.
-class TextField {
-public:
-    explicit TextField(const QString& text)
-    {
-        m_title = QStringLiteral("tovalin-e2e-%1").arg(++s_counter);
-        m_process.start(QStringLiteral("yad"), {QStringLiteral("--entry"), QStringLiteral("--title"), m_title,
-                                                QStringLiteral("--entry-text"), text});
-        m_process.waitForStarted();
-        QByteArray out;
-        for (int i = 0; i < 50 && m_window.isEmpty(); ++i) {
-            if (runTool({QStringLiteral("xdotool"), QStringLiteral("search"), QStringLiteral("--name"), m_title}, 2000, &out))
-                m_window = QString::fromLatin1(out.split('\n').first().trimmed());
-            else
-                QTest::qWait(100);
-        }
-        if (!m_window.isEmpty())
-            runTool({QStringLiteral("xdotool"), QStringLiteral("windowactivate"), QStringLiteral("--sync"), m_window});
-        QTest::qWait(300);
-    }
-    ~TextField()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    bool isReady() const { return !m_window.isEmpty(); }
-
-    // Return makes yad print the field and leave.
-    QString submit()
-    {
-        runTool({QStringLiteral("xdotool"), QStringLiteral("windowactivate"), QStringLiteral("--sync"), m_window});
-        runTool({QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("Return")});
-        if (!m_process.waitForFinished(5000))
-            return QStringLiteral("<yad did not finish>");
-        return QString::fromUtf8(m_process.readAllStandardOutput()).trimmed();
-    }
-
-private:
-    static inline int s_counter = 0;
-    QProcess m_process;
-    QString m_title;
-    QString m_window;
 };
 
 class Tovalin {
@@ -199,10 +121,6 @@ QList<HistoryItem> storedHistory(const TempStateDir& tmp)
     return JsonCodec::decodeHistoryDocument(f.readAll()).value_or(QList<HistoryItem>{});
 }
 
-void key(const QString& keys)
-{
-    runTool({QStringLiteral("xdotool"), QStringLiteral("key"), keys});
-}
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -224,7 +142,7 @@ private slots:
         Tovalin app(tmp);
         QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
 
-        TextField field(QStringLiteral("teh sentence to fix"));
+        YadEntry field(QStringLiteral("teh sentence to fix"));
         QVERIFY(field.isReady());
         key(QStringLiteral("super+shift+space"));
         QTest::qWait(400);
@@ -251,7 +169,7 @@ private slots:
         QCOMPARE(entry.resultText, QStringLiteral("The polished sentence."));
         QVERIFY(entry.success);
 
-        QCOMPARE(field.submit(), QStringLiteral("The polished sentence."));
+        QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
     }
 
     void commandHotkeyRoadPastesWithoutThePalette()
@@ -268,7 +186,7 @@ private slots:
         Tovalin app(tmp);
         QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
 
-        TextField field(QStringLiteral("Hello"));
+        YadEntry field(QStringLiteral("Hello"));
         QVERIFY(field.isReady());
         key(QStringLiteral("ctrl+alt+g"));
         QTRY_COMPARE_WITH_TIMEOUT(storedHistory(tmp).size(), 1, 10000);
@@ -276,7 +194,7 @@ private slots:
         QCOMPARE(storedHistory(tmp).first().commandName, QStringLiteral("Translate to English"));
         QCOMPARE(loggedRequests(log).first()[QStringLiteral("messages")][0][QStringLiteral("content")].toString(),
                  commands[6].prompt + QStringLiteral("\n\nText to process:\nHello"));
-        QCOMPARE(field.submit(), QStringLiteral("Bonjour"));
+        QCOMPARE(field.submit(), std::optional<QString>("Bonjour"));
     }
 
     void providerFailurePastesAndRecordsNothing()
@@ -289,7 +207,7 @@ private slots:
         Tovalin app(tmp);
         QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
 
-        TextField field(QStringLiteral("keep me"));
+        YadEntry field(QStringLiteral("keep me"));
         QVERIFY(field.isReady());
         key(QStringLiteral("super+shift+space"));
         QTest::qWait(400);
@@ -300,7 +218,7 @@ private slots:
         QTest::qWait(400);
         QCOMPARE(loggedRequests(log).size(), 1);
         QVERIFY(!QFile::exists(tmp.stateDir() + QStringLiteral("/history.json")));
-        QCOMPARE(field.submit(), QStringLiteral("keep me"));
+        QCOMPARE(field.submit(), std::optional<QString>("keep me"));
     }
 };
 
