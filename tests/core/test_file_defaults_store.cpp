@@ -4,7 +4,6 @@
 #include "temp_state_dir.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 #include <sys/stat.h>
@@ -13,17 +12,14 @@ namespace {
 int modeOf(const QString& path)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 0777);
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 } // namespace
 
@@ -36,22 +32,19 @@ private slots:
         FileDefaultsStore store = FileDefaultsStore::forCurrentUser();
         QCOMPARE(store.pathForKey("tovalin_settings"), tmp.configDir() + "/settings.json");
         QCOMPARE(store.pathForKey("tovalin_commands"), tmp.configDir() + "/commands.json");
-        QCOMPARE(store.pathForKey("tovalin_history"), tmp.stateDir() + "/history.json");
-        QCOMPARE(store.pathForKey("other"), QString());
+        const QString history = tmp.stateDir() + "/history.json";
+        QCOMPARE(store.pathForKey("tovalin_history"), history);
 
         QCOMPARE(store.data("tovalin_history"), std::nullopt);
         QVERIFY(store.setData("tovalin_history", "[1]"));
-        QCOMPARE(store.data("tovalin_history"), std::optional<QByteArray>("[1]"));
+        QFile::setPermissions(history, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+        QVERIFY(store.setData("tovalin_history", "[2]")); // replacing restores the private mode
+        QCOMPARE(store.data("tovalin_history"), std::optional<QByteArray>("[2]"));
         QCOMPARE(modeOf(tmp.stateDir()), 0700);
-        QCOMPARE(modeOf(tmp.stateDir() + "/history.json"), 0600);
-        // Replacing keeps the private mode even if the user loosened it.
-        QFile::setPermissions(tmp.stateDir() + "/history.json", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-        QVERIFY(store.setData("tovalin_history", "[2]"));
-        QCOMPARE(modeOf(tmp.stateDir() + "/history.json"), 0600);
+        QCOMPARE(modeOf(history), 0600);
         QCOMPARE(QDir(tmp.stateDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"history.json"});
 
-        // Relative XDG paths are ignored.
-        qputenv("XDG_CONFIG_HOME", "relative/dir");
+        qputenv("XDG_CONFIG_HOME", "relative/dir"); // invalid by XDG rules: ignored
         QVERIFY(FileDefaultsStore::forCurrentUser().pathForKey("tovalin_settings").startsWith(QDir::homePath() + "/.config/tovalin/"));
     }
 
@@ -62,53 +55,30 @@ private slots:
         const QByteArray broken("[{\"name\": \"half a command\"");
         writeFile(commands, broken);
         ConsoleCapture console;
+        FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
         {
-            FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
             AppState state({&store, nullptr, nullptr, {}});
             QCOMPARE(state.commands().size(), 7);
-            // Loading writes nothing back.
-            QCOMPARE(QFile(commands).size(), qint64(broken.size()));
-            QVERIFY(!QFileInfo::exists(commands + ".unreadable"));
-            QVERIFY(console.lines.isEmpty());
-
+            QCOMPARE(QFile(commands).size(), qint64(broken.size())); // loading writes nothing
             state.deleteCommand(state.commands().first());
-            QFile kept(commands + ".unreadable");
-            QVERIFY(kept.open(QIODevice::ReadOnly));
-            QCOMPARE(kept.readAll(), broken);
-            QCOMPARE(console.lines.size(), 1);
-            QVERIFY(console.lines[0].contains(commands));
-            QVERIFY(console.lines[0].contains(commands + ".unreadable"));
-            // Only the first save keeps a copy.
             state.deleteCommand(state.commands().first());
-            QCOMPARE(console.lines.size(), 1);
         }
-        // A later unreadable document does not overwrite the earlier copy.
-        writeFile(commands, "garbage");
-        FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
-        AppState state({&store, nullptr, nullptr, {}});
-        state.resetCommandsToDefaults();
-        QVERIFY(QFileInfo::exists(commands + ".unreadable.2"));
-        QCOMPARE(state.commands().size(), 7);
-    }
+        QFile kept(commands + ".unreadable");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), broken);
+        QCOMPARE(console.lines.size(), 1); // only the first save keeps a copy, and says where
+        QVERIFY(console.lines[0].contains(commands) && console.lines[0].contains(commands + ".unreadable"));
 
-    void foldersAndUnreadableFilesLoadAsDefaults()
-    {
-        TempStateDir tmp;
-        QDir().mkpath(tmp.configDir() + "/settings.json");   // a folder where a file should be
-        QDir().mkpath(tmp.configDir() + "/commands.json");
-        writeFile(tmp.stateDir() + "/history.json", "[]");
-        QFile::setPermissions(tmp.stateDir() + "/history.json", QFileDevice::Permissions());
-        FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
+        // A folder where the file should be: defaults, not reseeded, moved aside on the
+        // first save without overwriting the earlier copy.
+        QFile::remove(commands);
+        QDir().mkpath(commands);
         AppState state({&store, nullptr, nullptr, {}});
-        QCOMPARE(state.settings(), AppSettings{});
         QCOMPARE(state.commands().size(), 7);
-        QVERIFY(state.history().isEmpty());
-        // Not reseeded: the folder is still there, untouched.
-        QVERIFY(QFileInfo(tmp.configDir() + "/commands.json").isDir());
-        // The first save moves the folder aside and writes a real document.
+        QVERIFY(QFileInfo(commands).isDir());
         state.resetCommandsToDefaults();
-        QVERIFY(QFileInfo(tmp.configDir() + "/commands.json").isFile());
-        QVERIFY(QFileInfo(tmp.configDir() + "/commands.json.unreadable").isDir());
+        QVERIFY(QFileInfo(commands).isFile());
+        QVERIFY(QFileInfo(commands + ".unreadable.2").isDir());
     }
 };
 

@@ -12,123 +12,90 @@ struct Fixture {
     MemoryDefaultsStore defaults;
     FakeSelectionAccess access;
     std::shared_ptr<FakeAIService::Script> script = std::make_shared<FakeAIService::Script>();
-    QList<AppSettings> factoryCalls;
+    QList<AIProvider> providers; // one entry per client built
     AppState state{{&defaults, nullptr, &access, [this](const AppSettings& s) {
-                        factoryCalls.append(s);
+                        providers.append(s.aiProvider);
                         return std::make_unique<FakeAIService>(script);
                     }}};
     Fixture() { script->clock = &access.clock; }
+    void run(const QString& text) { QCoro::waitFor(state.executeCommand(state.commands()[2], text)); }
 };
 } // namespace
 
 class TestPipeline : public QObject {
     Q_OBJECT
 private slots:
-    void emptyTextDoesNothing()
+    void nothingIsPastedOrRecordedWithoutAnAnswer()
     {
-        Fixture f;
-        ConsoleCapture console;
-        QCoro::waitFor(f.state.executeCommand(f.state.commands().first(), QString()));
-        QCOMPARE(console.lines, QStringList{"No text to process"});
-        QVERIFY(!f.state.isProcessing());
-        QVERIFY(f.script->calls.isEmpty());
-        QVERIFY(f.factoryCalls.isEmpty());
-        QVERIFY(f.state.history().isEmpty());
-        // A text of blanks is not empty.
-        QCoro::waitFor(f.state.executeCommand(f.state.commands().first(), QStringLiteral("  ")));
-        QCOMPARE(f.script->calls.size(), 1);
-    }
-
-    void failuresPasteAndRecordNothing()
-    {
-        const std::exception_ptr errors[] = {
-            std::make_exception_ptr(AIError::invalidAPIKey()),
-            std::make_exception_ptr(AIError::serverError(QStringLiteral("model \"x\" not found"))),
-            std::make_exception_ptr(TransportError(QStringLiteral("Connection refused"))),
+        const struct { std::exception_ptr error; QString line; } cases[] = {
+            {nullptr, "No text to process"}, // empty text: not even a client is built
+            {std::make_exception_ptr(AIError::invalidAPIKey()), "Command execution error: invalidAPIKey"},
+            {std::make_exception_ptr(AIError::serverError("model \"x\" not found")),
+             "Command execution error: serverError(\"model \\\"x\\\" not found\")"},
+            {std::make_exception_ptr(TransportError("Connection refused")), "Command execution error: Connection refused"},
         };
-        const QString expected[] = {
-            QStringLiteral("Command execution error: invalidAPIKey"),
-            QStringLiteral("Command execution error: serverError(\"model \\\"x\\\" not found\")"),
-            QStringLiteral("Command execution error: Connection refused"),
-        };
-        for (int i = 0; i < 3; ++i) {
+        for (const auto& c : cases) {
             Fixture f;
-            f.script->error = errors[i];
-            f.script->delayMs = 10;
+            f.script->error = c.error;
             ConsoleCapture console;
-            bool sawProcessing = false;
-            QObject::connect(&f.state, &AppState::isProcessingChanged, &f.state,
-                             [&] { sawProcessing |= f.state.isProcessing(); });
-            QCoro::waitFor(f.state.executeCommand(f.state.commands().first(), QStringLiteral("text")));
+            bool wasProcessing = false;
+            QObject::connect(&f.state, &AppState::isProcessingChanged, [&] { wasProcessing |= f.state.isProcessing(); });
+            f.run(c.error ? "text" : "");
             QTest::qWait(150);
-            QCOMPARE(console.lines, QStringList{expected[i]});
-            QVERIFY(sawProcessing);
-            QVERIFY(!f.state.isProcessing());
-            QVERIFY(f.state.history().isEmpty());
-            QVERIFY(f.access.pasted.isEmpty());
-            QVERIFY(!f.defaults.values.contains(QString::fromLatin1(AppState::historyKey)));
+            QCOMPARE(console.lines, QStringList{c.line});
+            QCOMPARE(wasProcessing, bool(c.error));
+            QCOMPARE(f.providers.size(), c.error ? 1 : 0);
+            QVERIFY(!f.state.isProcessing() && f.state.history().isEmpty() && f.access.pasted.isEmpty());
+            QVERIFY(!f.defaults.values.contains(AppState::historyKey));
         }
     }
 
-    void successRecordsThenPastesAfterTheWait()
+    void anAnswerIsRecordedThenPastedAfterTheWait()
     {
         Fixture f;
-        f.script->answer = QStringLiteral("X");
+        f.script->answer = "X";
         f.script->delayMs = 20;
         Command command = f.state.commands()[2];
-        int historyAtPaste = -1;
-        f.access.onPaste = [&] { historyAtPaste = int(f.state.history().size()); };
-
-        QCoro::waitFor(f.state.executeCommand(command, QStringLiteral("the input")));
-        QCOMPARE(f.access.pasted, QStringList{QStringLiteral("X")});
-        QVERIFY2(f.access.pastedAtMs[0] - f.script->answeredAtMs >= AppState::pasteDelayMs,
-                 qPrintable(QString::number(f.access.pastedAtMs[0] - f.script->answeredAtMs)));
-        QCOMPARE(historyAtPaste, 1);
+        qsizetype historyAtPaste = -1;
+        f.access.onPaste = [&] { historyAtPaste = f.state.history().size(); };
+        f.run("  "); // blanks are a text
+        QCOMPARE(f.access.pasted, QStringList{"X"});
+        QVERIFY(f.access.pastedAtMs[0] - f.script->answeredAtMs >= AppState::pasteDelayMs);
+        QCOMPARE(historyAtPaste, 1); // recorded before the paste
         QVERIFY(!f.state.isProcessing());
-        QCOMPARE(f.script->calls[0], std::make_pair(command.prompt, QStringLiteral("the input")));
+        QCOMPARE(f.script->calls[0], std::make_pair(command.prompt, QStringLiteral("  ")));
 
         const HistoryItem item = f.state.history().first();
-        QCOMPARE(item.commandId, command.id);
-        QCOMPARE(item.commandName, command.name);
-        QCOMPARE(item.originalText, QStringLiteral("the input"));
-        QCOMPARE(item.resultText, QStringLiteral("X"));
-        QVERIFY(item.success);
-        QVERIFY(!item.errorMessage);
-        QVERIFY(!item.id.isNull() && item.id != command.id);
-        QVERIFY(f.defaults.values.value(QString::fromLatin1(AppState::historyKey)).contains("\"resultText\":\"X\""));
+        QVERIFY(item.commandId == command.id && item.commandName == command.name && item.success && !item.errorMessage);
+        QVERIFY(item.originalText == "  " && item.resultText == "X" && !item.id.isNull() && item.id != command.id);
+        QVERIFY(f.defaults.values.value(AppState::historyKey).contains("\"resultText\":\"X\""));
 
-        // Renaming the command later leaves the entry's name alone.
-        command.name = QStringLiteral("Something else");
+        command.name = "Something else"; // the entry keeps the name of the run
         f.state.updateCommand(command);
         QCOMPARE(f.state.history().first().commandName, item.commandName);
 
-        // An empty answer is a success too.
-        f.script->answer = QString();
-        QCoro::waitFor(f.state.executeCommand(command, QStringLiteral("again")));
+        f.script->answer = QString(); // an empty answer is a success too
+        f.run("again");
         QCOMPARE(f.access.pasted.last(), QString());
         QCOMPARE(f.state.history().size(), 2);
     }
 
-    void providerChoiceIsReadPerRunAndRunsOverlap()
+    void providerIsChosenPerRunAndRunsOverlap()
     {
         Fixture f;
-        f.script->answer = QStringLiteral("A");
+        f.script->answer = "A";
         f.script->delayMs = 50;
-        const Command command = f.state.commands().first();
-        auto first = f.state.executeCommand(command, QStringLiteral("one"));
+        auto first = f.state.executeCommand(f.state.commands()[0], "one");
         AppSettings s = f.state.settings();
         s.aiProvider = AIProvider::ollama;
         f.state.setSettings(s);
-        auto second = f.state.executeCommand(command, QStringLiteral("two"));
+        auto second = f.state.executeCommand(f.state.commands()[0], "two");
         QVERIFY(f.state.isProcessing());
         QCoro::waitFor(std::move(first));
         QCoro::waitFor(std::move(second));
-        QCOMPARE(f.factoryCalls.size(), 2);
-        QCOMPARE(f.factoryCalls[0].aiProvider, AIProvider::tovalin);
-        QCOMPARE(f.factoryCalls[1].aiProvider, AIProvider::ollama);
+        QCOMPARE(f.providers, QList<AIProvider>({AIProvider::tovalin, AIProvider::ollama}));
         QCOMPARE(f.access.pasted.size(), 2);
         QCOMPARE(f.state.history().size(), 2);
-        QVERIFY(!f.state.isProcessing());
     }
 };
 
