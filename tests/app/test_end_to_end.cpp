@@ -3,16 +3,15 @@
 #include "command_library.h"
 #include "json_codec.h"
 #include "temp_state_dir.h"
+#include "x11_test_client.h"
 
-#include <QFile>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include "x11_test_client.h"
-
 #include <xcb/xproto.h>
 
 namespace {
@@ -28,99 +27,77 @@ void key(const QString& keys)
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }
 
-class FakeOllama {
-public:
-    FakeOllama(const QString& logPath, const QStringList& replyArgs)
-    {
-        m_process.start(QStringLiteral(FAKE_OLLAMA_BINARY),
-                        QStringList{"--port", "0", "--log", logPath} + replyArgs);
-        if (!QTest::qWaitFor([&] { return m_process.canReadLine(); }, 5000))
-            return;
-        const auto match = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_process.readLine()));
-        port = match.hasMatch() ? match.captured(1).toInt() : 0;
-    }
-    ~FakeOllama()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    int port = 0;
-
-private:
-    QProcess m_process;
-};
-
-class Tovalin {
-public:
-    Tovalin(const TempStateDir& tmp)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.configHome());
-        env.insert(QStringLiteral("XDG_STATE_HOME"), tmp.stateHome());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.root());
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        m_process.setProcessEnvironment(env);
-        m_process.start(QStringLiteral(TOVALIN_BINARY), {});
-        m_process.waitForStarted();
-    }
-    ~Tovalin()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished();
-    }
-    QString output()
-    {
-        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_output;
-    }
-
-private:
-    QProcess m_process;
-    QString m_output;
-};
-
-void writeSettings(const TempStateDir& tmp, int ollamaPort)
-{
-    AppSettings settings;
-    settings.aiProvider = AIProvider::ollama;
-    settings.selectedModel = QStringLiteral("llama3");
-    settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(ollamaPort);
-    QDir().mkpath(tmp.configDir());
-    QFile f(tmp.configDir() + QStringLiteral("/settings.json"));
-    f.open(QIODevice::WriteOnly);
-    f.write(JsonCodec::encodeSettingsDocument(settings));
-}
-
-void writeCommands(const TempStateDir& tmp, const QList<Command>& commands)
-{
-    QDir().mkpath(tmp.configDir());
-    QFile f(tmp.configDir() + QStringLiteral("/commands.json"));
-    f.open(QIODevice::WriteOnly);
-    f.write(JsonCodec::encodeCommandsDocument(commands));
-}
-
-QList<QJsonObject> loggedRequests(const QString& path)
+QByteArray readFile(const QString& path)
 {
     QFile f(path);
-    QList<QJsonObject> out;
-    if (!f.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (!line.trimmed().isEmpty())
-            out.append(QJsonDocument::fromJson(line).object());
-    return out;
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QList<HistoryItem> storedHistory(const TempStateDir& tmp)
+void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QFile f(tmp.stateDir() + QStringLiteral("/history.json"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return JsonCodec::decodeHistoryDocument(f.readAll()).value_or(QList<HistoryItem>{});
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
+// One run of the product: a fake Ollama answering as told, Tovalin configured for
+// it and holding its hotkeys, and the field's text selected in the active window.
+class Scenario {
+public:
+    Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands())
+    {
+        m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
+        if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
+            return;
+        const auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_ollama.readLine()));
+        AppSettings settings;
+        settings.aiProvider = AIProvider::ollama;
+        settings.selectedModel = QStringLiteral("llama3");
+        settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings));
+        writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_tmp.configHome());
+        env.insert("XDG_STATE_HOME", m_tmp.stateHome());
+        env.insert("XDG_RUNTIME_DIR", m_tmp.root());
+        m_app.setProcessEnvironment(env);
+        m_app.start(QStringLiteral(TOVALIN_BINARY), {});
+        m_ready = port.hasMatch() && QTest::qWaitFor(paletteHotkeyTaken, 10000);
+    }
+    ~Scenario()
+    {
+        m_app.terminate();
+        m_app.waitForFinished(5000);
+        m_ollama.kill();
+        m_ollama.waitForFinished();
+    }
+    bool isReady() const { return m_ready; }
+    QString logPath() const { return m_tmp.root() + "/requests.jsonl"; }
+    QString output() { return m_output += QString::fromUtf8(m_app.readAllStandardOutput()); }
+
+    // The user messages the fake server received.
+    QStringList sentMessages() const
+    {
+        QStringList out;
+        for (const QByteArray& line : readFile(logPath()).split('\n'))
+            if (!line.trimmed().isEmpty())
+                out << QJsonDocument::fromJson(line)["messages"][0]["content"].toString();
+        return out;
+    }
+    QList<HistoryItem> history() const
+    {
+        return JsonCodec::decodeHistoryDocument(readFile(m_tmp.stateDir() + "/history.json")).value_or(QList<HistoryItem>{});
+    }
+    QJsonObject firstRequest() const { return QJsonDocument::fromJson(readFile(logPath()).split('\n').first()).object(); }
+
+private:
+    TempStateDir m_tmp;
+    QProcess m_ollama;
+    QProcess m_app;
+    QString m_output;
+    bool m_ready = false;
+};
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -134,90 +111,59 @@ private slots:
 
     void paletteRoadPastesTheAnswer()
     {
-        TempStateDir tmp;
-        const QString log = tmp.root() + QStringLiteral("/requests.jsonl");
-        FakeOllama server(log, {QStringLiteral("--reply"), QStringLiteral("  The polished sentence.\n")});
-        QVERIFY(server.port > 0);
-        writeSettings(tmp, server.port);
-        Tovalin app(tmp);
-        QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
-
-        YadEntry field(QStringLiteral("teh sentence to fix"));
+        Scenario run({"--reply", "  The polished sentence.\n"});
+        QVERIFY(run.isReady());
+        YadEntry field("teh sentence to fix");
         QVERIFY(field.isReady());
-        key(QStringLiteral("super+shift+space"));
+        key("super+shift+space");
         QTest::qWait(400);
-        key(QStringLiteral("Down"));
-        key(QStringLiteral("Return"));
-        QTRY_COMPARE_WITH_TIMEOUT(loggedRequests(log).size(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(storedHistory(tmp).size(), 1, 5000);
+        key("Down");
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
         QTest::qWait(600); // the paste follows the answer by about 0.15 s
 
-        // Down once from the first row: the second default command.
-        const Command chosen = defaultCommands()[1];
-        const QJsonObject request = loggedRequests(log).first();
-        QCOMPARE(request[QStringLiteral("model")].toString(), QStringLiteral("llama3"));
-        QCOMPARE(request[QStringLiteral("stream")], QJsonValue(false));
-        const QJsonArray messages = request[QStringLiteral("messages")].toArray();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0][QStringLiteral("role")].toString(), QStringLiteral("user"));
-        QCOMPARE(messages[0][QStringLiteral("content")].toString(),
-                 chosen.prompt + QStringLiteral("\n\nText to process:\nteh sentence to fix"));
-
-        const HistoryItem entry = storedHistory(tmp).first();
-        QCOMPARE(entry.commandName, chosen.name);
+        const Command chosen = defaultCommands()[1]; // Down once from the first row
+        QCOMPARE(run.sentMessages(), QStringList{chosen.prompt + "\n\nText to process:\nteh sentence to fix"});
+        QCOMPARE(run.firstRequest()["model"].toString(), QStringLiteral("llama3"));
+        QCOMPARE(run.firstRequest()["stream"], QJsonValue(false));
+        const HistoryItem entry = run.history().first();
+        QVERIFY(entry.commandName == chosen.name && entry.success);
         QCOMPARE(entry.originalText, QStringLiteral("teh sentence to fix"));
         QCOMPARE(entry.resultText, QStringLiteral("The polished sentence."));
-        QVERIFY(entry.success);
-
         QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
     }
 
     void commandHotkeyRoadPastesWithoutThePalette()
     {
-        TempStateDir tmp;
-        const QString log = tmp.root() + QStringLiteral("/requests.jsonl");
-        FakeOllama server(log, {QStringLiteral("--reply"), QStringLiteral("Bonjour")});
-        writeSettings(tmp, server.port);
         QList<Command> commands = defaultCommands();
-        commands[6].shortcutKeyCode = 5;          // G
-        commands[6].shortcutModifiers = 0xC0000;  // control + option
-        commands[6].shortcut = QStringLiteral("⌃⌥G");
-        writeCommands(tmp, commands);
-        Tovalin app(tmp);
-        QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
-
-        YadEntry field(QStringLiteral("Hello"));
+        commands[6].shortcutKeyCode = 5;         // G
+        commands[6].shortcutModifiers = 0xC0000; // control + option
+        Scenario run({"--reply", "Bonjour"}, commands);
+        QVERIFY(run.isReady());
+        YadEntry field("Hello");
         QVERIFY(field.isReady());
-        key(QStringLiteral("ctrl+alt+g"));
-        QTRY_COMPARE_WITH_TIMEOUT(storedHistory(tmp).size(), 1, 10000);
+        key("ctrl+alt+g");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
         QTest::qWait(600);
-        QCOMPARE(storedHistory(tmp).first().commandName, QStringLiteral("Translate to English"));
-        QCOMPARE(loggedRequests(log).first()[QStringLiteral("messages")][0][QStringLiteral("content")].toString(),
-                 commands[6].prompt + QStringLiteral("\n\nText to process:\nHello"));
+        QCOMPARE(run.history().first().commandName, QStringLiteral("Translate to English"));
+        QCOMPARE(run.sentMessages(), QStringList{commands[6].prompt + "\n\nText to process:\nHello"});
         QCOMPARE(field.submit(), std::optional<QString>("Bonjour"));
     }
 
     void providerFailurePastesAndRecordsNothing()
     {
-        TempStateDir tmp;
-        const QString log = tmp.root() + QStringLiteral("/requests.jsonl");
-        FakeOllama server(log, {QStringLiteral("--status"), QStringLiteral("404"), QStringLiteral("--body"),
-                                QStringLiteral("{\"error\":\"model \\\"llama3\\\" not found, try pulling it first\"}")});
-        writeSettings(tmp, server.port);
-        Tovalin app(tmp);
-        QTRY_VERIFY_WITH_TIMEOUT(paletteHotkeyTaken(), 10000);
-
-        YadEntry field(QStringLiteral("keep me"));
+        Scenario run({"--status", "404", "--body", "{\"error\":\"model \\\"llama3\\\" not found, try pulling it first\"}"});
+        QVERIFY(run.isReady());
+        YadEntry field("keep me");
         QVERIFY(field.isReady());
-        key(QStringLiteral("super+shift+space"));
+        key("super+shift+space");
         QTest::qWait(400);
-        key(QStringLiteral("Return"));
-        QTRY_VERIFY_WITH_TIMEOUT(app.output().contains(QStringLiteral("Command execution error: ")), 10000);
-        QVERIFY2(app.output().contains(QStringLiteral("serverError(\"model \\\"llama3\\\" not found, try pulling it first\")")),
-                 qPrintable(app.output()));
+        key("Return");
+        QTRY_VERIFY_WITH_TIMEOUT(run.output().contains("Command execution error: "), 10000);
+        QVERIFY2(run.output().contains("serverError(\"model \\\"llama3\\\" not found, try pulling it first\")"), qPrintable(run.output()));
         QTest::qWait(400);
-        QCOMPARE(loggedRequests(log).size(), 1);
-        QVERIFY(!QFile::exists(tmp.stateDir() + QStringLiteral("/history.json")));
+        QCOMPARE(run.sentMessages().size(), 1);
+        QVERIFY(run.history().isEmpty());
         QCOMPARE(field.submit(), std::optional<QString>("keep me"));
     }
 };
