@@ -6,16 +6,13 @@
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
-#include <QList>
 #include <QStringList>
 #include <chrono>
 #include <exception>
-#include <functional>
 #include <memory>
 
-// Records every call; refuses the registrations listed in refuseKeyCodes.
-class RecordingHotkeyRegistry : public HotkeyRegistry {
-public:
+// Records registrations; refuses the key codes listed in refuseKeyCodes.
+struct RecordingHotkeyRegistry : HotkeyRegistry {
     struct Registration {
         uint32_t id;
         uint16_t keyCode;
@@ -24,23 +21,18 @@ public:
     };
     QList<Registration> commandHotkeys;
     QList<uint32_t> refuseKeyCodes;
-    int unregisterAllCommandCalls = 0;
-    int unregisterAllCalls = 0;
-    uint32_t nextId = 1;
     std::optional<std::pair<uint32_t, uint32_t>> overlay;
     Action overlayAction;
+    int unregisterAllCommandCalls = 0, unregisterAllCalls = 0;
+    uint32_t nextId = 1;
 
     bool registerOverlayHotkey(uint32_t keyCode, uint32_t modifiers, Action action) override
     {
-        overlay.reset();
         overlayAction = std::move(action);
-        if (refuseKeyCodes.contains(keyCode))
-            return false;
-        overlay = {keyCode, modifiers};
-        return true;
+        overlay = refuseKeyCodes.contains(keyCode) ? std::nullopt : std::make_optional(std::make_pair(keyCode, modifiers));
+        return overlay.has_value();
     }
-    std::optional<uint32_t> registerCommandHotkey(uint16_t keyCode, uint32_t modifiers,
-                                                  Action action) override
+    std::optional<uint32_t> registerCommandHotkey(uint16_t keyCode, uint32_t modifiers, Action action) override
     {
         const uint32_t id = nextId++;
         if (refuseKeyCodes.contains(keyCode))
@@ -58,23 +50,20 @@ public:
     {
         ++unregisterAllCalls;
         overlay.reset();
-        overlayAction = {};
         unregisterAllCommandHotkeys();
     }
 };
 
 // A selection that tests set, and a record of what was pasted and when.
-class FakeSelectionAccess : public SelectionAccess {
-public:
+struct FakeSelectionAccess : SelectionAccess {
     std::optional<QString> selection;
     int reads = 0;
     QStringList pasted;
-    QList<qint64> pastedAtMs; // from clock
+    QList<qint64> pastedAtMs;
     QElapsedTimer clock;
     std::function<void()> onPaste;
 
     FakeSelectionAccess() { clock.start(); }
-
     QCoro::Task<std::optional<QString>> getSelectedText() override
     {
         ++reads;
@@ -104,7 +93,7 @@ public:
 
     QCoro::Task<QString> processText(QString prompt, QString text) override
     {
-        auto script = m_script;
+        auto script = m_script; // the client may be gone when a caller drops it early
         script->calls.append({prompt, text});
         if (script->delayMs > 0)
             co_await QCoro::sleepFor(std::chrono::milliseconds(script->delayMs));
