@@ -16,21 +16,19 @@ ReplyRules chatCompletionsRules()
 
 ChatCompletionsService::ChatCompletionsService(QString apiKey, QString model, QString baseURL,
                                                std::chrono::milliseconds timeout)
-    : ProviderService(chatCompletionsRules(), timeout),
-      m_apiKey(std::move(apiKey)),
-      m_model(std::move(model)),
-      m_baseURL(std::move(baseURL))
+    : KeyedProviderService(chatCompletionsRules(), std::move(apiKey), std::move(model), std::move(baseURL),
+                           timeout)
 {
 }
 
 ProviderService::Outgoing ChatCompletionsService::prepare(const QString& prompt,
                                                           const QString& text) const
 {
-    requireKey(m_apiKey);
+    requireKey(apiKey());
     Outgoing out;
-    out.url = endpointUrl(m_baseURL);
-    out.headers = {{"Authorization", "Bearer " + m_apiKey.toUtf8()}};
-    out.body = QJsonObject{{QStringLiteral("model"), m_model},
+    out.url = endpointUrl(baseURL());
+    out.headers = {{"Authorization", "Bearer " + apiKey().toUtf8()}};
+    out.body = QJsonObject{{QStringLiteral("model"), model()},
                            {QStringLiteral("messages"), userMessages(prompt, text)},
                            {QStringLiteral("max_tokens"), 4096},
                            {QStringLiteral("temperature"), 0.7}};

@@ -15,20 +15,18 @@ ReplyRules claudeRules()
 
 ClaudeService::ClaudeService(QString apiKey, QString model, QString baseURL,
                              std::chrono::milliseconds timeout)
-    : ProviderService(claudeRules(), timeout),
-      m_apiKey(std::move(apiKey)),
-      m_model(std::move(model)),
-      m_baseURL(std::move(baseURL))
+    : KeyedProviderService(claudeRules(), std::move(apiKey), std::move(model), std::move(baseURL),
+                           timeout)
 {
 }
 
 ProviderService::Outgoing ClaudeService::prepare(const QString& prompt, const QString& text) const
 {
-    requireKey(m_apiKey);
+    requireKey(apiKey());
     Outgoing out;
-    out.url = endpointUrl(m_baseURL);
-    out.headers = {{"x-api-key", m_apiKey.toUtf8()}, {"anthropic-version", "2023-06-01"}};
-    out.body = QJsonObject{{QStringLiteral("model"), m_model},
+    out.url = endpointUrl(baseURL());
+    out.headers = {{"x-api-key", apiKey().toUtf8()}, {"anthropic-version", "2023-06-01"}};
+    out.body = QJsonObject{{QStringLiteral("model"), model()},
                            {QStringLiteral("max_tokens"), 4096},
                            {QStringLiteral("messages"), userMessages(prompt, text)}};
     return out;

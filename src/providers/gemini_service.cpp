@@ -20,16 +20,14 @@ ReplyRules geminiRules()
 
 GeminiService::GeminiService(QString apiKey, QString model, QString baseURL,
                              std::chrono::milliseconds timeout)
-    : ProviderService(geminiRules(), timeout),
-      m_apiKey(std::move(apiKey)),
-      m_model(std::move(model)),
-      m_baseURL(std::move(baseURL))
+    : KeyedProviderService(geminiRules(), std::move(apiKey), std::move(model), std::move(baseURL),
+                           timeout)
 {
 }
 
 ProviderService::Outgoing GeminiService::prepare(const QString& prompt, const QString& text) const
 {
-    requireKey(m_apiKey);
+    requireKey(apiKey());
     Outgoing out;
     out.body = QJsonObject{
         {QStringLiteral("contents"),
@@ -40,8 +38,8 @@ ProviderService::Outgoing GeminiService::prepare(const QString& prompt, const QS
          QJsonObject{{QStringLiteral("temperature"), 0.7},
                      {QStringLiteral("maxOutputTokens"), 4096}}}};
     // Model and key go in as written; a character that would need encoding makes the URL invalid.
-    const auto url = parseStrictHttpUrl(m_baseURL + u'/' + m_model
-                                        + QStringLiteral(":generateContent?key=") + m_apiKey);
+    const auto url = parseStrictHttpUrl(baseURL() + u'/' + model()
+                                        + QStringLiteral(":generateContent?key=") + apiKey());
     if (!url)
         throw AIError::invalidResponse();
     out.url = *url;
