@@ -10,7 +10,6 @@ public:
     GeminiService(QString apiKey, QString model, QString baseURL,
                   std::chrono::milliseconds timeout = defaultTimeout);
 
-
 protected:
     Outgoing prepare(const QString& prompt, const QString& text) const override;
 };
