@@ -38,6 +38,9 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::runLaunchSequence()
 {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        Console::line(QStringLiteral("Global hotkeys and pasting need an X11 session; running on %1")
+                          .arg(QGuiApplication::platformName()));
     installStatusItem();
     registerOverlayHotkey();
     registerCommandHotkeys();
