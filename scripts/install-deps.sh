@@ -9,7 +9,7 @@ PACKAGES=(
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev
   fonts-material-design-icons-iconfont fonts-dejavu-core
   # for the X11 and end-to-end tests
-  xvfb openbox xdotool xclip yad x11-utils imagemagick
+  xvfb openbox xdotool xclip yad xterm x11-utils imagemagick
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // What selection access needs from the window system: a trust flag, the active
@@ -9,7 +10,8 @@
 class AccessibilityBackend : public QObject {
     Q_OBJECT
 public:
-    enum class Chord { copy, paste };
+    // The terminal chords add Shift: Ctrl+Shift+C and Ctrl+Shift+V.
+    enum class Chord { copy, paste, terminalCopy, terminalPaste };
 
     using QObject::QObject;
     ~AccessibilityBackend() override = default;
@@ -21,6 +23,8 @@ public:
     // The highlighted text is held by the same program as the window, so it is that
     // window's selection and not something highlighted earlier elsewhere.
     virtual bool selectionOwnedBy(quint64 window) = 0;
+    // The window's WM_CLASS names (instance and class); empty when unknown.
+    virtual QStringList windowClass(quint64 window) = 0;
     virtual std::optional<QString> selectionText() = 0;
 
     // Nothing when the clipboard holds no plain text.

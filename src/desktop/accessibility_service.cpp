@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "signal_or_timeout.h"
+#include "terminal_window.h"
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
@@ -52,7 +53,8 @@ QCoro::Task<std::optional<QString>> AccessibilityService::copySelectionViaClipbo
     co_await waitForModifiersReleased();
     if (!self)
         co_return std::nullopt;
-    m_backend->sendChord(AccessibilityBackend::Chord::copy);
+    m_backend->sendChord(inTerminal() ? AccessibilityBackend::Chord::terminalCopy
+                                      : AccessibilityBackend::Chord::copy);
     co_await waitForCopiedText();
     if (!self)
         co_return std::nullopt;
@@ -122,7 +124,14 @@ QCoro::Task<> AccessibilityService::simulatePaste()
     co_await waitForModifiersReleased();
     if (!self)
         co_return;
-    m_backend->sendChord(AccessibilityBackend::Chord::paste);
+    m_backend->sendChord(inTerminal() ? AccessibilityBackend::Chord::terminalPaste
+                                      : AccessibilityBackend::Chord::paste);
+}
+
+bool AccessibilityService::inTerminal()
+{
+    const std::optional<quint64> window = m_backend->activeWindow();
+    return window && isTerminalWindow(m_backend->windowClass(*window));
 }
 
 void AccessibilityService::openAccessibilitySettings()

@@ -32,6 +32,8 @@ public:
     void openAccessibilitySettings();
 
 private:
+    // The active window is a terminal: clipboard chords need Shift there.
+    bool inTerminal();
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();
 

@@ -13,6 +13,7 @@ public:
     bool isTrusted() override { return false; }
     std::optional<quint64> activeWindow() override { return std::nullopt; }
     bool selectionOwnedBy(quint64) override { return false; }
+    QStringList windowClass(quint64) override { return {}; }
     std::optional<QString> selectionText() override { return std::nullopt; }
     std::optional<QString> clipboardText() override { return m_clipboard.text(); }
     void clearClipboard() override { m_clipboard.clear(); }

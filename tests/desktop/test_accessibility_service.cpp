@@ -1,5 +1,6 @@
 #include "accessibility_service.h"
 #include "console_capture.h"
+#include "terminal_window.h"
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
@@ -20,12 +21,14 @@ struct FakeDesktop : AccessibilityBackend {
     Text selection, clipboard, copyResult; // copyResult: what the application copies on Ctrl+C
     int copyDelayMs = 5, releaseCalls = 0, heldPolls = 0; // heldPolls: polls before the user lets go; -1: never
     QList<Sent> sent;
+    QStringList activeClass{QStringLiteral("gedit"), QStringLiteral("Gedit")};
     QElapsedTimer clock;
 
     FakeDesktop() { clock.start(); }
     bool isTrusted() override { return trusted; }
     std::optional<quint64> activeWindow() override { return active; }
     bool selectionOwnedBy(quint64 window) override { return ownsSelection && active == window; }
+    QStringList windowClass(quint64 window) override { return active == window ? activeClass : QStringList(); }
     Text selectionText() override { return selection; }
     Text clipboardText() override { return clipboard; }
     // As on X11, our own clear is reported late, as a change that brings no text.
@@ -36,7 +39,7 @@ struct FakeDesktop : AccessibilityBackend {
     void sendChord(Chord chord) override
     {
         sent.append({chord, clock.elapsed(), heldPolls != 0});
-        if (chord == Chord::copy && copyResult)
+        if ((chord == Chord::copy || chord == Chord::terminalCopy) && copyResult)
             QTimer::singleShot(copyDelayMs, this, [this, text = *copyResult] { setClipboardText(text); });
     }
     void openAccessibilitySettings() override {}
@@ -105,6 +108,19 @@ private slots:
         QCOMPARE(desktop->sent.size(), c.chords);
         QCOMPARE(desktop->clipboard, c.clipboardAfter);
         QCOMPARE(console.lines, c.line.isEmpty() ? QStringList{} : QStringList{c.line});
+    }
+
+    void terminalsGetShiftedChords()
+    {
+        QVERIFY(isTerminalWindow({"xterm", "XTerm"}) && isTerminalWindow({"kitty"}));
+        QVERIFY(!isTerminalWindow({"Navigator", "firefox"}) && !isTerminalWindow({}));
+        desktop->activeClass = {"gnome-terminal-server", "Gnome-terminal"};
+        desktop->copyResult = QStringLiteral("ls -la");
+        QCOMPARE(QCoro::waitFor(service->copySelectionViaClipboard()), Text(QStringLiteral("ls -la")));
+        service->pasteText(QStringLiteral("abc"));
+        QTRY_COMPARE(desktop->sent.size(), 2);
+        QCOMPARE(desktop->sent[0].chord, Chord::terminalCopy); // never a bare Ctrl+C in a terminal
+        QCOMPARE(desktop->sent[1].chord, Chord::terminalPaste);
     }
 
     void copyAtTheDeadlineResumesTheReadOnce()

@@ -82,9 +82,28 @@ void X11AccessibilityBackend::releaseHeldModifiers()
 
 void X11AccessibilityBackend::sendChord(Chord chord)
 {
-    const bool copy = chord == Chord::copy;
+    const bool copy = chord == Chord::copy || chord == Chord::terminalCopy;
+    const bool terminal = chord == Chord::terminalCopy || chord == Chord::terminalPaste;
     const uint8_t fallback = X11KeyMap::x11KeyCode(copy ? virtualKeyC : virtualKeyV).value_or(0);
-    m_keyboard.sendControlChord(copy ? keysymC : keysymV, fallback);
+    m_keyboard.sendControlChord(copy ? keysymC : keysymV, fallback, terminal);
+}
+
+QStringList X11AccessibilityBackend::windowClass(quint64 window)
+{
+    xcb_connection_t* c = m_display->connection();
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, uint32_t(window), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
+    QStringList names;
+    if (reply && reply->format == 8) {
+        // Two NUL-terminated strings: the instance name, then the class name.
+        const QByteArray raw(static_cast<const char*>(xcb_get_property_value(reply)),
+                             xcb_get_property_value_length(reply));
+        for (const QByteArray& part : raw.split('\0'))
+            if (!part.isEmpty())
+                names << QString::fromLocal8Bit(part);
+    }
+    std::free(reply);
+    return names;
 }
 
 void X11AccessibilityBackend::openAccessibilitySettings()

@@ -17,6 +17,7 @@ public:
     bool isTrusted() override;
     std::optional<quint64> activeWindow() override;
     bool selectionOwnedBy(quint64 window) override;
+    QStringList windowClass(quint64 window) override;
     std::optional<QString> selectionText() override;
     std::optional<QString> clipboardText() override { return m_clipboard.text(); }
     void clearClipboard() override { m_clipboard.clear(); }

@@ -13,6 +13,8 @@ namespace {
 constexpr uint32_t controlLKeysym = 0xffe3;
 constexpr uint32_t numLockKeysym = 0xff7f;
 constexpr uint8_t controlLFallback = 29 + 8; // evdev KEY_LEFTCTRL
+constexpr uint32_t shiftLKeysym = 0xffe1;
+constexpr uint8_t shiftLFallback = 42 + 8; // evdev KEY_LEFTSHIFT
 constexpr int lockRow = 1;                    // the modifier-mapping row of Lock
 
 struct ModifierMapping {
@@ -72,13 +74,18 @@ void X11Keyboard::releaseKeys(const std::vector<uint8_t>& keyCodes) const
     m_display->flush();
 }
 
-void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode) const
+void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift) const
 {
     const uint8_t control = keyCodeFor(controlLKeysym).value_or(controlLFallback);
+    const uint8_t shift = keyCodeFor(shiftLKeysym).value_or(shiftLFallback);
     const uint8_t key = keyCodeFor(keysym).value_or(fallbackKeyCode);
     fakeKey(XCB_KEY_PRESS, control);
+    if (withShift)
+        fakeKey(XCB_KEY_PRESS, shift);
     fakeKey(XCB_KEY_PRESS, key);
     fakeKey(XCB_KEY_RELEASE, key);
+    if (withShift)
+        fakeKey(XCB_KEY_RELEASE, shift);
     fakeKey(XCB_KEY_RELEASE, control);
     m_display->flush();
 }

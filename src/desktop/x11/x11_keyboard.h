@@ -14,9 +14,9 @@ public:
     // Modifier keys (Shift, Ctrl, Alt, Super, AltGr, ...) that are down right now.
     std::vector<uint8_t> heldModifierKeys() const;
     void releaseKeys(const std::vector<uint8_t>& keyCodes) const;
-    // Ctrl + the key that produces keysym (the key's physical code when no key does),
-    // to whatever window has the focus.
-    void sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode) const;
+    // Ctrl (and Shift) + the key that produces keysym (the key's physical code when no
+    // key does), to whatever window has the focus.
+    void sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift = false) const;
     // The modifier bit NumLock sets (Mod2 on nearly every layout).
     uint16_t numLockMask() const;
 
