@@ -27,19 +27,6 @@ void key(const QString& keys)
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-
 // One run of the product: a fake Ollama answering as told, Tovalin configured for
 // it and holding its hotkeys, and the field's text selected in the active window.
 class Scenario {
@@ -54,8 +41,9 @@ public:
         settings.aiProvider = AIProvider::ollama;
         settings.selectedModel = QStringLiteral("llama3");
         settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
-        writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings));
-        writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands));
+        if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
+            || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
+            return;
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_tmp.configHome());

@@ -9,12 +9,6 @@
 #include <sys/stat.h>
 
 namespace {
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
 QProcessEnvironment environmentFor(const TempStateDir& tmp)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -45,8 +39,8 @@ private slots:
         QVERIFY(decoded);
         QCOMPARE(decoded->size(), 7);
         QCOMPARE(decoded->first().name, QStringLiteral("Fix Grammar & Spelling"));
-        QCOMPARE(modeOf(commands), 0600);
-        QCOMPARE(modeOf(tmp.configDir()), 0700);
+        QCOMPARE(fileMode(commands), 0600);
+        QCOMPARE(fileMode(tmp.configDir()), 0700);
         QVERIFY(!QFileInfo::exists(tmp.configDir() + QStringLiteral("/settings.json")));
         QVERIFY(!QFileInfo::exists(tmp.stateDir() + QStringLiteral("/history.json")));
         QCOMPARE(first.state(), QProcess::Running);

@@ -8,21 +8,6 @@
 #include <QTest>
 #include <sys/stat.h>
 
-namespace {
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-} // namespace
-
 class TestFileDefaultsStore : public QObject {
     Q_OBJECT
 private slots:
@@ -40,8 +25,8 @@ private slots:
         QFile::setPermissions(history, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
         QVERIFY(store.setData("tovalin_history", "[2]")); // replacing restores the private mode
         QCOMPARE(store.data("tovalin_history"), std::optional<QByteArray>("[2]"));
-        QCOMPARE(modeOf(tmp.stateDir()), 0700);
-        QCOMPARE(modeOf(history), 0600);
+        QCOMPARE(fileMode(tmp.stateDir()), 0700);
+        QCOMPARE(fileMode(history), 0600);
         QCOMPARE(QDir(tmp.stateDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"history.json"});
 
         qputenv("XDG_CONFIG_HOME", "relative/dir"); // invalid by XDG rules: ignored
@@ -53,7 +38,7 @@ private slots:
         TempStateDir tmp;
         const QString commands = tmp.configDir() + "/commands.json";
         const QByteArray broken("[{\"name\": \"half a command\"");
-        writeFile(commands, broken);
+        QVERIFY(writeFile(commands, broken));
         ConsoleCapture console;
         FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
         {

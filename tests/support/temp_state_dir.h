@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 // A private XDG config and state location for one test; restores the environment.
 class TempStateDir {
@@ -37,3 +41,23 @@ private:
     QByteArray m_oldConfig;
     QByteArray m_oldState;
 };
+
+// Small file helpers for tests that look at what the program stores.
+inline int fileMode(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
