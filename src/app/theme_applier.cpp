@@ -10,50 +10,44 @@ ThemeApplier::ThemeApplier()
 {
 }
 
-QPalette ThemeApplier::lightPalette()
+namespace {
+struct Scheme {
+    QColor window, text, base, alternateBase, placeholder, button, highlight, tooltip, link, mid, disabled;
+};
+
+QPalette paletteFor(const Scheme& c)
 {
     QPalette p;
-    p.setColor(QPalette::Window, QColor(0xF5, 0xF5, 0xF7));
-    p.setColor(QPalette::WindowText, QColor(0x1D, 0x1D, 0x1F));
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::AlternateBase, QColor(0xEE, 0xEE, 0xF0));
-    p.setColor(QPalette::Text, QColor(0x1D, 0x1D, 0x1F));
-    p.setColor(QPalette::PlaceholderText, QColor(0x86, 0x86, 0x8B));
-    p.setColor(QPalette::Button, QColor(0xFB, 0xFB, 0xFD));
-    p.setColor(QPalette::ButtonText, QColor(0x1D, 0x1D, 0x1F));
-    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
+    p.setColor(QPalette::Window, c.window);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+        p.setColor(role, c.text);
+    p.setColor(QPalette::Base, c.base);
+    p.setColor(QPalette::AlternateBase, c.alternateBase);
+    p.setColor(QPalette::PlaceholderText, c.placeholder);
+    p.setColor(QPalette::Button, c.button);
+    p.setColor(QPalette::Highlight, c.highlight);
     p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, Qt::white);
-    p.setColor(QPalette::ToolTipText, QColor(0x1D, 0x1D, 0x1F));
-    p.setColor(QPalette::Link, QColor(0x0A, 0x84, 0xFF));
-    p.setColor(QPalette::Mid, QColor(0xC7, 0xC7, 0xCC));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xAE, 0xAE, 0xB2));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0xAE, 0xAE, 0xB2));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0xAE, 0xAE, 0xB2));
+    p.setColor(QPalette::ToolTipBase, c.tooltip);
+    p.setColor(QPalette::Link, c.link);
+    p.setColor(QPalette::Mid, c.mid);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, c.disabled);
     return p;
+}
+} // namespace
+
+QPalette ThemeApplier::lightPalette()
+{
+    return paletteFor({QColor(0xF5F5F7), QColor(0x1D1D1F), Qt::white, QColor(0xEEEEF0), QColor(0x86868B),
+                       QColor(0xFBFBFD), QColor(0x0A84FF), Qt::white, QColor(0x0A84FF), QColor(0xC7C7CC),
+                       QColor(0xAEAEB2)});
 }
 
 QPalette ThemeApplier::darkPalette()
 {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x20));
-    p.setColor(QPalette::WindowText, QColor(0xF2, 0xF2, 0xF7));
-    p.setColor(QPalette::Base, QColor(0x2C, 0x2C, 0x2E));
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x28));
-    p.setColor(QPalette::Text, QColor(0xF2, 0xF2, 0xF7));
-    p.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3C));
-    p.setColor(QPalette::ButtonText, QColor(0xF2, 0xF2, 0xF7));
-    p.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, QColor(0x2C, 0x2C, 0x2E));
-    p.setColor(QPalette::ToolTipText, QColor(0xF2, 0xF2, 0xF7));
-    p.setColor(QPalette::Link, QColor(0x40, 0x9C, 0xFF));
-    p.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4A));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x63, 0x63, 0x66));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x63, 0x63, 0x66));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x63, 0x63, 0x66));
-    return p;
+    return paletteFor({QColor(0x1E1E20), QColor(0xF2F2F7), QColor(0x2C2C2E), QColor(0x262628), QColor(0x8E8E93),
+                       QColor(0x3A3A3C), QColor(0x0A84FF), QColor(0x2C2C2E), QColor(0x409CFF), QColor(0x48484A),
+                       QColor(0x636366)});
 }
 
 void ThemeApplier::apply(AppTheme theme)
