@@ -107,26 +107,14 @@ bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
     if (!m_onPressed || eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    const uint8_t type = event->response_type & 0x7f;
-    if (type == XCB_KEY_RELEASE) {
-        // The release may go to the palette's keyboard grab rather than the root.
-        const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event);
-        if (m_heldKeyCode == release->detail)
-            m_heldKeyCode.reset();
-        return false;
-    }
-    if (type != XCB_KEY_PRESS)
+    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
         return false;
     const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
     if (press->event != m_display->root())
         return false;
-    // Qt asks for detectable auto-repeat, so a held key repeats as presses alone.
-    if (m_heldKeyCode == press->detail)
-        return false;
     const uint16_t modifiers = press->state & X11KeyMap::hotkeyModifierMask;
     for (const auto& [ref, grab] : m_grabs) {
         if (grab.keyCode == press->detail && grab.modifiers == modifiers) {
-            m_heldKeyCode = press->detail;
             m_onPressed(grab.id);
             break;
         }

@@ -6,7 +6,6 @@
 
 #include <QAbstractNativeEventFilter>
 #include <map>
-#include <optional>
 #include <memory>
 #include <vector>
 
@@ -42,7 +41,5 @@ private:
     PressHandler m_onPressed;
     bool m_filterInstalled = false;
     std::map<HotkeyRef, Grab> m_grabs;
-    // The grabbed key being held: its auto-repeat presses are not new presses.
-    std::optional<uint8_t> m_heldKeyCode;
     HotkeyRef m_nextRef = 1;
 };
