@@ -45,6 +45,8 @@ void AppDelegate::runLaunchSequence()
     registerOverlayHotkey();
     registerCommandHotkeys();
     m_overlayPanel = std::make_unique<OverlayPanel>(m_appState);
+    m_paletteKeys = makePaletteKeys();
+    m_overlayPanel->setPaletteKeys(m_paletteKeys.get());
     m_theme.apply(m_appState.settings().theme);
     // Pay for the native window, fonts and glyphs now rather than on the first key press.
     QTimer::singleShot(0, m_overlayPanel.get(), &OverlayPanel::warmUp);

@@ -9,6 +9,7 @@
 class AppState;
 class HotkeyRegistry;
 class OverlayPanel;
+class PaletteKeys;
 class QMenu;
 class QSystemTrayIcon;
 class SelectionAccess;
@@ -41,6 +42,7 @@ private:
     AppState& m_appState;
     HotkeyRegistry& m_hotkeys;
     SelectionAccess& m_selection;
+    std::unique_ptr<PaletteKeys> m_paletteKeys;
     std::unique_ptr<OverlayPanel> m_overlayPanel;
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<QMenu> m_menu;

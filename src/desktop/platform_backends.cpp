@@ -5,6 +5,7 @@
 #include "x11/x11_accessibility_backend.h"
 #include "x11/x11_display.h"
 #include "x11/x11_hotkey_backend.h"
+#include "x11/x11_palette_keys.h"
 
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend()
 {
@@ -24,4 +25,11 @@ bool compositorRunning()
 {
     const std::shared_ptr<X11Display> display = X11Display::fromQt();
     return display && display->hasCompositor();
+}
+
+std::unique_ptr<PaletteKeys> makePaletteKeys()
+{
+    if (std::shared_ptr<X11Display> display = X11Display::fromQt())
+        return std::make_unique<X11PaletteKeys>(std::move(display));
+    return nullptr;
 }

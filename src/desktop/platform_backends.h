@@ -2,6 +2,7 @@
 
 #include "accessibility_backend.h"
 #include "hotkey_backend.h"
+#include "palette_keys.h"
 
 #include <memory>
 
@@ -11,6 +12,10 @@
 // QGuiApplication and destroy them before it.
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend();
 std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend();
+
+// The palette's keys taken from the focused window; nothing off X11 (the palette then
+// grabs the whole keyboard instead).
+std::unique_ptr<PaletteKeys> makePaletteKeys();
 
 // Whether windows can be drawn translucent: a compositing manager is running.
 bool compositorRunning();

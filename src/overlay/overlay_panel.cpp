@@ -3,11 +3,13 @@
 #include "app_state.h"
 #include "overlay_geometry.h"
 #include "overlay_view.h"
+#include "palette_keys.h"
 
 #include <QCursor>
 #include <QEasingCurve>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPropertyAnimation>
@@ -150,16 +152,37 @@ void OverlayPanel::warmUp()
     m_view->render(&scratch);
 }
 
+void OverlayPanel::setPaletteKeys(PaletteKeys* keys)
+{
+    if (m_paletteKeys)
+        disconnect(m_paletteKeys, nullptr, this, nullptr);
+    m_paletteKeys = keys;
+    if (keys)
+        connect(keys, &PaletteKeys::keyPressed, this, [this](int key) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(m_view, &press);
+        });
+}
+
 void OverlayPanel::grabKeyboardNow()
 {
-    if (m_keyboardGrabbed)
+    if (m_keyboardGrabbed || m_paletteKeysTaken)
         return;
+    // Taking only the palette's keys lets everything else still reach the user's window.
+    if (m_paletteKeys && m_paletteKeys->take()) {
+        m_paletteKeysTaken = true;
+        return;
+    }
     if (QWindow* window = windowHandle())
         m_keyboardGrabbed = window->setKeyboardGrabEnabled(true);
 }
 
 void OverlayPanel::releaseKeyboardNow()
 {
+    if (m_paletteKeysTaken) {
+        m_paletteKeysTaken = false;
+        m_paletteKeys->giveBack();
+    }
     if (!m_keyboardGrabbed)
         return;
     m_keyboardGrabbed = false;

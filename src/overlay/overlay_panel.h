@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class AppState;
+class PaletteKeys;
 class OverlayView;
 class QPropertyAnimation;
 
@@ -18,6 +19,10 @@ public:
     explicit OverlayPanel(AppState& appState, QWidget* parent = nullptr);
 
     OverlayView* view() const { return m_view; }
+
+    // Where the palette's keys come from while it is shown. Without one (or when the keys
+    // cannot be taken) the panel grabs the whole keyboard instead.
+    void setPaletteKeys(PaletteKeys* keys);
 
     // Needs a compositor; otherwise the panel is opaque, cut to its rounded shape.
     void setTranslucent(bool translucent);
@@ -59,6 +64,8 @@ private:
     Phase m_phase = Phase::hidden;
     bool m_awaitingFirstPaint = false;
     bool m_keyboardGrabbed = false;
+    PaletteKeys* m_paletteKeys = nullptr;
+    bool m_paletteKeysTaken = false;
     // Counts showings, so that a store reset queued by an earlier hide cannot clear the
     // flags of a showing that began after it.
     quint64 m_showing = 0;
