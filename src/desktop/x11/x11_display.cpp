@@ -80,3 +80,14 @@ void X11Display::flush() const
 {
     xcb_flush(m_connection);
 }
+
+const xcb_key_press_event_t* X11Display::rootKeyPress(const QByteArray& eventType, const void* message) const
+{
+    if (eventType != "xcb_generic_event_t")
+        return nullptr;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+        return nullptr;
+    const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    return press->event == m_root ? press : nullptr;
+}

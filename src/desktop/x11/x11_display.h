@@ -7,6 +7,7 @@
 #include <optional>
 
 struct xcb_connection_t;
+struct xcb_key_press_event_t;
 
 // Qt's own X connection and the root window. Grabs and synthetic keys go through
 // Qt's connection so that the key presses and their timestamps reach Qt as well.
@@ -28,6 +29,8 @@ public:
     // The XID bits that name the client; equal client bits mean the same connection.
     uint32_t clientBits(uint32_t xid) const;
     void flush() const;
+    // The event as a key press on the root window (where grabbed keys arrive), or null.
+    const xcb_key_press_event_t* rootKeyPress(const QByteArray& eventType, const void* message) const;
 
 private:
     xcb_connection_t* m_connection;

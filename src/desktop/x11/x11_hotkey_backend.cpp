@@ -104,13 +104,8 @@ void X11HotkeyBackend::ungrab(const Grab& grab) const
 
 bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    if (!m_onPressed || eventType != "xcb_generic_event_t")
-        return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
-        return false;
-    const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-    if (press->event != m_display->root())
+    const xcb_key_press_event_t* press = m_display->rootKeyPress(eventType, message);
+    if (!m_onPressed || !press)
         return false;
     const uint16_t modifiers = press->state & X11KeyMap::hotkeyModifierMask;
     for (const auto& [ref, grab] : m_grabs) {

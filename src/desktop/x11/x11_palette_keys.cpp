@@ -65,13 +65,8 @@ void X11PaletteKeys::giveBack()
 
 bool X11PaletteKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    if (m_grabs.empty() || eventType != "xcb_generic_event_t")
-        return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
-        return false;
-    const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-    if (press->event != m_display->root())
+    const xcb_key_press_event_t* press = m_display->rootKeyPress(eventType, message);
+    if (m_grabs.empty() || !press)
         return false;
     // Only our plain grabs: a combination with Shift, Ctrl, Alt or Super is a hotkey's.
     if (press->state & X11KeyMap::hotkeyModifierMask)
