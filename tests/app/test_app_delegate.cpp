@@ -6,9 +6,12 @@
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "overlay_panel.h"
+#include "single_instance.h"
 
 #include <QApplication>
 #include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -60,6 +63,16 @@ private slots:
         QTRY_VERIFY(delegate.overlayPanel()->isVisible());
         QVERIFY(state.isOverlayVisible());
         QCOMPARE(state.selectedText(), QStringLiteral("words"));
+
+        // A second start asks the running one to bring its main window forward.
+        QTemporaryDir runtime;
+        SingleInstance first(runtime.path()), second(runtime.path());
+        QVERIFY(first.claim());
+        connect(&first, &SingleInstance::activationRequested, &delegate, &AppDelegate::showMainWindow);
+        QWidget mainWindow;
+        mainWindow.setWindowTitle("Tovalin");
+        QVERIFY(!second.claim());
+        QTRY_VERIFY(mainWindow.isVisible());
 
         delegate.applicationWillTerminate();
         QCOMPARE(hotkeys.unregisterAllCalls, 1);
