@@ -11,6 +11,7 @@ class HotkeyRegistry;
 class OverlayPanel;
 class PaletteKeys;
 class QMenu;
+class RunFeedback;
 class QSystemTrayIcon;
 class SelectionAccess;
 
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<OverlayPanel> m_overlayPanel;
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<RunFeedback> m_feedback;
     ThemeApplier m_theme;
     bool m_terminated = false;
 };

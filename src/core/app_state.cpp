@@ -5,6 +5,7 @@
 #include "console.h"
 #include "json_codec.h"
 #include "precise_delay.h"
+#include "text_edges.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -207,8 +208,13 @@ void AppState::registerCommandHotkeys()
                     if (!access)
                         co_return;
                     const std::optional<QString> text = co_await access->getSelectedText();
-                    if (!self || !text || text->isEmpty())
+                    if (!self)
                         co_return;
+                    if (!text || text->isEmpty()) {
+                        Console::line(QStringLiteral("No text selected for command hotkey"));
+                        emit self->noTextSelected();
+                        co_return;
+                    }
                     co_await self->executeCommand(command, *text);
                 }(self, command);
             });
@@ -240,6 +246,8 @@ QCoro::Task<> AppState::openOverlay()
             co_return;
         if (text && !text->isEmpty())
             setSelectedText(*text);
+        else
+            emit noTextSelected();
     }
     setOverlayVisible(true);
 }
@@ -264,21 +272,38 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         Console::line(QStringLiteral("No text to process"));
         co_return;
     }
+    QPointer<AppState> self(this);
     setProcessing(true);
+    setRunsInFlight(m_runsInFlight + 1);
     std::optional<QString> answer;
+    QString failure;
     try {
         answer = co_await processCommand(command, text);
     } catch (const std::exception& e) {
         Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+        failure = userFacingDescription(e);
     } catch (...) {
         Console::line(QStringLiteral("Command execution error: unknown error"));
+        failure = QStringLiteral("Unknown error");
     }
     if (answer) {
         co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
+        if (!self)
+            co_return;
         if (SelectionAccess* access = accessibilityService())
-            access->pasteText(*answer);
+            access->pasteText(withEdgesOf(text, *answer));
+        emit commandSucceeded(command);
+    } else {
+        emit commandFailed(command, failure);
     }
     setProcessing(false);
+    setRunsInFlight(m_runsInFlight - 1);
+}
+
+void AppState::setRunsInFlight(int runs)
+{
+    m_runsInFlight = runs;
+    emit runsInFlightChanged();
 }
 
 QCoro::Task<QString> AppState::processCommand(Command command, QString text)

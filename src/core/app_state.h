@@ -42,6 +42,8 @@ public:
     const QString& selectedText() const { return m_selectedText; }
     MainTab currentTab() const { return m_currentTab; }
     SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
+    // Command runs started and not yet finished; runs may overlap.
+    int runsInFlight() const { return m_runsInFlight; }
 
     // Views change settings here and then call saveSettings().
     void setSettings(const AppSettings& settings);
@@ -88,11 +90,18 @@ signals:
     void isProcessingChanged();
     void selectedTextChanged();
     void currentTabChanged();
+    void runsInFlightChanged();
+    // The outcome of each run, for the user to see and hear; message is user-facing text.
+    void commandSucceeded(const Command& command);
+    void commandFailed(const Command& command, const QString& message);
+    // The palette or a command hotkey found nothing selected.
+    void noTextSelected();
 
 private:
     void setCommands(QList<Command> commands);
     void setHistory(QList<HistoryItem> history);
     void store(const char* key, const QByteArray& bytes);
+    void setRunsInFlight(int runs);
 
     Services m_services;
     AppSettings m_settings;
@@ -102,4 +111,5 @@ private:
     bool m_isProcessing = false;
     QString m_selectedText;
     MainTab m_currentTab = MainTab::home;
+    int m_runsInFlight = 0;
 };

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "signal_or_timeout.h"
 #include "terminal_window.h"
+#include "text_edges.h"
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
@@ -39,9 +40,12 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
     if (m_backend->selectionOwnedBy(*window)) {
         const std::optional<QString> text = m_backend->selectionText();
         if (text && !text->isEmpty())
-            co_return text;
+            co_return withUnixLineEnds(*text);
     }
-    co_return co_await copySelectionViaClipboard();
+    const std::optional<QString> copied = co_await copySelectionViaClipboard();
+    if (copied)
+        co_return withUnixLineEnds(*copied);
+    co_return copied;
 }
 
 QCoro::Task<std::optional<QString>> AccessibilityService::copySelectionViaClipboard()

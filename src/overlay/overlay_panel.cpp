@@ -168,7 +168,7 @@ void OverlayPanel::grabKeyboardNow()
 {
     if (m_keyboardGrabbed || m_paletteKeysTaken)
         return;
-    // Taking only the palette's keys lets everything else still reach the user's window.
+    // The palette's own grab keeps the type-ahead since the hotkey; Qt's is the fallback.
     if (m_paletteKeys && m_paletteKeys->take()) {
         m_paletteKeysTaken = true;
         return;

@@ -40,11 +40,19 @@ private slots:
             ConsoleCapture console;
             bool wasProcessing = false;
             QObject::connect(&f.state, &AppState::isProcessingChanged, [&] { wasProcessing |= f.state.isProcessing(); });
+            QStringList failures;
+            QObject::connect(&f.state, &AppState::commandFailed,
+                             [&](const Command& command, const QString& message) { failures << command.name + ": " + message; });
             f.run(c.error ? "text" : "");
             QTest::qWait(150);
             QCOMPARE(console.lines, QStringList{c.line});
             QCOMPARE(wasProcessing, bool(c.error));
             QCOMPARE(f.providers.size(), c.error ? 1 : 0);
+            // The user is told in words, not in the log's case form.
+            QCOMPARE(failures.size(), c.error ? 1 : 0);
+            if (c.error)
+                QVERIFY2(failures[0].startsWith(f.state.commands()[2].name + ": ") && !failures[0].contains("Error("), qPrintable(failures[0]));
+            QCOMPARE(f.state.runsInFlight(), 0);
             QVERIFY(!f.state.isProcessing() && f.state.history().isEmpty() && f.access.pasted.isEmpty());
             QVERIFY(!f.defaults.values.contains(AppState::historyKey));
         }
@@ -80,6 +88,24 @@ private slots:
         QCOMPARE(f.state.history().size(), 2);
     }
 
+    void thePasteKeepsTheSelectionsEdges()
+    {
+        const struct { QString selected, answer, pasted; } cases[] = {
+            {"First line.\nSecond line.\n", "Fixed.", "Fixed.\n"},
+            {"  indented\n\n", "Done", "  Done\n\n"},
+            {"\tword ", " padded answer \n", "\tpadded answer "},
+            {"plain", " keeps its own blanks ", " keeps its own blanks "},
+            {" \n ", "X", "X"}, // a blank selection has no edges to keep
+        };
+        for (const auto& c : cases) {
+            Fixture f;
+            f.script->answer = c.answer;
+            f.run(c.selected);
+            QCOMPARE(f.access.pasted, QStringList{c.pasted});
+            QCOMPARE(f.state.history().first().resultText, c.answer);
+        }
+    }
+
     void providerIsChosenPerRunAndRunsOverlap()
     {
         Fixture f;
@@ -91,6 +117,7 @@ private slots:
         f.state.setSettings(s);
         auto second = f.state.executeCommand(f.state.commands()[0], "two");
         QVERIFY(f.state.isProcessing());
+        QCOMPARE(f.state.runsInFlight(), 2);
         QCoro::waitFor(std::move(first));
         QCoro::waitFor(std::move(second));
         QCOMPARE(f.providers, QList<AIProvider>({AIProvider::tovalin, AIProvider::ollama}));

@@ -2,16 +2,21 @@
 
 #include "palette_keys.h"
 #include "x11_display.h"
+#include "x11_keyboard_grab.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QList>
 #include <memory>
-#include <vector>
 
-// Passive grabs of the palette's four keys on the root window, with every lock-key variant.
+// The palette's side of the keyboard grab: reads the keys that arrive under it.
 class X11PaletteKeys : public PaletteKeys, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
-    explicit X11PaletteKeys(std::shared_ptr<X11Display> display, QObject* parent = nullptr);
+    // Type-ahead beyond this is dropped; nobody types more before the palette is up.
+    static constexpr int typeAheadLimit = 16;
+
+    X11PaletteKeys(std::shared_ptr<X11Display> display, std::shared_ptr<X11KeyboardGrab> grab,
+                   QObject* parent = nullptr);
     ~X11PaletteKeys() override;
 
     bool take() override;
@@ -19,11 +24,10 @@ public:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
-    struct Grab {
-        uint8_t keyCode;
-        uint16_t modifiers;
-        int key;
-    };
+    void deliverTypeAhead();
+
     std::shared_ptr<X11Display> m_display;
-    std::vector<Grab> m_grabs;
+    std::shared_ptr<X11KeyboardGrab> m_grab;
+    bool m_taken = false;
+    QList<int> m_typeAhead;
 };
