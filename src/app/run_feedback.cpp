@@ -23,6 +23,9 @@ RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, QObject*
         if (m_appState.settings().soundEnabled)
             m_sound.play(EventSound::Event::complete);
     });
+    connect(&appState, &AppState::answerLeftOnClipboard, this, [this](const Command& command) {
+        m_notifier.notify(command.name, QStringLiteral("The window changed; the answer is on the clipboard"));
+    });
     connect(&appState, &AppState::noTextSelected, this, [this] {
         m_notifier.notify(QStringLiteral("No text selected"),
                           QStringLiteral("Select some text first, then press the hotkey again."));

@@ -5,7 +5,7 @@
 #include "console.h"
 #include "json_codec.h"
 #include "precise_delay.h"
-#include "text_edges.h"
+#include "pasted_text.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -273,6 +273,9 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         co_return;
     }
     QPointer<AppState> self(this);
+    // The answer belongs where the text came from, not wherever the focus is when it arrives.
+    const std::optional<quint64> window = accessibilityService() ? accessibilityService()->frontWindow()
+                                                                  : std::nullopt;
     setProcessing(true);
     setRunsInFlight(m_runsInFlight + 1);
     std::optional<QString> answer;
@@ -290,9 +293,11 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
         if (!self)
             co_return;
-        if (SelectionAccess* access = accessibilityService())
-            access->pasteText(withEdgesOf(text, *answer));
-        emit commandSucceeded(command);
+        SelectionAccess* access = accessibilityService();
+        if (access && !access->pasteText(withEdgesOf(text, *answer), window))
+            emit answerLeftOnClipboard(command);
+        else
+            emit commandSucceeded(command);
     } else {
         emit commandFailed(command, failure);
     }
@@ -311,7 +316,7 @@ QCoro::Task<QString> AppState::processCommand(Command command, QString text)
     std::unique_ptr<AIService> service = makeAIService();
     if (!service)
         throw AIError::serverError(QStringLiteral("No AI provider is available"));
-    const QString answer = co_await service->processText(command.prompt, text);
+    const QString answer = withoutControlCharacters(co_await service->processText(command.prompt, text));
 
     HistoryItem item;
     item.id = QUuid::createUuid();

@@ -94,6 +94,8 @@ signals:
     // The outcome of each run, for the user to see and hear; message is user-facing text.
     void commandSucceeded(const Command& command);
     void commandFailed(const Command& command, const QString& message);
+    // The user left the window the text came from before the answer arrived.
+    void answerLeftOnClipboard(const Command& command);
     // The palette or a command hotkey found nothing selected.
     void noTextSelected();
 

@@ -27,13 +27,15 @@ public:
     bool checkPermission();
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
-    void pasteText(const QString& text) override;
-    QCoro::Task<> simulatePaste();
+    std::optional<quint64> frontWindow() override;
+    bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt) override;
+    QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt);
     void openAccessibilitySettings();
 
 private:
     // The active window is a terminal: clipboard chords need Shift there.
     bool inTerminal();
+    bool stillIn(std::optional<quint64> window);
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();
 

@@ -5,7 +5,9 @@
 #include "memory_defaults_store.h"
 
 #include <QCoro/QCoroTask>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 struct Fixture {
@@ -103,6 +105,29 @@ private slots:
             f.run(c.selected);
             QCOMPARE(f.access.pasted, QStringList{c.pasted});
             QCOMPARE(f.state.history().first().resultText, c.answer);
+        }
+    }
+
+    // Switching windows while the provider works leaves the answer on the clipboard; and
+    // no answer carries control characters (ESC would end a terminal's bracketed paste).
+    void theAnswerLandsCleanAndOnlyWhereTheTextCameFrom()
+    {
+        for (const bool switchWindow : {false, true}) {
+            Fixture f;
+            f.access.front = 7;
+            f.script->answer = "rm\x1b[201~ -rf\x07 x\r\ny\rz\u0085\x7f\tend";
+            f.script->delayMs = 30;
+            if (switchWindow)
+                QTimer::singleShot(5, [&] { f.access.front = 8; });
+            QSignalSpy left(&f.state, &AppState::answerLeftOnClipboard);
+            QSignalSpy succeeded(&f.state, &AppState::commandSucceeded);
+            f.run("text");
+            const QString clean = "rm[201~ -rf x\ny\nz\tend";
+            QCOMPARE(f.access.pasted, switchWindow ? QStringList() : QStringList{clean});
+            QCOMPARE(f.access.leftOnClipboard, switchWindow ? QStringList{clean} : QStringList());
+            QCOMPARE(left.size(), int(switchWindow));
+            QCOMPARE(succeeded.size(), int(!switchWindow));
+            QCOMPARE(f.state.history().first().resultText, clean); // recorded either way
         }
     }
 

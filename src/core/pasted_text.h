@@ -9,3 +9,8 @@ QString withEdgesOf(const QString& original, const QString& answer);
 
 // Line ends as applications hold them: some hand their text over with CRLF.
 QString withUnixLineEnds(QString text);
+
+// Control characters other than tab and line feed taken out (CR ends a line as LF does).
+// An answer is pasted into terminals too, where ESC could end a bracketed paste early
+// and the rest would run as typed commands.
+QString withoutControlCharacters(const QString& text);

@@ -1,4 +1,4 @@
-#include "text_edges.h"
+#include "pasted_text.h"
 
 QString withEdgesOf(const QString& original, const QString& answer)
 {
@@ -27,4 +27,22 @@ QString withEdgesOf(const QString& original, const QString& answer)
 QString withUnixLineEnds(QString text)
 {
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QString withoutControlCharacters(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r') {
+            if (i + 1 == text.size() || text.at(i + 1) != u'\n')
+                out.append(u'\n');
+            continue;
+        }
+        const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
+        if (!control || c == u'\t' || c == u'\n')
+            out.append(QChar(c));
+    }
+    return out;
 }
