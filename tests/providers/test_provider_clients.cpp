@@ -233,7 +233,9 @@ private slots:
             QCOMPARE(outcomeOf(std::make_unique<OllamaService>(host, "llama3")), serverError("Invalid Ollama host URL"));
         QCOMPARE(m_server.requests.size(), 0);
 
-        // Credentials in the host go out with the one request.
+        // Credentials in the host never show in a message and go out with the one request.
+        QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
+                 serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
         m_reply = {200, kCases[5].success};
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://user:pw@127.0.0.1:" + port, "llama3")), "answer: Fixed text.");
         QCOMPARE(m_server.requests.size(), 1);
