@@ -19,14 +19,14 @@ int main(int argc, char** argv)
     // Closing a window never ends a tray application; only Quit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(SingleInstance::defaultRuntimeDir());
+    FileDefaultsStore defaults = FileDefaultsStore::forCurrentUser();
+    SingleInstance instance(SingleInstance::defaultRuntimeDir(), {defaults.configDir(), defaults.stateDir()});
     if (!instance.claim())
-        return 0;
+        return instance.handedOver() ? 0 : 1;
 
     UnixSignalWatcher signals_;
     QObject::connect(&signals_, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
 
-    FileDefaultsStore defaults = FileDefaultsStore::forCurrentUser();
     HotkeyService hotkeys(makeHotkeyBackend());
     AccessibilityService accessibility(makeAccessibilityBackend());
 

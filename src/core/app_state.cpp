@@ -7,9 +7,24 @@
 #include "precise_delay.h"
 #include "pasted_text.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
+
+namespace {
+// A selection past the limit is a mistake (a whole file, a log); it is not sent anywhere.
+void requireSendableSize(const QString& text)
+{
+    const qsizetype bytes = text.toUtf8().size();
+    if (bytes <= AppState::maxTextBytes)
+        return;
+    throw std::length_error(QStringLiteral("The selected text is too large to send: %1, the limit is %2")
+                                .arg(QLocale::c().formattedDataSize(bytes, 1), QLocale::c().formattedDataSize(AppState::maxTextBytes, 0))
+                                .toStdString());
+}
+} // namespace
 
 AppState::AppState(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services))
@@ -96,7 +111,14 @@ void AppState::store(const char* key, const QByteArray& bytes)
 
 void AppState::saveSettings() { store(settingsKey, JsonCodec::encodeSettingsDocument(m_settings)); }
 void AppState::saveCommands() { store(commandsKey, JsonCodec::encodeCommandsDocument(m_commands)); }
-void AppState::saveHistory() { store(historyKey, JsonCodec::encodeHistoryDocument(m_history)); }
+void AppState::saveHistory()
+{
+    // The oldest entries give way rather than make a document too long to be read back.
+    const qsizetype fitting = JsonCodec::historyEntriesFitting(m_history, m_services.defaults->maxDocumentBytes());
+    if (fitting < m_history.size())
+        setHistory(m_history.first(fitting));
+    store(historyKey, JsonCodec::encodeHistoryDocument(m_history));
+}
 
 void AppState::addCommand(const Command& command)
 {
@@ -313,6 +335,7 @@ void AppState::setRunsInFlight(int runs)
 
 QCoro::Task<QString> AppState::processCommand(Command command, QString text)
 {
+    requireSendableSize(text);
     std::unique_ptr<AIService> service = makeAIService();
     if (!service)
         throw AIError::serverError(QStringLiteral("No AI provider is available"));

@@ -24,6 +24,8 @@ public:
     static constexpr auto commandsKey = "tovalin_commands";
     static constexpr auto historyKey = "tovalin_history";
     static constexpr int historyLimit = 100;
+    // Far above any real selection (about 500 pages of text).
+    static constexpr qsizetype maxTextBytes = 1024 * 1024;
 
     struct Services {
         DefaultsStore* defaults = nullptr;               // required
@@ -76,7 +78,8 @@ public:
 
     // Runs a command on a text: provider call, history entry, paste. Never throws.
     QCoro::Task<> executeCommand(Command command, QString text);
-    // The provider call and the history entry; rethrows what the client throws.
+    // The provider call and the history entry; rethrows what the client throws. A text
+    // longer than maxTextBytes fails with std::length_error before anything is sent.
     QCoro::Task<QString> processCommand(Command command, QString text);
 
     // Wait between the answer and the paste, so the palette is gone and focus has settled.

@@ -16,4 +16,7 @@ public:
     // The value under the key could not be decoded: keep it aside before it is
     // first overwritten, so nothing the user wrote is lost.
     virtual void markUnreadable(const QString& key) { (void)key; }
+    // Longer documents are not read back: whoever writes one keeps it shorter.
+    virtual qint64 maxDocumentBytes() const { return defaultMaxDocumentBytes; }
+    static constexpr qint64 defaultMaxDocumentBytes = 64 * 1024 * 1024;
 };

@@ -25,6 +25,8 @@ std::optional<HistoryItem> decodeHistoryItem(const QJsonObject& o);
 QByteArray encodeSettingsDocument(const AppSettings& v);
 QByteArray encodeCommandsDocument(const QList<Command>& v);
 QByteArray encodeHistoryDocument(const QList<HistoryItem>& v);
+// How many entries, from the first (newest), make a history document of at most maxBytes.
+qsizetype historyEntriesFitting(const QList<HistoryItem>& v, qint64 maxBytes);
 std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes);
 std::optional<QList<Command>> decodeCommandsDocument(const QByteArray& bytes);
 std::optional<QList<HistoryItem>> decodeHistoryDocument(const QByteArray& bytes);

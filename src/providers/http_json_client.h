@@ -23,9 +23,13 @@ struct HttpReply {
 // Posts JSON bodies through one network access manager shared by all clients.
 class HttpJsonClient {
 public:
-    // Sends POST with "Content-Type: application/json" plus `headers`. Throws NetworkFailure
-    // when the exchange fails below HTTP (refused, time-out, TLS, ...); an HTTP error status
-    // is not a failure here.
+    // Far beyond any real answer; a longer reply is cut off and the call fails.
+    static constexpr qint64 maxReplyBytes = 8 * 1024 * 1024;
+
+    // Sends POST with "Content-Type: application/json" plus `headers`, once: the body is never
+    // sent again, a redirect is not followed, and `timeout` bounds the whole exchange. Throws
+    // NetworkFailure when the exchange fails below HTTP (refused, time-out, TLS, a redirect,
+    // an oversized reply, ...); an HTTP error status is not a failure here.
     static QCoro::Task<HttpReply> post(QUrl url, HttpHeaders headers, QByteArray body,
                                        std::chrono::milliseconds timeout);
 

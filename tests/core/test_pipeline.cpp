@@ -60,6 +60,19 @@ private slots:
         }
     }
 
+    void aSelectionPastTheLimitIsNotSent()
+    {
+        for (const qsizetype size : {AppState::maxTextBytes, AppState::maxTextBytes + 1}) {
+            Fixture f;
+            ConsoleCapture console;
+            f.run(QString(size, 'x'));
+            const bool sent = size <= AppState::maxTextBytes;
+            QCOMPARE(f.script->calls.size(), qsizetype(sent));
+            QCOMPARE(f.state.history().size(), qsizetype(sent));
+            QCOMPARE(console.lines, sent ? QStringList() : QStringList{"Command execution error: The selected text is too large to send: 1.0 MiB, the limit is 1 MiB"});
+        }
+    }
+
     void anAnswerIsRecordedThenPastedAfterTheWait()
     {
         Fixture f;
