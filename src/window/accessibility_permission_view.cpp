@@ -10,11 +10,12 @@
 using namespace PageStyle;
 
 namespace {
-QLabel* centred(QLabel* label, int maxWidth = 400)
+// Wrapped text, sized up front: a centred item in a box layout gets no height-for-width.
+QLabel* centred(QLabel* label, int width)
 {
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
-    label->setMaximumWidth(maxWidth);
+    label->setFixedSize(width, label->heightForWidth(width));
     return label;
 }
 } // namespace
@@ -34,25 +35,25 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
     if (QFontMetrics(handFont).inFontUcs4(0x270B)) {
         auto* hand = new QLabel(QStringLiteral("✋"), this);
         hand->setFont(handFont);
-        stack->addWidget(hand, 0, Qt::AlignCenter);
+        stack->addWidget(hand, 0, Qt::AlignHCenter);
     } else { // no emoji font: the same hand from the symbol font
         stack->addWidget(new SymbolLabel(QStringLiteral("hand.raised"), Tint::orange, 64, {72, 72},
                                          SymbolLabel::Style::plain, this),
-                         0, Qt::AlignCenter);
+                         0, Qt::AlignHCenter);
     }
     auto* title = new QLabel(QStringLiteral("Accessibility Permission Required"), this);
     title->setFont(PageStyle::font(24, QFont::Bold));
-    stack->addWidget(centred(title, 600), 0, Qt::AlignCenter);
+    stack->addWidget(title, 0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(10);
     auto* why = label(QStringLiteral("Tovalin needs Accessibility access to read and replace selected text using hotkeys."),
                       TextStyle::body, QFont::Normal, true, this);
     why->setFont(PageStyle::font(15));
-    texts->addWidget(centred(why), 0, Qt::AlignCenter);
+    texts->addWidget(centred(why, 400), 0, Qt::AlignHCenter);
     auto* hint = label(reason(QGuiApplication::platformName()), TextStyle::body, QFont::Normal, true, this);
     hint->setObjectName(QStringLiteral("reasonLabel"));
-    texts->addWidget(centred(hint, 440), 0, Qt::AlignCenter);
+    texts->addWidget(centred(hint, 440), 0, Qt::AlignHCenter);
     stack->addLayout(texts);
 
     auto* open = new QPushButton(QStringLiteral("Open System Settings"), this);
@@ -66,10 +67,10 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
         if (openSettings)
             openSettings();
     });
-    stack->addWidget(open, 0, Qt::AlignCenter);
+    stack->addWidget(open, 0, Qt::AlignHCenter);
     auto* note = label(QStringLiteral("This window will automatically close when permission is granted"),
                        TextStyle::body, QFont::Normal, true, this);
-    stack->addWidget(centred(note, 600), 0, Qt::AlignCenter);
+    stack->addWidget(note, 0, Qt::AlignHCenter);
     stack->addStretch();
 
     m_timer.setInterval(checkIntervalMs);

@@ -21,8 +21,11 @@ Sidebar::Sidebar(AppState& appState, QWidget* parent) : QListWidget(parent), m_a
     setSpacing(1);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setStyleSheet(QStringLiteral("QListWidget { background: transparent; padding: 8px 6px; }"
-                                 "QListWidget::item { padding: 5px 6px; border-radius: 6px; }"));
+    setStyleSheet(QStringLiteral(
+        "QListWidget { background: transparent; padding: 8px 6px; outline: 0; }"
+        "QListWidget::item { padding: 5px 6px; border: none; border-radius: 6px; color: palette(window-text); }"
+        "QListWidget::item:hover { background: rgba(127, 127, 127, 0.12); }"
+        "QListWidget::item:selected { background: palette(highlight); color: white; }"));
     for (MainTab tab : allMainTabs) {
         if (tab == MainTab::settings) { // the second, untitled section
             auto* gap = new QListWidgetItem(this);
