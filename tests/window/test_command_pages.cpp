@@ -64,6 +64,8 @@ private slots:
         // Second row off, third row deleted at once: both saved.
         QTest::mouseClick(rowControls(view.listView(), 1)->findChild<ToggleSwitch*>("enabledSwitch"), Qt::LeftButton);
         QVERIFY(!f.stored()[1].isEnabled);
+        f.state->setCommandEnabled(f.state->commands()[0], false); // changed elsewhere: the row follows
+        QVERIFY(!rowControls(view.listView(), 0)->findChild<ToggleSwitch*>("enabledSwitch")->isChecked());
         QTest::mouseClick(rowControls(view.listView(), 2)->findChild<QToolButton*>("deleteButton"), Qt::LeftButton);
         QCOMPARE(f.stored().size(), 6);
         QVERIFY(!names(f.stored()).contains(defaultCommands()[2].name));
@@ -167,6 +169,22 @@ private slots:
         QVERIFY(edited.id == original.id && edited.createdAt == original.createdAt);
         QVERIFY(edited.updatedAt > original.updatedAt && edited.prompt == "New prompt");
         QCOMPARE(edited.shortcutKeyCode, original.shortcutKeyCode);
+
+        // An icon from the library that is not among the options survives a save; the clear
+        // button removes all three shortcut fields.
+        Command fromLibrary = commandLibrary()[19]; // "Fix Bug", a ladybug
+        f.state->addLibraryCommand(fromLibrary);
+        CommandEditSheet again(*f.state, f.state->commands().last());
+        again.show();
+        QTest::mouseClick(again.findChild<QToolButton*>("clearShortcutButton"), Qt::LeftButton);
+        again.save();
+        QCOMPARE(f.stored().last().icon, QStringLiteral("ladybug"));
+        CommandEditSheet cleared(*f.state, f.stored().first());
+        cleared.show();
+        QTest::mouseClick(cleared.findChild<QToolButton*>("clearShortcutButton"), Qt::LeftButton);
+        QVERIFY(!cleared.findChild<QToolButton*>("clearShortcutButton")->isVisible());
+        cleared.save();
+        QVERIFY(!f.stored().first().shortcut && !f.stored().first().shortcutKeyCode && !f.stored().first().shortcutModifiers);
     }
 
     void recorder_data()

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRawFont>
 
@@ -77,9 +78,12 @@ private slots:
         QCOMPARE(window.sidebar()->currentItem()->text(), QStringLiteral("Commands"));
         QCOMPARE(pageName(window), QStringLiteral("commandsView"));
 
+        window.findChild<QLineEdit*>("searchEdit")->setText("grammar");
         window.close();
         window.show();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the closed page
         QCOMPARE(pageName(window), QStringLiteral("commandsView"));
+        QVERIFY(window.findChild<QLineEdit*>("searchEdit")->text().isEmpty()); // the page starts afresh
         QCOMPARE(window.sidebar()->selectedTab(), std::optional(MainTab::commands));
     }
 
