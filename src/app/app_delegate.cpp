@@ -111,17 +111,12 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::showMainWindow()
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w == m_overlayPanel.get() || w->windowType() == Qt::Popup)
-            continue;
-        const QString title = w->windowTitle();
-        if (title.isEmpty() || title == QLatin1String("Tovalin")) {
-            w->show();
-            w->raise();
-            w->activateWindow();
-            return;
-        }
-    }
+    // Built on first use, so a start in the background never pays for it.
+    if (!m_mainWindow)
+        m_mainWindow = std::make_unique<ContentView>(m_appState, m_permission);
+    m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
 }
 
 void AppDelegate::triggerOverlay()

@@ -89,6 +89,11 @@ constexpr Entry kTable[] = {
     {"desktopcomputer", 0xe30a},          // computer
     {"arrow.up.right", 0xf1e1},           // north_east
     {"network", 0xeb2f},                  // lan
+    {"square.grid.2x2", 0xe9b0},          // grid_view
+    {"plus", 0xe145},                     // add
+    {"plus.circle.fill", 0xe147},         // add_circle
+    {"ellipsis.circle", 0xe5d3},          // more_horiz
+    {"hand.raised", 0xe925},              // pan_tool
 };
 
 constexpr char16_t kFallback = 0xe836; // radio_button_unchecked

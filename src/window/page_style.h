@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPalette>
+#include <QString>
+
+
+class QPainter;
+class QPushButton;
+class QRectF;
+class QToolButton;
+
+// What the main window's pages share: text styles, semantic colours taken from the
+// current palette (so light and dark both hold), section headers, rounded cards and
+// symbol buttons. Colours are looked up when painting, never cached.
+namespace PageStyle {
+
+// Text styles as pixel sizes of the application font.
+enum class TextStyle { title2, title3, headline, subheadline, body, caption, caption2 };
+QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+struct Colors {
+    QColor accent, primary, secondary;
+    QColor blue, orange, green, red;
+    QColor tertiaryFill, quaternaryFill; // faint tints of the text colour for card grounds
+
+    static Colors from(const QPalette& palette);
+};
+QColor withOpacity(QColor color, qreal opacity);
+
+// A label in a text style; secondary text takes the quiet colour of the palette.
+QLabel* label(const QString& text, TextStyle style, QFont::Weight weight = QFont::Normal,
+              bool secondary = false, QWidget* parent = nullptr);
+// A bold section heading ("Getting Started", "Quick Actions").
+QLabel* sectionHeader(const QString& text, QWidget* parent = nullptr);
+// Semantic tints of symbols; resolved against the application palette when drawn.
+enum class Tint { secondary, primary, blue, orange, red, green, white };
+QColor tintColor(Tint tint, const QPalette& palette);
+QIcon symbolIcon(const QString& symbol, Tint tint);
+// A flat button showing only a symbol; the objectName is the test handle.
+QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const QString& objectName,
+                          QWidget* parent = nullptr);
+// A push button filled with the accent colour, for the main action of a page or sheet.
+void makeProminent(QPushButton* button);
+// A thin horizontal rule.
+QFrame* divider(QWidget* parent = nullptr);
+
+// The tile commands are drawn on: a blue symbol on blue at 0.1 opacity.
+void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbol, qreal glyphSize,
+                     qreal radius, const QPalette& palette);
+
+} // namespace PageStyle
+
+// A rounded rectangle behind its children, filled with one of the semantic fills.
+class CardFrame : public QFrame {
+    Q_OBJECT
+public:
+    enum class Fill { tertiary, quaternary, secondaryTint };
+    explicit CardFrame(Fill fill, qreal radius, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Fill m_fill;
+    qreal m_radius;
+};
+
+// A symbol drawn at a fixed size, optionally on a tinted rounded tile.
+class SymbolLabel : public QWidget {
+    Q_OBJECT
+public:
+    enum class Style { plain, tile };
+    SymbolLabel(const QString& symbol, PageStyle::Tint tint, int glyphSize, QSize size,
+                Style style = Style::plain, QWidget* parent = nullptr);
+    QString symbol() const { return m_symbol; }
+    void setSymbol(const QString& symbol, PageStyle::Tint tint);
+    QSize sizeHint() const override { return m_size; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_symbol;
+    PageStyle::Tint m_tint;
+    int m_glyphSize;
+    QSize m_size;
+    Style m_style;
+};
