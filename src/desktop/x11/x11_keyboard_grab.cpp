@@ -15,13 +15,21 @@ X11KeyboardGrab::~X11KeyboardGrab()
     release();
 }
 
-bool X11KeyboardGrab::take()
+bool X11KeyboardGrab::take(uint32_t window)
 {
-    if (m_held)
+    window = window ? window : m_display->root();
+    if (m_held && m_window == window)
         return true;
-    m_held = grab();
-    if (m_held)
-        m_unclaimed.start();
+    const uint32_t previous = m_window;
+    m_window = window;
+    if (grab()) {
+        if (!m_held)
+            m_unclaimed.start();
+        m_held = true;
+        return true;
+    }
+    // A window that is not viewable yet cannot hold it; keep the grab we had.
+    m_window = previous;
     return m_held;
 }
 
@@ -61,7 +69,7 @@ bool X11KeyboardGrab::grab()
     xcb_connection_t* c = m_display->connection();
     xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(
         c,
-        xcb_grab_keyboard(c, 0, m_display->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+        xcb_grab_keyboard(c, 0, m_window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
                           XCB_GRAB_MODE_ASYNC),
         nullptr);
     const bool ok = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;

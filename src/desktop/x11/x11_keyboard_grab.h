@@ -21,13 +21,16 @@ public:
     X11KeyboardGrab(const X11KeyboardGrab&) = delete;
     X11KeyboardGrab& operator=(const X11KeyboardGrab&) = delete;
 
-    // Takes the keyboard (nothing happens when it is held already). False when another
-    // client holds a grab. An unclaimed grab is released after unclaimedLimitMs.
-    bool take();
+    // Takes the keyboard, its key events reported on window (0: the root window); a grab
+    // held already moves to that window. False when another client holds a grab. An
+    // unclaimed grab is released after unclaimedLimitMs.
+    bool take(uint32_t window = 0);
     // The palette has shown and owns the grab until release().
     void claim();
     void release();
     bool isHeld() const { return m_held; }
+    // Where key events arrive while held: the root window or the palette's own.
+    uint32_t window() const { return m_window; }
 
     // Synthetic keys sent under our own grab would come back to us: let go for the moment
     // they are sent and take the keyboard again in the same batch of requests.
@@ -39,5 +42,6 @@ private:
 
     std::shared_ptr<X11Display> m_display;
     bool m_held = false;
+    uint32_t m_window = 0;
     QTimer m_unclaimed;
 };

@@ -3,22 +3,8 @@
 #include "x11_key_map.h"
 
 #include <QGuiApplication>
+#include <cstring>
 #include <xcb/xcb.h>
-
-namespace {
-// Virtual key codes of the stored layout and the keys they stand for.
-constexpr std::pair<uint16_t, int> kPaletteKeys[] = {
-    {126, Qt::Key_Up}, {125, Qt::Key_Down}, {36, Qt::Key_Return}, {76, Qt::Key_Enter}, {53, Qt::Key_Escape}};
-
-int paletteKey(uint8_t x11KeyCode)
-{
-    const std::optional<uint16_t> virtualKey = X11KeyMap::virtualKeyCode(x11KeyCode);
-    for (const auto& [code, key] : kPaletteKeys)
-        if (virtualKey == code)
-            return key == Qt::Key_Enter ? int(Qt::Key_Return) : key;
-    return 0;
-}
-} // namespace
 
 X11PaletteKeys::X11PaletteKeys(std::shared_ptr<X11Display> display, std::shared_ptr<X11KeyboardGrab> grab,
                                QObject* parent)
@@ -34,55 +20,55 @@ X11PaletteKeys::~X11PaletteKeys()
         qGuiApp->removeNativeEventFilter(this);
 }
 
-bool X11PaletteKeys::take()
+bool X11PaletteKeys::take(quint64 window)
 {
-    if (!m_grab->take())
+    // Moving the grab to the palette's window makes its keys ordinary key events there.
+    if (!m_grab->take(uint32_t(window)))
         return false;
     m_grab->claim();
-    if (!m_taken) {
-        m_taken = true;
-        // After the caller has finished showing the palette.
-        QMetaObject::invokeMethod(this, &X11PaletteKeys::deliverTypeAhead, Qt::QueuedConnection);
-    }
+    m_window = uint32_t(window);
+    for (const RawEvent& event : std::exchange(m_typeAhead, {}))
+        sendToPalette(event);
+    m_display->flush();
     return true;
 }
 
 void X11PaletteKeys::giveBack()
 {
-    m_taken = false;
+    m_window = 0;
     m_typeAhead.clear();
     m_grab->release();
 }
 
-void X11PaletteKeys::deliverTypeAhead()
+void X11PaletteKeys::sendToPalette(RawEvent event) const
 {
-    const QList<int> keys = std::exchange(m_typeAhead, {});
-    for (int key : keys) {
-        if (!m_taken)
-            return;
-        emit keyPressed(key);
-    }
+    auto* press = reinterpret_cast<xcb_key_press_event_t*>(event.data());
+    press->event = m_window;
+    press->child = XCB_NONE;
+    xcb_send_event(m_display->connection(), 0, m_window, XCB_EVENT_MASK_KEY_PRESS, event.data());
 }
 
 bool X11PaletteKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    const xcb_key_press_event_t* press = m_display->rootKeyPress(eventType, message);
+    auto* press = const_cast<xcb_key_press_event_t*>(m_display->rootKeyPress(eventType, message));
+    // Keys still arrive on the root window after the grab moved to the palette's: those
+    // typed before the move and read only now.
     if (!press || !m_grab->isHeld())
         return false;
     // A combination with Ctrl, Alt or Super is left to the hotkeys; Qt drops what arrives
-    // on the root window, so no key reaches the user's window either way.
+    // on the root window, so it reaches no window at all.
     if (press->state & (X11KeyMap::hotkeyModifierMask & ~X11KeyMap::shiftMask))
         return false;
-    const int key = paletteKey(press->detail);
-    if (!key)
+    if (m_window) {
+        // The palette is up: pass the key on in place.
+        press->event = m_window;
+        press->child = XCB_NONE;
         return false;
-    if (!m_taken) {
-        if (m_typeAhead.size() < typeAheadLimit)
-            m_typeAhead.append(key);
-    } else if (m_typeAhead.isEmpty()) {
-        emit keyPressed(key);
-    } else {
-        m_typeAhead.append(key);
+    }
+    if (m_typeAhead.size() < typeAheadLimit) {
+        RawEvent copy;
+        std::memcpy(copy.data(), press, copy.size());
+        m_typeAhead.append(copy);
     }
     return false;
 }
