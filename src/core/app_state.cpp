@@ -290,41 +290,61 @@ std::unique_ptr<AIService> AppState::makeAIService() const
 
 QCoro::Task<> AppState::executeCommand(Command command, QString text)
 {
-    if (text.isEmpty()) {
-        Console::line(QStringLiteral("No text to process"));
-        co_return;
-    }
     QPointer<AppState> self(this);
     // The answer belongs where the text came from, not wherever the focus is when it arrives.
     const std::optional<quint64> window = accessibilityService() ? accessibilityService()->frontWindow()
                                                                   : std::nullopt;
+    const RunOutcome outcome = co_await answerFor(command, text);
+    if (!self)
+        co_return;
+    if (outcome.answer) {
+        setRunsInFlight(m_runsInFlight + 1);
+        co_await pasteAnswer(command, text, *outcome.answer, window);
+        if (self)
+            setRunsInFlight(m_runsInFlight - 1);
+    } else if (!outcome.error.isEmpty()) {
+        emit commandFailed(command, outcome.error);
+    }
+}
+
+QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString text)
+{
+    if (text.isEmpty()) {
+        Console::line(QStringLiteral("No text to process"));
+        co_return RunOutcome{};
+    }
+    QPointer<AppState> self(this);
     setProcessing(true);
     setRunsInFlight(m_runsInFlight + 1);
-    std::optional<QString> answer;
-    QString failure;
+    RunOutcome outcome;
     try {
-        answer = co_await processCommand(command, text);
+        outcome.answer = co_await processCommand(command, text);
     } catch (const std::exception& e) {
         Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
-        failure = userFacingDescription(e);
+        outcome.error = userFacingDescription(e);
     } catch (...) {
         Console::line(QStringLiteral("Command execution error: unknown error"));
-        failure = QStringLiteral("Unknown error");
+        outcome.error = QStringLiteral("Unknown error");
     }
-    if (answer) {
-        co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
-        if (!self)
-            co_return;
-        SelectionAccess* access = accessibilityService();
-        if (access && !access->pasteText(withEdgesOf(text, *answer), window))
-            emit answerLeftOnClipboard(command);
-        else
-            emit commandSucceeded(command);
-    } else {
-        emit commandFailed(command, failure);
+    if (self) {
+        setProcessing(false);
+        setRunsInFlight(m_runsInFlight - 1);
     }
-    setProcessing(false);
-    setRunsInFlight(m_runsInFlight - 1);
+    co_return outcome;
+}
+
+QCoro::Task<> AppState::pasteAnswer(Command command, QString original, QString answer,
+                                    std::optional<quint64> window)
+{
+    QPointer<AppState> self(this);
+    co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
+    if (!self)
+        co_return;
+    SelectionAccess* access = accessibilityService();
+    if (access && !access->pasteText(withEdgesOf(original, answer), window))
+        emit answerLeftOnClipboard(command);
+    else
+        emit commandSucceeded(command);
 }
 
 void AppState::setRunsInFlight(int runs)
@@ -345,6 +365,8 @@ QCoro::Task<QString> AppState::processCommand(Command command, QString text)
     item.id = QUuid::createUuid();
     item.commandId = command.id;
     item.commandName = command.name;
+    if (command.id == customInstructionId())
+        item.instruction = command.prompt;
     item.originalText = text;
     item.resultText = answer;
     item.timestamp = QDateTime::currentDateTimeUtc();

@@ -78,6 +78,17 @@ public:
 
     // Runs a command on a text: provider call, history entry, paste. Never throws.
     QCoro::Task<> executeCommand(Command command, QString text);
+
+    // The two halves of a run, for a palette that shows the answer before replacing.
+    struct RunOutcome {
+        std::optional<QString> answer;
+        QString error; // user-facing; empty when there was no text to send
+    };
+    // The provider call and the history entry; failures are logged, never thrown.
+    QCoro::Task<RunOutcome> answerFor(Command command, QString text);
+    // After the wait, pastes the answer with the original's edges into window (when given).
+    QCoro::Task<> pasteAnswer(Command command, QString original, QString answer,
+                              std::optional<quint64> window);
     // The provider call and the history entry; rethrows what the client throws. A text
     // longer than maxTextBytes fails with std::length_error before anything is sent.
     QCoro::Task<QString> processCommand(Command command, QString text);

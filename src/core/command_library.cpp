@@ -166,3 +166,20 @@ const QList<Command>& commandLibrary()
     static const QList<Command> list = build(kLibrary);
     return list;
 }
+
+QUuid customInstructionId()
+{
+    static const QUuid id(QStringLiteral("{5C0A7E2B-3F4D-4E8A-9B1C-7D2E6F8A0B3C}"));
+    return id;
+}
+
+Command customInstruction(const QString& instruction)
+{
+    Command command;
+    command.id = customInstructionId();
+    command.name = QStringLiteral("Custom Instruction");
+    command.prompt = instruction;
+    command.icon = QStringLiteral("sparkles");
+    command.createdAt = command.updatedAt = QDateTime::currentDateTimeUtc();
+    return command;
+}

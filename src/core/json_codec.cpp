@@ -36,6 +36,15 @@ public:
             return fail<std::optional<QString>>();
         return v.toString();
     }
+    std::optional<bool> optionalBoolean(const char* key)
+    {
+        const QJsonValue v = m_o.value(QLatin1String(key));
+        if (v.isUndefined() || v.isNull())
+            return std::nullopt;
+        if (!v.isBool())
+            return fail<std::optional<bool>>();
+        return v.toBool();
+    }
     bool boolean(const char* key)
     {
         const QJsonValue v = m_o.value(QLatin1String(key));
@@ -164,7 +173,8 @@ QByteArray encodeList(const QList<T>& list)
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-void putOptional(QJsonObject& o, const char* key, const std::optional<QString>& v)
+template <typename T>
+void putOptional(QJsonObject& o, const char* key, const std::optional<T>& v)
 {
     if (v)
         o.insert(QLatin1String(key), *v);
@@ -278,6 +288,8 @@ QJsonObject encode(const AppSettings& v)
                   {QStringLiteral("overlayOpacity"), v.overlayOpacity}};
     putOptional(o, "claudeModel", v.claudeModel);
     putOptional(o, "openaiModel", v.openaiModel);
+    putOptional(o, "typeToAskInPalette", v.typeToAskInPalette);
+    putOptional(o, "restoreClipboard", v.restoreClipboard);
     return o;
 }
 
@@ -310,6 +322,8 @@ std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
     v.overlayOpacity = r.number("overlayOpacity");
     v.claudeModel = r.optionalString("claudeModel");
     v.openaiModel = r.optionalString("openaiModel");
+    v.typeToAskInPalette = r.optionalBoolean("typeToAskInPalette");
+    v.restoreClipboard = r.optionalBoolean("restoreClipboard");
     if (!r.ok())
         return std::nullopt;
     return v;
@@ -325,6 +339,7 @@ QJsonObject encode(const HistoryItem& v)
                   {QStringLiteral("timestamp"), encodeDate(v.timestamp)},
                   {QStringLiteral("success"), v.success}};
     putOptional(o, "errorMessage", v.errorMessage);
+    putOptional(o, "instruction", v.instruction);
     return o;
 }
 
@@ -340,6 +355,7 @@ std::optional<HistoryItem> decodeHistoryItem(const QJsonObject& o)
     v.timestamp = r.date("timestamp");
     v.success = r.boolean("success");
     v.errorMessage = r.optionalString("errorMessage");
+    v.instruction = r.optionalString("instruction");
     if (!r.ok())
         return std::nullopt;
     return v;

@@ -82,6 +82,14 @@ struct AppSettings {
     double overlayOpacity = 0.95;
     std::optional<QString> claudeModel;
     std::optional<QString> openaiModel;
+    // Left out of the document until changed, so files of earlier versions read the same.
+    std::optional<bool> typeToAskInPalette;
+    std::optional<bool> restoreClipboard;
+
+    // Typing at the palette filters the commands and offers the text as an instruction.
+    bool typesToAsk() const { return typeToAskInPalette.value_or(true); }
+    // What the clipboard held before a paste is put back once the answer was fetched.
+    bool restoresClipboard() const { return restoreClipboard.value_or(false); }
 
     bool operator==(const AppSettings&) const = default;
 };
@@ -90,6 +98,8 @@ struct HistoryItem {
     QUuid id;
     QUuid commandId;
     QString commandName;
+    // The typed instruction of a "Custom Instruction" run.
+    std::optional<QString> instruction;
     QString originalText;
     QString resultText;
     QDateTime timestamp;

@@ -16,6 +16,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 // The ease-out and ease-in timing curves of the platform animations this fade copies.
@@ -43,6 +44,7 @@ OverlayPanel::OverlayPanel(AppState& appState, QWidget* parent)
     setFocusProxy(m_view);
 
     connect(m_view, &OverlayView::closeRequested, this, &OverlayPanel::hideOverlay);
+    connect(m_view, &OverlayView::sizeChanged, this, &OverlayPanel::fitToPalette);
     connect(m_fade, &QPropertyAnimation::finished, this, &OverlayPanel::onFadeFinished);
 }
 
@@ -79,8 +81,9 @@ void OverlayPanel::showOverlay()
         m_view->resetSelection();
     ++m_showing;
 
-    const QRect palette = overlayGeometry(m_view->paletteSizeHint(), screen->availableGeometry());
-    setGeometry(palette.marginsAdded(m_view->shadowMargins()));
+    m_screen = screen;
+    m_view->setMaximumPaletteHeight(screen->availableGeometry().height() / 2);
+    fitToPalette();
     setWindowOpacity(0.0);
 
     m_phase = Phase::fadingIn;
@@ -95,8 +98,17 @@ void OverlayPanel::showOverlay()
     m_fade->setDuration(fadeInMs);
     m_fade->setEasingCurve(bezier(QPointF(0, 0), QPointF(0.58, 1)));
     m_fade->setStartValue(0.0);
-    m_fade->setEndValue(1.0);
+    // The user's opacity setting, never so low that the palette cannot be read.
+    m_fade->setEndValue(std::clamp(m_appState.settings().overlayOpacity, 0.3, 1.0));
     m_fade->start();
+}
+
+void OverlayPanel::fitToPalette()
+{
+    if (!m_screen)
+        return;
+    const QRect palette = overlayGeometry(m_view->paletteSizeHint(), m_screen->availableGeometry());
+    setGeometry(palette.marginsAdded(m_view->shadowMargins()));
 }
 
 void OverlayPanel::hideOverlay()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 class AppState;
@@ -57,8 +59,11 @@ private:
     void onFadeFinished();
     void afterFirstPaint();
     void updateShape();
+    // Takes the palette's ideal size, its bottom edge where it was.
+    void fitToPalette();
 
     AppState& m_appState;
+    QPointer<QScreen> m_screen;
     OverlayView* m_view;
     QPropertyAnimation* m_fade;
     Phase m_phase = Phase::hidden;

@@ -5,7 +5,17 @@
 #include "overlay_command_row.h"
 #include "overlay_shadow.h"
 
+#include "ai_error.h"
+#include "command_library.h"
+#include "selection_access.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScrollBar>
+#include <QVariantAnimation>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -31,10 +41,18 @@ QList<Command> OverlayView::enabledCommands() const
     return enabled;
 }
 
+QList<PaletteQuery::Row> OverlayView::rows() const
+{
+    return m_query.rows(enabledCommands());
+}
+
 void OverlayView::resetSelection()
 {
     m_selectedIndex = 0;
     m_pressedCommand.reset();
+    m_query.clear();
+    ++m_reviewRun; // an answer still on its way belongs to a palette that is gone
+    setMode(Mode::choosing);
     update();
 }
 
@@ -54,27 +72,39 @@ QMargins OverlayView::shadowMargins() const
 
 QRect OverlayView::paletteRect() const { return rect().marginsRemoved(shadowMargins()); }
 
+int OverlayView::listTop() const
+{
+    return paletteRect().top() + outerPadding + (m_query.isEmpty() ? 0 : queryLineHeight);
+}
+
 QSize OverlayView::paletteSizeHint() const
 {
+    // The width follows every enabled command, so typing does not make the palette jump.
     int width = 0;
+    for (const Command& command : enabledCommands())
+        width = std::max(width, OverlayCommandRow(command, false, font()).sizeHint().width());
     int height = 0;
-    for (const Command& command : enabledCommands()) {
-        const QSize row = OverlayCommandRow(command, false, font()).sizeHint();
-        width = std::max(width, row.width());
-        height += row.height();
+    if (m_mode == Mode::choosing) {
+        if (!m_query.isEmpty())
+            height += queryLineHeight;
+        for (const PaletteQuery::Row& row : rows())
+            height += OverlayCommandRow(row.command, false, font()).sizeHint().height();
+    } else {
+        width = std::max(width, 360);
+        height = reviewTitleHeight + reviewContentHeight() + hintLineHeight;
     }
     return {width + 2 * outerPadding, height + 2 * outerPadding};
 }
 
 QSize OverlayView::sizeHint() const { return paletteSizeHint().grownBy(shadowMargins()); }
 
-QList<QRect> OverlayView::rowRects(const QList<Command>& commands) const
+QList<QRect> OverlayView::rowRects(const QList<PaletteQuery::Row>& rows) const
 {
     const QRect inner = paletteRect().adjusted(outerPadding, outerPadding, -outerPadding, -outerPadding);
     QList<QRect> rects;
-    int y = inner.top();
-    for (const Command& command : commands) {
-        const int height = OverlayCommandRow(command, false, font()).sizeHint().height();
+    int y = listTop();
+    for (const PaletteQuery::Row& row : rows) {
+        const int height = OverlayCommandRow(row.command, false, font()).sizeHint().height();
         rects.append(QRect(inner.left(), y, inner.width(), height));
         y += height;
     }
@@ -83,13 +113,15 @@ QList<QRect> OverlayView::rowRects(const QList<Command>& commands) const
 
 QRect OverlayView::rowRect(int index) const
 {
-    const QList<QRect> rects = rowRects(enabledCommands());
+    const QList<QRect> rects = rowRects(rows());
     return index >= 0 && index < rects.size() ? rects[index] : QRect();
 }
 
-int OverlayView::rowAt(const QPoint& pos, const QList<Command>& commands) const
+int OverlayView::rowAt(const QPoint& pos, const QList<PaletteQuery::Row>& rows) const
 {
-    const QList<QRect> rects = rowRects(commands);
+    if (m_mode != Mode::choosing)
+        return -1;
+    const QList<QRect> rects = rowRects(rows);
     for (int i = 0; i < rects.size(); ++i)
         if (rects[i].contains(pos))
             return i;
@@ -98,7 +130,6 @@ int OverlayView::rowAt(const QPoint& pos, const QList<Command>& commands) const
 
 void OverlayView::paintEvent(QPaintEvent*)
 {
-    const QList<Command> commands = enabledCommands();
     const OverlayColors colors = OverlayColors::from(palette());
     const QRect shape = paletteRect();
 
@@ -112,9 +143,17 @@ void OverlayView::paintEvent(QPaintEvent*)
     painter.fillPath(outline, OverlayColors::withOpacity(palette().color(QPalette::Window),
                                                          m_translucent ? translucentOpacity : 1.0));
 
-    const QList<QRect> rects = rowRects(commands);
-    for (int i = 0; i < commands.size(); ++i)
-        OverlayCommandRow(commands[i], i == m_selectedIndex, font()).paint(painter, rects[i], palette());
+    const QRect inner = shape.adjusted(outerPadding, outerPadding, -outerPadding, -outerPadding);
+    if (m_mode == Mode::choosing) {
+        if (!m_query.isEmpty())
+            paintQueryLine(painter, QRect(inner.left(), inner.top(), inner.width(), queryLineHeight));
+        const QList<PaletteQuery::Row> list = rows();
+        const QList<QRect> rects = rowRects(list);
+        for (int i = 0; i < list.size(); ++i)
+            OverlayCommandRow(list[i].command, i == m_selectedIndex, font()).paint(painter, rects[i], palette());
+    } else {
+        paintReview(painter, inner);
+    }
 
     // Half a pixel inset keeps the hairline inside the shape.
     painter.setPen(QPen(OverlayColors::withOpacity(colors.primary, 0.1), 0.5));
@@ -123,16 +162,157 @@ void OverlayView::paintEvent(QPaintEvent*)
                             cornerRadius);
 }
 
+void OverlayView::paintQueryLine(QPainter& painter, const QRect& rect) const
+{
+    const OverlayColors colors = OverlayColors::from(palette());
+    QFont font = this->font();
+    font.setPixelSize(15);
+    painter.setFont(font);
+    const QRect text = rect.adjusted(OverlayCommandRow::paddingX, 0, -OverlayCommandRow::paddingX, -6);
+    const QFontMetrics fm(font);
+    // The end of a long line stays in view, next to the caret.
+    QString shown = m_query.text();
+    while (shown.size() > 1 && fm.horizontalAdvance(shown) > text.width() - 4)
+        shown.remove(0, 1);
+    painter.setPen(colors.primary);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    const int caretX = text.left() + fm.horizontalAdvance(shown) + 1;
+    painter.fillRect(QRect(caretX, text.center().y() - fm.height() / 2, 2, fm.height()), colors.accent);
+    painter.fillRect(QRect(rect.left(), rect.bottom() - 3, rect.width(), 1),
+                     OverlayColors::withOpacity(colors.secondary, 0.3));
+}
+
+int OverlayView::reviewContentHeight() const
+{
+    if (m_mode == Mode::working)
+        return busyHeight;
+    QFont font = this->font();
+    font.setPixelSize(13);
+    const int width = std::max(paletteRect().width(), 360) - 2 * outerPadding - 2 * OverlayCommandRow::paddingX;
+    const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, width, 100000),
+                                                         Qt::TextWordWrap, m_outcome);
+    const int cap = std::max(120, m_maximumHeight - reviewTitleHeight - hintLineHeight - 2 * outerPadding);
+    return std::clamp(needed.height() + 16, 48, cap);
+}
+
+void OverlayView::paintReview(QPainter& painter, const QRect& inner) const
+{
+    const OverlayColors colors = OverlayColors::from(palette());
+    QFont title = font();
+    title.setPixelSize(14);
+    title.setWeight(QFont::DemiBold);
+    painter.setFont(title);
+    painter.setPen(colors.primary);
+    const QRect titleRect(inner.left() + OverlayCommandRow::paddingX, inner.top(),
+                          inner.width() - 2 * OverlayCommandRow::paddingX, reviewTitleHeight);
+    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(title).elidedText(m_reviewCommand.name, Qt::ElideRight, titleRect.width()));
+
+    const QRect content(titleRect.left(), titleRect.bottom() + 1, titleRect.width(), reviewContentHeight());
+    if (m_mode == Mode::working && m_spinner) {
+        const QRectF ring(content.center().x() - 12, content.center().y() - 12, 24, 24);
+        painter.setPen(QPen(OverlayColors::withOpacity(colors.secondary, 0.3), 3));
+        painter.drawEllipse(ring);
+        painter.setPen(QPen(colors.accent, 3, Qt::SolidLine, Qt::RoundCap));
+        painter.drawArc(ring, -m_spinner->currentValue().toInt() * 16, 100 * 16);
+    }
+
+    QFont hintFont = font();
+    hintFont.setPixelSize(11);
+    painter.setFont(hintFont);
+    painter.setPen(colors.secondary);
+    const QString hint = m_mode == Mode::answer  ? QStringLiteral("Return  Replace     Ctrl+C  Copy     Escape  Discard")
+                         : m_mode == Mode::failed ? QStringLiteral("Escape  Close")
+                                                  : QStringLiteral("Escape  Discard");
+    painter.drawText(QRect(titleRect.left(), content.bottom() + 1, titleRect.width(), hintLineHeight),
+                     Qt::AlignRight | Qt::AlignVCenter, hint);
+}
+
+void OverlayView::setMode(Mode mode)
+{
+    m_mode = mode;
+    if (mode == Mode::working) {
+        if (!m_spinner) {
+            m_spinner = new QVariantAnimation(this);
+            m_spinner->setStartValue(0);
+            m_spinner->setEndValue(360);
+            m_spinner->setDuration(900);
+            m_spinner->setLoopCount(-1);
+            connect(m_spinner, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+        }
+        m_spinner->start();
+    } else if (m_spinner) {
+        m_spinner->stop(); // no timer runs unless something turns
+    }
+    if (mode == Mode::answer || mode == Mode::failed) {
+        if (!m_outcomeView) {
+            m_outcomeView = new QPlainTextEdit(this);
+            m_outcomeView->setReadOnly(true);
+            m_outcomeView->setFocusPolicy(Qt::NoFocus);
+            m_outcomeView->setFrameShape(QFrame::NoFrame);
+            m_outcomeView->viewport()->setAutoFillBackground(false);
+            m_outcomeView->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
+            QFont font = this->font();
+            font.setPixelSize(13);
+            m_outcomeView->setFont(font);
+        }
+        QPalette colors = palette();
+        if (mode == Mode::failed)
+            colors.setColor(QPalette::Text, QColor(0xd9, 0x30, 0x25));
+        m_outcomeView->setPalette(colors);
+        m_outcomeView->setPlainText(m_outcome);
+        m_outcomeView->show();
+    } else if (m_outcomeView) {
+        m_outcomeView->hide();
+    }
+    placeOutcome();
+    updateGeometry();
+    emit sizeChanged();
+    update();
+}
+
+void OverlayView::placeOutcome()
+{
+    if (!m_outcomeView || m_mode == Mode::choosing || m_mode == Mode::working)
+        return;
+    const QRect inner = paletteRect().adjusted(outerPadding, outerPadding, -outerPadding, -outerPadding);
+    m_outcomeView->setGeometry(inner.left() + OverlayCommandRow::paddingX - 4, inner.top() + reviewTitleHeight,
+                               inner.width() - 2 * OverlayCommandRow::paddingX + 8, reviewContentHeight());
+}
+
+void OverlayView::resizeEvent(QResizeEvent*)
+{
+    placeOutcome();
+}
+
 void OverlayView::keyPressEvent(QKeyEvent* event)
 {
-    const int count = int(enabledCommands().size());
+    if (m_mode == Mode::choosing)
+        chooseKey(event);
+    else
+        reviewKey(event);
+}
+
+void OverlayView::chooseKey(QKeyEvent* event)
+{
+    const QList<PaletteQuery::Row> list = rows();
+    const int count = int(list.size());
+    const bool typing = m_appState.settings().typesToAsk();
     switch (event->key()) {
     case Qt::Key_Return:
         if (m_selectedIndex >= 0 && m_selectedIndex < count)
-            execute(enabledCommands().at(m_selectedIndex));
+            execute(list.at(m_selectedIndex).command);
         break;
     case Qt::Key_Escape:
-        emit closeRequested();
+        // The first Escape takes back what was typed; the next one closes.
+        if (typing && !m_query.isEmpty()) {
+            m_query.clear();
+            m_selectedIndex = 0;
+            emit sizeChanged();
+            update();
+        } else {
+            emit closeRequested();
+        }
         break;
     case Qt::Key_Down:
         m_selectedIndex = std::max(std::min(m_selectedIndex + 1, count - 1), 0);
@@ -142,11 +322,60 @@ void OverlayView::keyPressEvent(QKeyEvent* event)
         m_selectedIndex = std::max(m_selectedIndex - 1, 0);
         update();
         break;
+    case Qt::Key_Backspace:
+        if (typing && m_query.backspace()) {
+            m_selectedIndex = 0;
+            emit sizeChanged();
+            update();
+        }
+        break;
     default:
-        event->ignore();
+        // Letters with Ctrl or Alt are shortcuts of the user's, not text.
+        if (typing && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            && m_query.type(event->text())) {
+            m_selectedIndex = 0;
+            emit sizeChanged();
+            update();
+        }
+        break;
+    }
+    // Every key is the palette's while it shows; none is passed on.
+    event->accept();
+}
+
+void OverlayView::reviewKey(QKeyEvent* event)
+{
+    event->accept();
+    if (event->key() == Qt::Key_Escape) {
+        emit closeRequested(); // discard: the history entry stays
         return;
     }
-    event->accept();
+    if (m_mode == Mode::failed && event->key() == Qt::Key_Return) {
+        emit closeRequested();
+        return;
+    }
+    if (m_mode != Mode::answer)
+        return;
+    if (event->key() == Qt::Key_Return) {
+        const Command command = m_reviewCommand;
+        const QString original = m_reviewText;
+        const QString answer = m_outcome;
+        const std::optional<quint64> window = m_reviewWindow;
+        emit closeRequested();
+        [[maybe_unused]] QCoro::Task<> paste = m_appState.pasteAnswer(command, original, answer, window);
+    } else if (event->matches(QKeySequence::Copy)) {
+        QGuiApplication::clipboard()->setText(m_outcome);
+        emit closeRequested();
+    } else if (m_outcomeView) {
+        // Arrows and pages scroll the answer.
+        QScrollBar* bar = m_outcomeView->verticalScrollBar();
+        const int step = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp ? bar->pageStep()
+                                                                                           : bar->singleStep();
+        if (event->key() == Qt::Key_Down || event->key() == Qt::Key_PageDown)
+            bar->setValue(bar->value() + step);
+        else if (event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp)
+            bar->setValue(bar->value() - step);
+    }
 }
 
 void OverlayView::mousePressEvent(QMouseEvent* event)
@@ -154,10 +383,10 @@ void OverlayView::mousePressEvent(QMouseEvent* event)
     m_pressedCommand.reset();
     if (event->button() != Qt::LeftButton)
         return;
-    const QList<Command> commands = enabledCommands();
-    const int row = rowAt(event->position().toPoint(), commands);
+    const QList<PaletteQuery::Row> list = rows();
+    const int row = rowAt(event->position().toPoint(), list);
     if (row >= 0)
-        m_pressedCommand = commands[row].id;
+        m_pressedCommand = list[row].command.id;
 }
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event)
@@ -166,17 +395,41 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !pressed)
         return;
     // Like a button: the release has to land on the row that was pressed.
-    const QList<Command> commands = enabledCommands();
-    const int row = rowAt(event->position().toPoint(), commands);
-    if (row >= 0 && commands[row].id == *pressed)
-        execute(commands[row]);
+    const QList<PaletteQuery::Row> list = rows();
+    const int row = rowAt(event->position().toPoint(), list);
+    if (row >= 0 && list[row].command.id == *pressed)
+        execute(list[row].command);
 }
 
-void OverlayView::execute(const Command& command)
+void OverlayView::execute(const Command& chosen)
 {
+    // The "Ask" row is shown with the typed text; its run is named "Custom Instruction".
+    const Command command = chosen.id == customInstructionId() ? customInstruction(chosen.prompt) : chosen;
     // Read before closing: the end of the close clears selectedText in the store.
     const QString text = m_appState.selectedText();
+    if (!m_appState.settings().autoCloseOverlay) {
+        [[maybe_unused]] QCoro::Task<> run = review(command, text);
+        return;
+    }
     emit closeRequested();
     // Started and let go: the run goes on inside the store after the palette is gone.
     [[maybe_unused]] QCoro::Task<> run = m_appState.executeCommand(command, text);
+}
+
+QCoro::Task<> OverlayView::review(Command command, QString text)
+{
+    QPointer<OverlayView> self(this);
+    const quint64 run = ++m_reviewRun;
+    m_reviewCommand = command;
+    m_reviewText = text;
+    SelectionAccess* access = m_appState.accessibilityService();
+    m_reviewWindow = access ? access->frontWindow() : std::nullopt;
+    m_outcome.clear();
+    setMode(Mode::working);
+    const AppState::RunOutcome outcome = co_await m_appState.answerFor(command, text);
+    if (!self || m_reviewRun != run)
+        co_return; // discarded meanwhile; the history keeps the run
+    m_outcome = outcome.answer ? *outcome.answer
+                               : outcome.error.isEmpty() ? QStringLiteral("No text selected") : outcome.error;
+    setMode(outcome.answer ? Mode::answer : Mode::failed);
 }

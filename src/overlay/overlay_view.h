@@ -1,5 +1,6 @@
 #pragma once
 
+#include "palette_query.h"
 #include "records.h"
 
 #include <QList>
@@ -7,12 +8,19 @@
 #include <QRect>
 #include <QUuid>
 #include <QWidget>
+#include <QCoro/QCoroTask>
+#include <optional>
 
 class AppState;
+class QPlainTextEdit;
+class QVariantAnimation;
 
 // The command palette: the store's enabled commands, one row each, driven by Up, Down,
-// Return and Escape or by a click. It knows nothing of the window it sits in; closing is
-// asked for through closeRequested().
+// Return and Escape or by a click. Typing (when the setting allows it) filters the rows
+// and offers the typed text as an instruction of its own. With "Auto-close overlay after
+// command" off, a choice keeps the palette up to show the answer before it replaces the
+// selection. It knows nothing of the window it sits in; closing is asked for through
+// closeRequested(), a new size through sizeChanged().
 class OverlayView : public QWidget {
     Q_OBJECT
 public:
@@ -20,15 +28,31 @@ public:
     static constexpr int cornerRadius = 10;
     // Background alpha over a compositor: enough to keep text readable on any wallpaper.
     static constexpr qreal translucentOpacity = 0.9;
+    static constexpr int queryLineHeight = 36;
+    static constexpr int reviewTitleHeight = 38;
+    static constexpr int hintLineHeight = 28;
+    static constexpr int busyHeight = 56;
+
+    // choosing: the list; working: waiting for the answer; answer / failed: the outcome.
+    enum class Mode { choosing, working, answer, failed };
 
     explicit OverlayView(AppState& appState, QWidget* parent = nullptr);
 
     // The store's commands with isEnabled set, in stored order, read anew on every call.
     QList<Command> enabledCommands() const;
 
+    // The rows on show: the enabled commands, filtered by what was typed, and "Ask".
+    QList<PaletteQuery::Row> rows() const;
+    const PaletteQuery& query() const { return m_query; }
+    Mode mode() const { return m_mode; }
+    // The answer or the error on show.
+    QString outcomeText() const { return m_outcome; }
+
     int selectedIndex() const { return m_selectedIndex; }
-    // Every showing starts on the first row.
+    // Every showing starts on the first row of the plain list.
     void resetSelection();
+    // The tallest the answer may make the palette (half the screen).
+    void setMaximumPaletteHeight(int height) { m_maximumHeight = height; }
 
     bool isTranslucent() const { return m_translucent; }
     // Translucent: see-through rounded background with a drawn shadow around it (needs a
@@ -49,20 +73,45 @@ public:
 signals:
     // Escape, or a command was chosen: the panel should fade out.
     void closeRequested();
+    // Typing or a new stage of a run changed the palette's ideal size.
+    void sizeChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    int rowAt(const QPoint& pos, const QList<Command>& commands) const;
-    QList<QRect> rowRects(const QList<Command>& commands) const;
+    int rowAt(const QPoint& pos, const QList<PaletteQuery::Row>& rows) const;
+    QList<QRect> rowRects(const QList<PaletteQuery::Row>& rows) const;
+    int listTop() const;
     void execute(const Command& command);
+    QCoro::Task<> review(Command command, QString text);
+    void chooseKey(QKeyEvent* event);
+    void reviewKey(QKeyEvent* event);
+    void setMode(Mode mode);
+    void placeOutcome();
+    int reviewContentHeight() const;
+    void paintQueryLine(QPainter& painter, const QRect& rect) const;
+    void paintReview(QPainter& painter, const QRect& inner) const;
 
     AppState& m_appState;
+    PaletteQuery m_query;
     int m_selectedIndex = 0;
     bool m_translucent = false;
     std::optional<QUuid> m_pressedCommand;
+
+    Mode m_mode = Mode::choosing;
+    int m_maximumHeight = 600;
+    // The run under review; a newer showing or choice makes an older answer stale.
+    quint64 m_reviewRun = 0;
+    Command m_reviewCommand;
+    QString m_reviewText;
+    std::optional<quint64> m_reviewWindow;
+    QString m_outcome;
+    // Built on the first review only, so a plain palette costs nothing for it.
+    QPlainTextEdit* m_outcomeView = nullptr;
+    QVariantAnimation* m_spinner = nullptr;
 };

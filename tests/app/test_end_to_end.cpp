@@ -6,7 +6,9 @@
 #include "temp_state_dir.h"
 #include "x11_test_client.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,7 +40,8 @@ void burst(const QStringList& keys)
 // it and holding its hotkeys, and the field's text selected in the active window.
 class Scenario {
 public:
-    Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands())
+    Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands(),
+             bool autoClose = true)
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
         if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
@@ -48,6 +51,7 @@ public:
         settings.aiProvider = AIProvider::ollama;
         settings.selectedModel = QStringLiteral("llama3");
         settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        settings.autoCloseOverlay = autoClose;
         if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
             || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
             return;
@@ -183,7 +187,8 @@ private slots:
             QTest::qWait(300);
             runTool("xdotool", {"type", "xyz"});
             key("Tab");
-            key("Escape");
+            key("Escape"); // takes back the typed line
+            key("Escape"); // closes
             QTest::qWait(300);
             QCOMPARE(field.submit(), std::optional<QString>("typed around"));
         }
@@ -227,6 +232,47 @@ private slots:
         key("ctrl+alt+g");
         QTRY_COMPARE_WITH_TIMEOUT(run.sentMessages().size(), 2, 10000);
         runTool("xset", {"r", "rate"});
+    }
+
+    void aTypedInstructionRunsAsThePrompt()
+    {
+        Scenario run({"--reply", "Short."});
+        QVERIFY(run.isReady());
+        YadEntry field("A rather long and winding sentence.");
+        QVERIFY(field.isReady());
+        key("super+shift+space");
+        QTest::qWait(300);
+        runTool("xdotool", {"type", "shorter"});
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTest::qWait(600);
+        QCOMPARE(run.sentMessages(), QStringList{"shorter\n\nText to process:\nA rather long and winding sentence."});
+        QCOMPARE(run.history().first().commandName, QStringLiteral("Custom Instruction"));
+        QCOMPARE(field.submit(), std::optional<QString>("Short."));
+    }
+
+    // Auto-close off: the answer waits in the palette for Return, Ctrl+C or Escape.
+    void theAnswerIsReviewedBeforeItReplaces()
+    {
+        Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), false);
+        QVERIFY(run.isReady());
+        const struct { QString key; bool replaced; bool copied; } cases[] = {
+            {"Escape", false, false}, {"ctrl+c", false, true}, {"Return", true, false}};
+        for (const auto& c : cases) {
+            QGuiApplication::clipboard()->setText("before");
+            YadEntry field("original words");
+            QVERIFY(field.isReady());
+            const qsizetype runs = run.history().size();
+            key("super+shift+space");
+            QTest::qWait(300);
+            key("Return");
+            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), runs + 1, 10000);
+            QTest::qWait(300);
+            key(c.key);
+            QTest::qWait(600);
+            QCOMPARE(QGuiApplication::clipboard()->text(), c.copied ? QStringLiteral("Reviewed answer") : c.replaced ? QStringLiteral("Reviewed answer") : QStringLiteral("before"));
+            QCOMPARE(field.submit(), std::optional<QString>(c.replaced ? "Reviewed answer" : "original words"));
+        }
     }
 
     // Two whole lines of a multi-line view, the second line's break included.

@@ -25,7 +25,11 @@ private slots:
 
         AppSettings withModel;
         withModel.claudeModel = QStringLiteral("claude-3-haiku");
+        withModel.typeToAskInPalette = false;
+        withModel.restoreClipboard = true;
         QCOMPARE(decodeSettingsDocument(encodeSettingsDocument(withModel)), std::optional(withModel));
+        QVERIFY(!withModel.typesToAsk() && withModel.restoresClipboard());
+        QVERIFY(AppSettings().typesToAsk() && !AppSettings().restoresClipboard());
     }
 
     void commandsAndHistoryRoundTrip()

@@ -2,6 +2,10 @@
 #include "overlay_fixture.h"
 #include "overlay_view.h"
 
+#include "ai_error.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
 #include <QSignalSpy>
 
@@ -50,6 +54,10 @@ private slots:
         QFETCH(QString, ran);
         QFETCH(int, closes);
         OverlayFixture f(enabled);
+        // With typing off the palette keeps exactly the plain key table.
+        AppSettings settings = f.state->settings();
+        settings.typeToAskInPalette = false;
+        f.state->setSettings(settings);
         OverlayView view(*f.state);
         view.show();
         QSignalSpy closeSpy(&view, &OverlayView::closeRequested);
@@ -59,6 +67,82 @@ private slots:
         QCOMPARE(f.script->calls, (ran.isEmpty() ? Runs() : Runs{{ran, QStringLiteral("text")}}));
         QCOMPARE(closeSpy.size(), closes);
         QVERIFY(f.waitForPastes(ran.isEmpty() ? 0 : 1));
+    }
+
+    // Typed words filter by name or category; "Ask" is always the last row; the first
+    // Escape clears the line, the second closes.
+    void typingFiltersAndAsks()
+    {
+        struct Case { QString typed; QList<int> keys; QStringList rows; int closes; Runs ran; };
+        const int bs = Qt::Key_Backspace, esc = Qt::Key_Escape, down = Qt::Key_Down, ret = Qt::Key_Return;
+        const QList<Case> cases = {
+            {"b", {}, {"B", "Ask: b"}, 0, {}},
+            {"WRIT b", {}, {"B", "Ask: WRIT b"}, 0, {}},           // category "Writing" and name
+            {"zz", {}, {"Ask: zz"}, 0, {}},
+            {"cx", {bs}, {"C", "Ask: c"}, 0, {}},
+            {"c", {bs, bs}, {"A", "B", "C"}, 0, {}},
+            {"c", {esc}, {"A", "B", "C"}, 0, {}},
+            {"c", {esc, esc}, {"A", "B", "C"}, 1, {}},
+            {"c", {ret}, {"C", "Ask: c"}, 1, {{"prompt C", "text"}}},   // the first match is highlighted
+            {"make it shorter", {down, ret}, {"Ask: make it shorter"}, 1, {{"make it shorter", "text"}}},
+        };
+        for (const Case& c : cases) {
+            OverlayFixture f({true, true, true});
+            OverlayView view(*f.state);
+            view.show();
+            QSignalSpy closeSpy(&view, &OverlayView::closeRequested);
+            QTest::keyClicks(&view, c.typed);
+            for (int key : c.keys)
+                QTest::keyClick(&view, Qt::Key(key));
+            QStringList shown;
+            for (const PaletteQuery::Row& row : view.rows())
+                shown << row.command.name;
+            QCOMPARE(shown, c.rows);
+            QCOMPARE(closeSpy.size(), c.closes);
+            QCOMPARE(f.script->calls, c.ran);
+            QVERIFY(f.waitForPastes(int(c.ran.size())));
+            if (!c.ran.isEmpty() && c.ran[0].first == "make it shorter")
+                QCOMPARE(f.state->history().first().commandName, QStringLiteral("Custom Instruction"));
+        }
+    }
+
+    // Auto-close off: the answer is shown first; Return replaces, Ctrl+C copies, Escape
+    // discards; a failure is shown in place.
+    void reviewBeforeReplace()
+    {
+        struct Case { QList<QKeySequence> keys; bool fails; QStringList pasted; QString clipboard; };
+        const QList<Case> cases = {
+            {{QKeySequence(Qt::Key_Return)}, false, {"answer"}, {}},
+            {{QKeySequence::Copy}, false, {}, "answer"},
+            {{QKeySequence(Qt::Key_Escape)}, false, {}, {}},
+            {{QKeySequence(Qt::Key_Escape)}, true, {}, {}},
+        };
+        for (const Case& c : cases) {
+            OverlayFixture f({true});
+            AppSettings settings = f.state->settings();
+            settings.autoCloseOverlay = false;
+            f.state->setSettings(settings);
+            if (c.fails)
+                f.script->error = std::make_exception_ptr(AIError::serverError("model gone"));
+            f.script->delayMs = 30;
+            QGuiApplication::clipboard()->setText("before");
+            OverlayView view(*f.state);
+            view.show();
+            QSignalSpy closeSpy(&view, &OverlayView::closeRequested);
+            QTest::keyClick(&view, Qt::Key_Return);
+            QCOMPARE(view.mode(), OverlayView::Mode::working);
+            QTRY_VERIFY(view.mode() != OverlayView::Mode::working);
+            QCOMPARE(view.mode(), c.fails ? OverlayView::Mode::failed : OverlayView::Mode::answer);
+            QCOMPARE(view.outcomeText(), c.fails ? QStringLiteral("Server error: model gone") : QStringLiteral("answer"));
+            QCOMPARE(closeSpy.size(), 0);
+            for (const QKeySequence& key : c.keys)
+                QTest::keySequence(&view, key);
+            QCOMPARE(closeSpy.size(), 1);
+            QTest::qWait(200);
+            QCOMPARE(f.access.pasted, c.pasted);
+            QCOMPARE(QGuiApplication::clipboard()->text(), c.clipboard.isEmpty() ? QStringLiteral("before") : c.clipboard);
+            QCOMPARE(f.state->history().size(), c.fails ? 0 : 1); // a discarded answer stays recorded
+        }
     }
 
     void indexPastTheEndAfterTheListShrank()
