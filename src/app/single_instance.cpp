@@ -83,7 +83,8 @@ bool SingleInstance::claim()
     if (!takeLock(m_dir, {})) {
         // Alive but not answering (still starting, or hung): do not start a second one that
         // would fight over the hotkeys either.
-        const RemoteReply reply = send(RemoteRequest{});
+        // A plain start has nothing to say about the answer: it only hands over.
+        const RemoteReply reply = send(RemoteRequest{}, false);
         m_handedOver = reply.status == RemoteReply::done;
         if (!m_handedOver)
             Console::line(reply.message);
@@ -126,7 +127,7 @@ std::optional<qint64> SingleInstance::lockOwner() const
     return pid;
 }
 
-RemoteReply SingleInstance::send(const RemoteRequest& request)
+RemoteReply SingleInstance::send(const RemoteRequest& request, bool awaitReply)
 {
     if (const QString problem = PrivatePath::prepareFolder(m_dir, false); !problem.isEmpty())
         return {RemoteReply::notRunning, QStringLiteral("Cannot use the runtime folder %1: %2").arg(m_dir, problem)};
@@ -143,6 +144,8 @@ RemoteReply SingleInstance::send(const RemoteRequest& request)
         }
         socket.write(request.toLine());
         socket.waitForBytesWritten(kConnectTimeoutMs);
+        if (!awaitReply)
+            return {RemoteReply::done, {}};
         std::optional<QByteArray> line;
         while (!(line = takeLine(socket)) && socket.bytesAvailable() <= RemoteRequest::maxLineBytes
                && socket.waitForReadyRead(kReplyTimeoutMs)) {

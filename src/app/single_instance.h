@@ -35,8 +35,9 @@ public:
     bool handedOver() const { return m_handedOver; }
 
     // Asks the running instance without ever becoming one. When none answers, the reply's
-    // status is notRunning and its message says why.
-    RemoteReply send(const RemoteRequest& request);
+    // status is notRunning and its message says why. Without awaitReply, delivering the
+    // request is done.
+    RemoteReply send(const RemoteRequest& request, bool awaitReply = true);
 
     // Answers the palette and run requests; without a handler they are refused. Show
     // requests always answer by activationRequested.
