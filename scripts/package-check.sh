@@ -35,7 +35,7 @@ for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libqco
          libxcb1 libxcb-xtest0 libxcb-keysyms1 libcanberra0 qt6-qpa-plugins libqt6svg6; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
-dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
+echo "Depends: $depends"
 
 # Every dependency can be met from the configured archives (a dry run: nothing is installed).
 if ls /var/lib/apt/lists/*Packages* >/dev/null 2>&1; then
