@@ -127,6 +127,24 @@ private slots:
         instance.terminate();
         QVERIFY(instance.waitForFinished(10000));
     }
+
+    void aWaylandSessionWithoutX11IsSaidOnce()
+    {
+        TempStateDir tmp;
+        QProcessEnvironment env = environmentFor(tmp);
+        env.insert("WAYLAND_DISPLAY", "wayland-0");
+        env.remove("DISPLAY");
+        QProcess instance;
+        instance.setProcessEnvironment(env);
+        instance.start(TOVALIN_BINARY, {"--background"});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tmp.root() + "/tovalin/instance.sock"), 10000);
+        QCOMPARE(tovalin(tmp, {"--show"}).exitCode, 0); // the window built and shown
+        instance.terminate();
+        QVERIFY(instance.waitForFinished(10000));
+        const QByteArray out = instance.readAllStandardOutput();
+        QCOMPARE(out.count("Wayland session without X11: "), 1);
+        QVERIFY(out.contains("bind keys to \"tovalin --palette\""));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRemoteCommands)
