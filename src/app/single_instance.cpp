@@ -81,9 +81,9 @@ bool SingleInstance::claim()
         return false;
     }
     if (!takeLock(m_dir, {})) {
-        // Alive but not answering (still starting, or hung): do not start a second one that
-        // would fight over the hotkeys either.
-        // A plain start has nothing to say about the answer: it only hands over.
+        // A plain start only hands over; it has nothing to say about the answer. Alive but
+        // not answering (still starting, or hung): do not start a second one that would
+        // fight over the hotkeys either.
         const RemoteReply reply = send(RemoteRequest{}, false);
         m_handedOver = reply.status == RemoteReply::done;
         if (!m_handedOver)
