@@ -1,10 +1,11 @@
 # Two commands on a fresh Debian 12 machine: `make run` and `make test`.
+# `make package` builds the .deb in $(BUILD_DIR); `make package-check` builds and checks it.
 BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test deps build clean
+.PHONY: run test deps build package package-check clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +21,12 @@ run: build
 
 test: build
 	bash scripts/run-tests.sh $(BUILD_DIR)
+
+package: build
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target package
+
+package-check: package
+	bash scripts/package-check.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -8,6 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev qt6-qpa-plugins
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libcanberra-dev
   fonts-material-design-icons-iconfont fonts-dejavu-core
+  # for `make package` (dpkg-shlibdeps needs file) and `make package-check`
+  dpkg-dev file desktop-file-utils appstream
   # for the X11 and end-to-end tests
   xvfb openbox xdotool xclip yad xterm x11-utils x11-xserver-utils imagemagick dbus
 )

@@ -8,13 +8,16 @@
 #include "run_feedback.h"
 #include "selection_access.h"
 #include "symbol_icon.h"
+#include "wayland_session.h"
 
 #include <QApplication>
 #include <QCoro/QCoroTask>
 #include <QMenu>
+#include <QProcessEnvironment>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 constexpr uint32_t kDefaultKeyCode = 49;        // Space
@@ -39,9 +42,13 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::runLaunchSequence()
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        Console::line(QStringLiteral("Global hotkeys and pasting need an X11 session; running on %1")
-                          .arg(QGuiApplication::platformName()));
+    const QString platform = QGuiApplication::platformName();
+    if (const QString line = WaylandSession::startLine(QProcessEnvironment::systemEnvironment(), platform);
+        !line.isEmpty())
+        Console::line(line);
+    else if (platform != QLatin1String("xcb"))
+        Console::line(QStringLiteral("Global hotkeys and pasting need an X11 session; running on %1").arg(platform));
+    followAutostartEntry();
     installStatusItem();
     registerOverlayHotkey();
     registerCommandHotkeys();
@@ -49,6 +56,7 @@ void AppDelegate::runLaunchSequence()
     m_paletteKeys = makePaletteKeys();
     m_overlayPanel->setPaletteKeys(m_paletteKeys.get());
     m_theme.apply(m_appState.settings().theme);
+    connect(&m_appState, &AppState::settingsChanged, this, &AppDelegate::applySystemSettings);
     // Pay for the native window, fonts and glyphs now rather than on the first key press.
     QTimer::singleShot(0, m_overlayPanel.get(), &OverlayPanel::warmUp);
 }
@@ -77,7 +85,28 @@ void AppDelegate::installStatusItem()
         if (reason == QSystemTrayIcon::Trigger)
             triggerOverlay();
     });
-    m_statusItem->show();
+    // Hidden, Tovalin is still reached by its hotkey, the remote commands and a second start.
+    m_statusItem->setVisible(m_appState.settings().showInMenuBar);
+}
+
+void AppDelegate::applySystemSettings()
+{
+    const AppSettings& settings = m_appState.settings();
+    if (m_statusItem)
+        m_statusItem->setVisible(settings.showInMenuBar);
+    if (settings.launchAtLogin != m_autostart.isInstalled() && !m_autostart.setInstalled(settings.launchAtLogin))
+        followAutostartEntry();
+}
+
+void AppDelegate::followAutostartEntry()
+{
+    AppSettings settings = m_appState.settings();
+    const bool installed = m_autostart.isInstalled();
+    if (settings.launchAtLogin == installed)
+        return;
+    settings.launchAtLogin = installed;
+    m_appState.setSettings(settings);
+    m_appState.saveSettings();
 }
 
 void AppDelegate::registerOverlayHotkey()
@@ -111,6 +140,7 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::showMainWindow()
 {
+    followAutostartEntry();
     // Built on first use, so a start in the background never pays for it.
     if (!m_mainWindow)
         m_mainWindow = std::make_unique<ContentView>(m_appState, m_permission);
@@ -130,4 +160,21 @@ void AppDelegate::triggerOverlay()
             self->m_overlayPanel->showOverlay();
         }
     }(self);
+}
+
+RemoteReply AppDelegate::answer(const RemoteRequest& request)
+{
+    if (request.kind == RemoteRequest::Kind::palette) {
+        triggerOverlay();
+        return {RemoteReply::done, QStringLiteral("Opening the palette")};
+    }
+    // Show never comes here: the instance guard answers it.
+    const QList<Command>& commands = m_appState.commands();
+    const auto named = std::find_if(commands.cbegin(), commands.cend(), [&](const Command& command) {
+        return command.isEnabled && command.name == request.commandName;
+    });
+    if (named == commands.cend())
+        return {RemoteReply::noSuchCommand, QStringLiteral("No enabled command is named \"%1\"").arg(request.commandName)};
+    m_appState.runOnSelection(*named);
+    return {RemoteReply::done, QStringLiteral("Running \"%1\" on the selection").arg(named->name)};
 }

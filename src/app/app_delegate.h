@@ -1,6 +1,8 @@
 #pragma once
 
+#include "autostart_entry.h"
 #include "content_view.h"
+#include "remote_request.h"
 #include "theme_applier.h"
 
 #include <QObject>
@@ -31,6 +33,11 @@ public:
     ContentView* mainWindow() const { return m_mainWindow.get(); }
     // How the main window tells whether text can be read and replaced.
     void setPermission(ContentView::Permission permission) { m_permission = std::move(permission); }
+    // What "Launch at login" writes and removes.
+    const AutostartEntry& autostartEntry() const { return m_autostart; }
+
+    // A remote command of another start: palette and run (show goes to showMainWindow).
+    RemoteReply answer(const RemoteRequest& request);
 
 public slots:
     // Runs the launch sequence on the next turn of the event loop.
@@ -44,6 +51,10 @@ private:
     void installStatusItem();
     void registerOverlayHotkey();
     void registerCommandHotkeys();
+    // "Show in menu bar" and "Launch at login" take effect as soon as they change.
+    void applySystemSettings();
+    // The store follows the autostart entry, which the user may remove by hand.
+    void followAutostartEntry();
 
     AppState& m_appState;
     HotkeyRegistry& m_hotkeys;
@@ -55,6 +66,7 @@ private:
     std::unique_ptr<RunFeedback> m_feedback;
     ThemeApplier m_theme;
     ContentView::Permission m_permission;
+    AutostartEntry m_autostart;
     std::unique_ptr<ContentView> m_mainWindow;
     bool m_terminated = false;
 };

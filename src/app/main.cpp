@@ -1,20 +1,64 @@
 #include "accessibility_service.h"
 #include "app_delegate.h"
 #include "app_state.h"
+#include "command_line.h"
 #include "file_defaults_store.h"
 #include "hotkey_service.h"
 #include "platform_backends.h"
 #include "provider_factory.h"
 #include "single_instance.h"
 #include "unix_signal_watcher.h"
+#include "wayland_session.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
+
+namespace {
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+// --help, --version, refused arguments and the remote commands: no window, no hand-over.
+int answerWithoutStarting(int argc, char** argv, const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    switch (commandLine.action()) {
+    case CommandLine::Action::help:
+        print(stdout, commandLine.helpText());
+        return 0;
+    case CommandLine::Action::version:
+        print(stdout, QStringLiteral("Tovalin %1\n").arg(QCoreApplication::applicationVersion()));
+        return 0;
+    case CommandLine::Action::invalid:
+        print(stderr, QStringLiteral("tovalin: %1\nTry 'tovalin --help'.\n").arg(commandLine.error()));
+        return CommandLine::usageExitCode;
+    case CommandLine::Action::remote:
+    case CommandLine::Action::start:
+        break;
+    }
+    SingleInstance instance(SingleInstance::defaultRuntimeDir());
+    const RemoteReply reply = instance.send(commandLine.request());
+    print(reply.status == RemoteReply::done ? stdout : stderr, reply.message + QLatin1Char('\n'));
+    return reply.status;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Tovalin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOVALIN_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine(arguments);
+    if (commandLine.action() != CommandLine::Action::start)
+        return answerWithoutStarting(argc, argv, commandLine);
+
+    WaylandSession::preferX11();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tovalin"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tovalin"));
     QApplication::setDesktopFileName(QStringLiteral("tovalin"));
     // Closing a window never ends a tray application; only Quit does.
@@ -42,11 +86,12 @@ int main(int argc, char** argv)
     delegate.setPermission({[&accessibility] { return accessibility.checkPermission(); },
                             [&accessibility] { accessibility.openAccessibilitySettings(); }});
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::showMainWindow);
+    instance.setRequestHandler([&delegate](const RemoteRequest& request) { return delegate.answer(request); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationDidFinishLaunching();
     // A plain start opens the main window (after the launch sequence has applied the theme);
     // --background, as the autostart entry starts Tovalin, leaves only the tray.
-    if (!QCoreApplication::arguments().contains(QStringLiteral("--background")))
+    if (!commandLine.background())
         QTimer::singleShot(0, &delegate, &AppDelegate::showMainWindow);
 
     return app.exec();

@@ -10,19 +10,44 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QTimer>
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 constexpr int kConnectTimeoutMs = 500;
 constexpr int kConnectAttempts = 4;
 constexpr int kListenRetryMs = 1000;
-const QByteArray kShowMessage = QByteArrayLiteral("show\n");
+// The instance answers at once; running a command does not wait for the provider.
+constexpr int kReplyTimeoutMs = 3000;
 
 QString ownerOf(const QLockFile& lock)
 {
     qint64 pid = 0;
     QString host, app;
     return lock.getLockInfo(&pid, &host, &app) ? QStringLiteral(" (pid %1)").arg(pid) : QString();
+}
+
+// The folder is the user's own already; this also keeps out root's and anyone else's
+// processes that could enter it.
+bool fromThisUser(const QLocalSocket& socket)
+{
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0
+        && peer.uid == ::getuid();
+}
+
+// One line of at most RemoteRequest::maxLineBytes, without its end; nothing while incomplete.
+std::optional<QByteArray> takeLine(QLocalSocket& socket)
+{
+    if (!socket.canReadLine())
+        return std::nullopt;
+    QByteArray line = socket.readLine(RemoteRequest::maxLineBytes + 1);
+    if (line.endsWith('\n'))
+        line.chop(1);
+    return line;
 }
 } // namespace
 
@@ -56,12 +81,13 @@ bool SingleInstance::claim()
         return false;
     }
     if (!takeLock(m_dir, {})) {
-        // Alive but not answering (still starting, or hung): do not start a second one that
-        // would fight over the hotkeys either.
-        m_handedOver = notifyRunningInstance();
+        // A plain start only hands over; it has nothing to say about the answer. Alive but
+        // not answering (still starting, or hung): do not start a second one that would
+        // fight over the hotkeys either.
+        const RemoteReply reply = send(RemoteRequest{}, false);
+        m_handedOver = reply.status == RemoteReply::done;
         if (!m_handedOver)
-            Console::line(QStringLiteral("Tovalin is already running%1 but does not answer at %2")
-                              .arg(ownerOf(QLockFile(m_dir + QStringLiteral("/instance.lock"))), socketPath()));
+            Console::line(reply.message);
         return false;
     }
     for (const QString& dir : std::as_const(m_stateDirs)) {
@@ -90,22 +116,89 @@ bool SingleInstance::takeLock(const QString& dir, const QString& refusal)
     return true;
 }
 
-bool SingleInstance::notifyRunningInstance()
+std::optional<qint64> SingleInstance::lockOwner() const
 {
-    // The running one may be between taking the lock and listening.
+    qint64 pid = 0;
+    QString host, app;
+    if (!QLockFile(m_dir + QStringLiteral("/instance.lock")).getLockInfo(&pid, &host, &app) || pid <= 0)
+        return std::nullopt;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return std::nullopt;
+    return pid;
+}
+
+RemoteReply SingleInstance::send(const RemoteRequest& request, bool awaitReply)
+{
+    if (const QString problem = PrivatePath::prepareFolder(m_dir, false); !problem.isEmpty())
+        return {RemoteReply::notRunning, QStringLiteral("Cannot use the runtime folder %1: %2").arg(m_dir, problem)};
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
-        if (attempt > 0)
-            QThread::msleep(kConnectTimeoutMs / 2);
         QLocalSocket socket;
         socket.connectToServer(socketPath());
-        if (!socket.waitForConnected(kConnectTimeoutMs))
+        if (!socket.waitForConnected(kConnectTimeoutMs)) {
+            // Without a live lock holder nothing runs, and waiting will not change that.
+            if (!lockOwner())
+                return {RemoteReply::notRunning, QStringLiteral("Tovalin is not running")};
+            // The running one may be between taking the lock and listening.
+            QThread::msleep(kConnectTimeoutMs / 2);
             continue;
-        socket.write(kShowMessage);
+        }
+        socket.write(request.toLine());
         socket.waitForBytesWritten(kConnectTimeoutMs);
-        socket.disconnectFromServer();
-        return true;
+        if (!awaitReply)
+            return {RemoteReply::done, {}};
+        std::optional<QByteArray> line;
+        while (!(line = takeLine(socket)) && socket.bytesAvailable() <= RemoteRequest::maxLineBytes
+               && socket.waitForReadyRead(kReplyTimeoutMs)) {
+        }
+        const std::optional<RemoteReply> reply = line ? RemoteReply::fromLine(*line) : std::nullopt;
+        if (reply)
+            return *reply;
+        break;
     }
-    return false;
+    return {RemoteReply::notRunning, QStringLiteral("Tovalin is already running%1 but does not answer at %2")
+                                         .arg(ownerOf(QLockFile(m_dir + QStringLiteral("/instance.lock"))), socketPath())};
+}
+
+void SingleInstance::accept(QLocalSocket* socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (m_server->findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly).size() > maxClients || !fromThisUser(*socket)) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    // Qt buffers no more than one request's worth: a flood stays in the kernel, then is dropped.
+    socket->setReadBufferSize(RemoteRequest::maxLineBytes + 1);
+    QTimer::singleShot(clientTimeoutMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+}
+
+void SingleInstance::readRequest(QLocalSocket* socket)
+{
+    std::optional<QByteArray> line = takeLine(*socket);
+    if (!line && socket->bytesAvailable() <= RemoteRequest::maxLineBytes)
+        return; // more to come
+    // One request per connection: whatever follows is not read.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    socket->write(answer(line.value_or(QByteArray())).toLine());
+    socket->disconnectFromServer();
+}
+
+RemoteReply SingleInstance::answer(const QByteArray& line)
+{
+    const std::optional<RemoteRequest> request = RemoteRequest::fromLine(line);
+    if (!request)
+        return {RemoteReply::malformed, QStringLiteral("Tovalin did not understand the request")};
+    if (request->kind == RemoteRequest::Kind::show) {
+        emit activationRequested();
+        return {RemoteReply::done, QStringLiteral("Tovalin's window is in front")};
+    }
+    if (!m_handler)
+        return {RemoteReply::malformed, QStringLiteral("This Tovalin does not take that request")};
+    return m_handler(*request);
 }
 
 void SingleInstance::listen()
@@ -114,13 +207,8 @@ void SingleInstance::listen()
         m_server = new QLocalServer(this);
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
         connect(m_server, &QLocalServer::newConnection, this, [this] {
-            while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-                connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                    if (socket->readAll().contains("show"))
-                        emit activationRequested();
-                });
-            }
+            while (QLocalSocket* socket = m_server->nextPendingConnection())
+                accept(socket);
         });
         // Told by the kernel when the folder changes: nothing runs while all is well.
         auto* watcher = new QFileSystemWatcher({m_dir}, this);

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "remote_request.h"
+
 #include <QLockFile>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QLocalServer;
+class QLocalSocket;
 class QTimer;
 
 // One Tovalin per user session: a second start asks the running one to come
-// forward instead of grabbing the same keys twice.
+// forward instead of grabbing the same keys twice. The same socket carries the
+// remote commands (tovalin --palette, --run, --show) to the running one.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -29,12 +34,31 @@ public:
     bool claim();
     bool handedOver() const { return m_handedOver; }
 
+    // Asks the running instance without ever becoming one. When none answers, the reply's
+    // status is notRunning and its message says why. Without awaitReply, delivering the
+    // request is done.
+    RemoteReply send(const RemoteRequest& request, bool awaitReply = true);
+
+    // Answers the palette and run requests; without a handler they are refused. Show
+    // requests always answer by activationRequested.
+    using RequestHandler = std::function<RemoteReply(const RemoteRequest&)>;
+    void setRequestHandler(RequestHandler handler) { m_handler = std::move(handler); }
+
+    // Clients served at once; more are turned away until one is done.
+    static constexpr int maxClients = 8;
+    // A client that has not sent its line by then is dropped.
+    static constexpr int clientTimeoutMs = 3000;
+
 signals:
     void activationRequested();
 
 private:
     QString socketPath() const;
-    bool notifyRunningInstance();
+    // The pid in the lock when that process is alive.
+    std::optional<qint64> lockOwner() const;
+    void accept(QLocalSocket* socket);
+    void readRequest(QLocalSocket* socket);
+    RemoteReply answer(const QByteArray& line);
     bool takeLock(const QString& dir, const QString& refusal);
     // Listens on the socket, again whenever it is gone (deleted, or closed by Qt when
     // accepting failed for lack of file handles); retried while listening fails.
@@ -45,5 +69,6 @@ private:
     std::vector<std::unique_ptr<QLockFile>> m_locks;
     QLocalServer* m_server = nullptr;
     QTimer* m_retry = nullptr;
+    RequestHandler m_handler;
     bool m_handedOver = false;
 };

@@ -221,26 +221,29 @@ void AppState::registerCommandHotkeys()
         if (!command.hasHotkey() || *command.shortcutModifiers > 0xFFFFFFFFu)
             continue;
         QPointer<AppState> self(this);
-        hotkeys->registerCommandHotkey(
-            *command.shortcutKeyCode, uint32_t(*command.shortcutModifiers), [self, command]() {
-                if (!self)
-                    return;
-                [](QPointer<AppState> self, Command command) -> QCoro::Task<> {
-                    SelectionAccess* access = self->accessibilityService();
-                    if (!access)
-                        co_return;
-                    const std::optional<QString> text = co_await access->getSelectedText();
-                    if (!self)
-                        co_return;
-                    if (!text || text->isEmpty()) {
-                        Console::line(QStringLiteral("No text selected for command hotkey"));
-                        emit self->noTextSelected();
-                        co_return;
-                    }
-                    co_await self->executeCommand(command, *text);
-                }(self, command);
-            });
+        hotkeys->registerCommandHotkey(*command.shortcutKeyCode, uint32_t(*command.shortcutModifiers),
+                                       [self, command]() {
+                                           if (self)
+                                               self->runOnSelection(command);
+                                       });
     }
+}
+
+QCoro::Task<> AppState::runOnSelection(Command command)
+{
+    SelectionAccess* access = accessibilityService();
+    if (!access)
+        co_return;
+    QPointer<AppState> self(this);
+    const std::optional<QString> text = co_await access->getSelectedText();
+    if (!self)
+        co_return;
+    if (!text || text->isEmpty()) {
+        Console::line(QStringLiteral("No text selected for command hotkey"));
+        emit noTextSelected();
+        co_return;
+    }
+    co_await executeCommand(std::move(command), *text);
 }
 
 void AppState::addHistoryItem(const HistoryItem& item)

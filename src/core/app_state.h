@@ -76,6 +76,9 @@ public:
 
     std::unique_ptr<AIService> makeAIService() const;
 
+    // Reads the selection and runs the command on it, as a command hotkey does; with nothing
+    // selected says so instead.
+    QCoro::Task<> runOnSelection(Command command);
     // Runs a command on a text: provider call, history entry, paste. Never throws.
     QCoro::Task<> executeCommand(Command command, QString text);
 

@@ -82,7 +82,7 @@ QString AccessibilityPermissionView::reason(const QString& platformName)
 {
     const QString todo = QStringLiteral(
         "Log out and choose an \"X11\" or \"Xorg\" session on the login screen, or bind keys in your desktop's "
-        "keyboard settings to Tovalin's remote commands.");
+        "keyboard settings to Tovalin's remote commands: \"tovalin --palette\" and \"tovalin --run NAME\".");
     if (platformName != QLatin1String("xcb"))
         return QStringLiteral("This session does not run on X11 (%1), so Tovalin cannot watch for hotkeys or "
                               "send keys to other windows. ").arg(platformName) + todo;

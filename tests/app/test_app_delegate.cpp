@@ -7,6 +7,7 @@
 #include "memory_defaults_store.h"
 #include "overlay_panel.h"
 #include "single_instance.h"
+#include "temp_state_dir.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -74,6 +75,81 @@ private slots:
         delegate.applicationWillTerminate();
         QCOMPARE(hotkeys.unregisterAllCalls, 1);
         QVERIFY(!hotkeys.overlay);
+    }
+
+    void launchAtLoginAndTrayFollowTheSettings()
+    {
+        TempStateDir tmp; // the autostart folder is under its XDG_CONFIG_HOME
+        MemoryDefaultsStore defaults;
+        AppSettings stored;
+        stored.launchAtLogin = true; // but the entry was removed while Tovalin was not running
+        stored.showInMenuBar = false;
+        defaults.values.insert(AppState::settingsKey, JsonCodec::encodeSettingsDocument(stored));
+        RecordingHotkeyRegistry hotkeys;
+        FakeSelectionAccess access;
+        AppState state({&defaults, &hotkeys, &access, {}});
+        AppDelegate delegate(state, hotkeys, access);
+        delegate.applicationDidFinishLaunching();
+        QTRY_VERIFY(delegate.overlayPanel());
+
+        const AutostartEntry& entry = delegate.autostartEntry();
+        const QString file = tmp.configHome() + "/autostart/tovalin.desktop";
+        QCOMPARE(entry.filePath(), file);
+        QVERIFY(!state.settings().launchAtLogin);
+        QVERIFY(!JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey))->launchAtLogin);
+        QVERIFY(!delegate.statusItem()->isVisible());
+
+        auto set = [&state](bool launchAtLogin, bool showInMenuBar) {
+            AppSettings settings = state.settings();
+            settings.launchAtLogin = launchAtLogin;
+            settings.showInMenuBar = showInMenuBar;
+            state.setSettings(settings);
+            state.saveSettings();
+        };
+        set(true, true);
+        QVERIFY(entry.isInstalled() && delegate.statusItem()->isVisible());
+        QVERIFY(readFile(file).contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + " --background\n"));
+        set(false, false);
+        QVERIFY(!QFileInfo::exists(file) && !delegate.statusItem()->isVisible());
+
+        set(true, true);
+        QVERIFY(QFile::remove(file)); // by hand: the window shows the truth
+        delegate.showMainWindow();
+        QVERIFY(!state.settings().launchAtLogin);
+
+        QVERIFY(QDir(tmp.configHome() + "/autostart").removeRecursively());
+        QVERIFY(writeFile(tmp.configHome() + "/autostart", "not a folder"));
+        ConsoleCapture console;
+        set(true, true);
+        QVERIFY(!state.settings().launchAtLogin);
+        QVERIFY(console.containsPrefix("Cannot write the autostart entry " + file));
+    }
+
+    void autostartEntryReadsAndWritesTheDesktopForm_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "/usr/bin/tovalin" << "/usr/bin/tovalin";
+        QTest::newRow("space") << "/home/a b/tovalin" << "\"/home/a b/tovalin\"";
+        QTest::newRow("dollar, quote, percent") << "/x/5%$\"/tovalin" << "\"/x/5%%\\\\$\\\\\"/tovalin\"";
+    }
+    void autostartEntryReadsAndWritesTheDesktopForm()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QString, exec);
+        QTemporaryDir dir;
+        AutostartEntry entry(dir.path() + "/autostart", executable);
+        QVERIFY(entry.setInstalled(true));
+        QVERIFY(readFile(entry.filePath()).contains("\nExec=" + exec.toUtf8() + " --background\n"));
+        QVERIFY(entry.isInstalled());
+        // Desktops switch an entry off by marking it rather than removing it.
+        for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled = false"}) {
+            QVERIFY(writeFile(entry.filePath(), "[Desktop Entry]\nExec=tovalin\n" + QByteArray(off) + "\n[Desktop Action x]\n"));
+            QVERIFY(!entry.isInstalled());
+        }
+        QVERIFY(writeFile(entry.filePath(), "[Desktop Action x]\nHidden=true\n"));
+        QVERIFY(entry.isInstalled());
+        QVERIFY(entry.setInstalled(false) && !entry.isInstalled() && entry.setInstalled(false));
     }
 };
 
