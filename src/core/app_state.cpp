@@ -344,7 +344,7 @@ QCoro::Task<> AppState::pasteAnswer(Command command, QString original, QString a
     if (!self)
         co_return;
     SelectionAccess* access = accessibilityService();
-    if (access && !access->pasteText(withEdgesOf(original, answer), window))
+    if (access && !access->pasteText(withEdgesOf(original, answer), window, m_settings.restoresClipboard()))
         emit answerLeftOnClipboard(command);
     else
         emit commandSucceeded(command);

@@ -15,5 +15,8 @@ public:
     // Puts the text on the clipboard and pastes it into the focused window shortly after,
     // but only while that is still intoWindow, when one is given. False when it is not:
     // the text is then left on the clipboard and nothing is pasted.
-    virtual bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt) = 0;
+    // With restoreClipboard, what the clipboard held before comes back once the paste
+    // was served.
+    virtual bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt,
+                           bool restoreClipboard = false) = 0;
 };

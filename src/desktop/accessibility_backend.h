@@ -3,7 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
+
+class QMimeData;
 
 // What selection access needs from the window system: a trust flag, the active
 // window, the highlighted text, a plain-text clipboard and synthetic key chords.
@@ -31,6 +34,9 @@ public:
     virtual std::optional<QString> clipboardText() = 0;
     virtual void clearClipboard() = 0;
     virtual void setClipboardText(const QString& text) = 0;
+    // The whole clipboard (text, rich text, URLs, image), to put back after a paste.
+    virtual std::shared_ptr<QMimeData> clipboardSnapshot() { return nullptr; }
+    virtual void restoreClipboard(const QMimeData&) {}
 
     // Modifier keys that are down now and would change a synthetic chord.
     virtual bool modifiersHeld() = 0;
@@ -43,4 +49,6 @@ public:
 signals:
     // The clipboard (not the highlighted-text selection) changed owner or content.
     void clipboardChanged();
+    // Another program has been handed the clipboard's content (a paste was served).
+    void clipboardFetched();
 };

@@ -7,6 +7,7 @@
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QPointer>
 #include <QTimer>
 
@@ -129,23 +130,35 @@ bool AccessibilityService::stillIn(std::optional<quint64> window)
     return false;
 }
 
-bool AccessibilityService::pasteText(const QString& text, std::optional<quint64> intoWindow)
+bool AccessibilityService::pasteText(const QString& text, std::optional<quint64> intoWindow,
+                                     bool restoreClipboard)
 {
+    std::shared_ptr<QMimeData> saved = restoreClipboard ? m_backend->clipboardSnapshot() : nullptr;
     m_backend->setClipboardText(text);
     if (!stillIn(intoWindow))
         return false;
-    QTimer::singleShot(pasteDelay, this, [this, intoWindow]() { simulatePaste(intoWindow); });
+    QTimer::singleShot(pasteDelay, this,
+                       [this, intoWindow, saved]() { simulatePaste(intoWindow, saved); });
     return true;
 }
 
-QCoro::Task<> AccessibilityService::simulatePaste(std::optional<quint64> intoWindow)
+QCoro::Task<> AccessibilityService::simulatePaste(std::optional<quint64> intoWindow,
+                                                  std::shared_ptr<QMimeData> restoreAfter)
 {
     QPointer<AccessibilityService> self(this);
     co_await waitForModifiersReleased();
     if (!self || !stillIn(intoWindow))
         co_return;
+    const std::optional<QString> pasted = m_backend->clipboardText();
     m_backend->sendChord(inTerminal() ? AccessibilityBackend::Chord::terminalPaste
                                       : AccessibilityBackend::Chord::paste);
+    if (!restoreAfter)
+        co_return;
+    if (co_await SignalOrTimeout(m_backend.get(), &AccessibilityBackend::clipboardFetched, fetchWaitLimit))
+        co_await QCoro::sleepFor(afterFetch);
+    // Unless the user has copied something else meanwhile.
+    if (self && m_backend->clipboardText() == pasted)
+        m_backend->restoreClipboard(*restoreAfter);
 }
 
 bool AccessibilityService::inTerminal()

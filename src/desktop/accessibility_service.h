@@ -19,6 +19,10 @@ public:
     // meanwhile would carry them (Super+Shift+Ctrl+C), so wait for them, bounded.
     static constexpr std::chrono::milliseconds modifierPollInterval{10};
     static constexpr std::chrono::milliseconds modifierWaitLimit{1000};
+    // How long the clipboard keeps a pasted answer when the old content is to come back:
+    // until the target has fetched it (and a moment for a second request), at most a second.
+    static constexpr std::chrono::milliseconds fetchWaitLimit{1000};
+    static constexpr std::chrono::milliseconds afterFetch{150};
 
     explicit AccessibilityService(std::unique_ptr<AccessibilityBackend> backend,
                                   QObject* parent = nullptr);
@@ -28,8 +32,10 @@ public:
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
     std::optional<quint64> frontWindow() override;
-    bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt) override;
-    QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt);
+    bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt,
+                   bool restoreClipboard = false) override;
+    QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt,
+                                std::shared_ptr<QMimeData> restoreAfter = nullptr);
     void openAccessibilitySettings();
 
 private:

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -41,7 +42,7 @@ void burst(const QStringList& keys)
 class Scenario {
 public:
     Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands(),
-             bool autoClose = true)
+             const std::function<void(AppSettings&)>& tweak = {})
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
         if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
@@ -51,7 +52,8 @@ public:
         settings.aiProvider = AIProvider::ollama;
         settings.selectedModel = QStringLiteral("llama3");
         settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
-        settings.autoCloseOverlay = autoClose;
+        if (tweak)
+            tweak(settings);
         if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
             || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
             return;
@@ -254,7 +256,7 @@ private slots:
     // Auto-close off: the answer waits in the palette for Return, Ctrl+C or Escape.
     void theAnswerIsReviewedBeforeItReplaces()
     {
-        Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), false);
+        Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), [](AppSettings& s) { s.autoCloseOverlay = false; });
         QVERIFY(run.isReady());
         const struct { QString key; bool replaced; bool copied; } cases[] = {
             {"Escape", false, false}, {"ctrl+c", false, true}, {"Return", true, false}};
@@ -272,6 +274,32 @@ private slots:
             QTest::qWait(600);
             QCOMPARE(QGuiApplication::clipboard()->text(), c.copied ? QStringLiteral("Reviewed answer") : c.replaced ? QStringLiteral("Reviewed answer") : QStringLiteral("before"));
             QCOMPARE(field.submit(), std::optional<QString>(c.replaced ? "Reviewed answer" : "original words"));
+        }
+    }
+
+    void theClipboardIsGivenBackAfterThePaste()
+    {
+        Scenario run({"--reply", "Pasted answer"}, defaultCommands(), [](AppSettings& s) { s.restoreClipboard = true; });
+        QVERIFY(run.isReady());
+        for (const bool image : {false, true}) {
+            QImage picture(8, 8, QImage::Format_RGB32);
+            picture.fill(Qt::red);
+            if (image)
+                QGuiApplication::clipboard()->setImage(picture);
+            else
+                QGuiApplication::clipboard()->setText("kept on the clipboard");
+            YadEntry field("replace me");
+            QVERIFY(field.isReady());
+            key("super+shift+space");
+            QTest::qWait(300);
+            key("Return");
+            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), image ? 2 : 1, 10000);
+            QTest::qWait(1500);
+            if (image)
+                QCOMPARE(QGuiApplication::clipboard()->image().pixelColor(2, 2), QColor(Qt::red));
+            else
+                QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept on the clipboard"));
+            QCOMPARE(field.submit(), std::optional<QString>("Pasted answer"));
         }
     }
 

@@ -4,6 +4,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QTimer>
 #include <QtTest>
 
@@ -39,10 +40,22 @@ struct FakeDesktop : AccessibilityBackend {
     void sendChord(Chord chord) override
     {
         sent.append({chord, clock.elapsed(), heldPolls != 0});
+        if (chord == Chord::paste && fetches)
+            QTimer::singleShot(5, this, &FakeDesktop::clipboardFetched);
         if ((chord == Chord::copy || chord == Chord::terminalCopy) && copyResult)
             QTimer::singleShot(copyDelayMs, this, [this, text = *copyResult] { setClipboardText(text); });
     }
     void openAccessibilitySettings() override {}
+    // The target fetches what was pasted a few ms after the paste chord, unless it is slow.
+    bool fetches = true;
+    std::shared_ptr<QMimeData> clipboardSnapshot() override
+    {
+        auto saved = std::make_shared<QMimeData>();
+        if (clipboard)
+            saved->setText(*clipboard);
+        return saved;
+    }
+    void restoreClipboard(const QMimeData& saved) override { clipboard = saved.text(); }
 };
 
 // One read of the selection: the desktop's state, then what the read gives, how many chords it
@@ -126,6 +139,34 @@ private slots:
         QTRY_COMPARE(desktop->sent.size(), 2);
         QCOMPARE(desktop->sent[0].chord, Chord::terminalCopy); // never a bare Ctrl+C in a terminal
         QCOMPARE(desktop->sent[1].chord, Chord::terminalPaste);
+    }
+
+    // The old clipboard comes back once the target fetched the answer (or after a second),
+    // unless the user copied something else meanwhile or did not ask for it.
+    void theClipboardComesBackAfterThePaste()
+    {
+        const struct { bool restore, fetches; QString copiedMeanwhile; int withinMs; QString after; } cases[] = {
+            {true, true, {}, 500, "before"},
+            {true, false, {}, 1500, "before"},
+            {true, true, "mine", 500, "mine"},
+            {false, true, {}, 500, "abc"},
+        };
+        for (const auto& c : cases) {
+            desktop->clipboard = QStringLiteral("before");
+            desktop->fetches = c.fetches;
+            QElapsedTimer clock;
+            clock.start();
+            service->pasteText(QStringLiteral("abc"), std::nullopt, c.restore);
+            QTRY_VERIFY(!desktop->sent.isEmpty());
+            desktop->sent.clear();
+            if (!c.copiedMeanwhile.isEmpty())
+                desktop->clipboard = c.copiedMeanwhile;
+            QTRY_COMPARE_WITH_TIMEOUT(desktop->clipboard, Text(c.after), c.withinMs);
+            QTest::qWait(c.fetches ? 300 : 1100);
+            QCOMPARE(desktop->clipboard, Text(c.after));
+            if (c.restore && c.copiedMeanwhile.isEmpty())
+                QCOMPARE_GE(clock.elapsed(), c.fetches ? 150 : 1000);
+        }
     }
 
     void copyAtTheDeadlineResumesTheReadOnce()

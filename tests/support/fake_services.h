@@ -72,7 +72,7 @@ struct FakeSelectionAccess : SelectionAccess {
         ++reads;
         co_return selection;
     }
-    bool pasteText(const QString& text, std::optional<quint64> intoWindow) override
+    bool pasteText(const QString& text, std::optional<quint64> intoWindow, bool) override
     {
         if (intoWindow && intoWindow != front) {
             leftOnClipboard.append(text);

@@ -23,6 +23,29 @@ X11AccessibilityBackend::X11AccessibilityBackend(std::shared_ptr<X11Display> dis
     : AccessibilityBackend(parent), m_display(std::move(display)), m_keyboard(m_display, std::move(grab))
 {
     connect(&m_clipboard, &SystemClipboard::changed, this, &AccessibilityBackend::clipboardChanged);
+    qGuiApp->installNativeEventFilter(this);
+}
+
+X11AccessibilityBackend::~X11AccessibilityBackend()
+{
+    if (qGuiApp)
+        qGuiApp->removeNativeEventFilter(this);
+}
+
+bool X11AccessibilityBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST)
+        return false;
+    const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+    // Asking which kinds we offer is not fetching the content yet.
+    if (request->selection == m_display->atom("CLIPBOARD") && request->target != m_display->atom("TARGETS")) {
+        // Queued: Qt answers the request after this filter, and the content must still be ours then.
+        QMetaObject::invokeMethod(this, &AccessibilityBackend::clipboardFetched, Qt::QueuedConnection);
+    }
+    return false;
 }
 
 bool X11AccessibilityBackend::isTrusted()

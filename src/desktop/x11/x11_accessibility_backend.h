@@ -5,11 +5,12 @@
 #include "x11_display.h"
 #include "x11_keyboard.h"
 
+#include <QAbstractNativeEventFilter>
 #include <memory>
 
 // The active window from _NET_ACTIVE_WINDOW, the highlighted text from PRIMARY,
-// synthetic Ctrl+C / Ctrl+V through XTEST.
-class X11AccessibilityBackend : public AccessibilityBackend {
+// synthetic Ctrl+C / Ctrl+V through XTEST, and the clipboard requests we serve.
+class X11AccessibilityBackend : public AccessibilityBackend, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
     explicit X11AccessibilityBackend(std::shared_ptr<X11Display> display,
@@ -24,10 +25,14 @@ public:
     std::optional<QString> clipboardText() override { return m_clipboard.text(); }
     void clearClipboard() override { m_clipboard.clear(); }
     void setClipboardText(const QString& text) override { m_clipboard.setText(text); }
+    std::shared_ptr<QMimeData> clipboardSnapshot() override { return m_clipboard.snapshot(); }
+    void restoreClipboard(const QMimeData& saved) override { m_clipboard.restore(saved); }
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
     bool modifiersHeld() override;
     void releaseHeldModifiers() override;
     void sendChord(Chord chord) override;
     void openAccessibilitySettings() override;
+    ~X11AccessibilityBackend() override;
 
 private:
     std::optional<uint32_t> windowPid(uint32_t window) const;

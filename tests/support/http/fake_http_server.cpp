@@ -41,7 +41,16 @@ void FakeHttpServer::read(QTcpSocket* socket, QByteArray& buffer)
     request.query = target.value(1);
     requests.append(request);
 
-    answer(socket, m_handler(request));
+    const ScriptedResponse response = m_handler(request);
+    if (response.delayMs <= 0) {
+        answer(socket, response);
+        return;
+    }
+    QPointer<QTcpSocket> later(socket);
+    QTimer::singleShot(response.delayMs, this, [this, later, response] {
+        if (later)
+            answer(later, response);
+    });
 }
 
 void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response)

@@ -19,7 +19,8 @@ int main(int argc, char** argv)
     const QCommandLineOption reply("reply", "Assistant reply.", "text");
     const QCommandLineOption status("status", "Answer with this status instead.", "code");
     const QCommandLineOption body("body", "Body sent with --status.", "text");
-    parser.addOptions({port, log, reply, status, body});
+    const QCommandLineOption delay("delay-ms", "Think this long before answering.", "ms", "0");
+    parser.addOptions({port, log, reply, status, body, delay});
     parser.process(app);
 
     FakeHttpServer server(
@@ -28,11 +29,16 @@ int main(int argc, char** argv)
                 file.write(request.body + '\n'); // the client sends compact JSON: one line
             if (request.method != "POST" || request.path != "/api/chat")
                 return {404, R"({"error":"not found"})"};
-            if (parser.isSet(status))
-                return {parser.value(status).toInt(), parser.value(body).toUtf8()};
+            ScriptedResponse response;
+            response.delayMs = parser.value(delay).toInt();
+            if (parser.isSet(status)) {
+                response.status = parser.value(status).toInt();
+                response.body = parser.value(body).toUtf8();
+                return response;
+            }
             const QJsonObject message{{"role", "assistant"}, {"content", parser.value(reply)}};
-            return {200, QJsonDocument(QJsonObject{{"message", message}, {"done", true}})
-                             .toJson(QJsonDocument::Compact)};
+            response.body = QJsonDocument(QJsonObject{{"message", message}, {"done", true}}).toJson(QJsonDocument::Compact);
+            return response;
         },
         quint16(parser.value(port).toUInt()));
     if (!server.isListening())
