@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content_view.h"
+#include "hotkey_registry.h"
 #include "theme_applier.h"
 
 #include <QObject>
@@ -8,7 +9,6 @@
 #include <memory>
 
 class AppState;
-class HotkeyRegistry;
 class OverlayPanel;
 class PaletteKeys;
 class QMenu;
@@ -43,6 +43,7 @@ private:
     void runLaunchSequence();
     void installStatusItem();
     void registerOverlayHotkey();
+    HotkeyRegistry::Action paletteAction();
     void registerCommandHotkeys();
 
     AppState& m_appState;
