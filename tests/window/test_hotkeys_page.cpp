@@ -86,6 +86,9 @@ private slots:
                                  : std::nullopt;
         QCOMPARE(f.hotkeys.overlay, active);
         QCOMPARE(console.count("Failed to register new hotkey"), live ? 0 : 1);
+        // The combination just replaced, pressed on the focused button, is no click on it.
+        QTest::keyClick(page.recorder(), Qt::Key_Space, Qt::ShiftModifier | Qt::MetaModifier);
+        QVERIFY(!page.recorder()->isRecording());
     }
 };
 
