@@ -109,14 +109,18 @@ void AppDelegate::followAutostartEntry()
     m_appState.saveSettings();
 }
 
-void AppDelegate::registerOverlayHotkey()
+HotkeyRegistry::Action AppDelegate::paletteAction()
 {
-    const HotkeyConfig stored = m_appState.settings().overlayHotkey;
-    QPointer<AppDelegate> self(this);
-    auto action = [self] {
+    return [self = QPointer<AppDelegate>(this)] {
         if (self)
             self->triggerOverlay();
     };
+}
+
+void AppDelegate::registerOverlayHotkey()
+{
+    const HotkeyConfig stored = m_appState.settings().overlayHotkey;
+    const HotkeyRegistry::Action action = paletteAction();
     // Flags never use the high bits; a mask that does not fit is not a combination we can grab.
     const bool fits = stored.modifiers <= 0xFFFFFFFFu;
     if (fits && m_hotkeys.registerOverlayHotkey(stored.keyCode, uint32_t(stored.modifiers), action))
@@ -143,7 +147,10 @@ void AppDelegate::showMainWindow()
     followAutostartEntry();
     // Built on first use, so a start in the background never pays for it.
     if (!m_mainWindow)
-        m_mainWindow = std::make_unique<ContentView>(m_appState, m_permission);
+        m_mainWindow = std::make_unique<ContentView>(
+            m_appState, m_permission, [this](uint16_t keyCode, uint32_t modifiers) {
+                return m_hotkeys.registerOverlayHotkey(keyCode, modifiers, paletteAction());
+            });
     m_mainWindow->show();
     m_mainWindow->raise();
     m_mainWindow->activateWindow();

@@ -2,6 +2,7 @@
 
 #include "autostart_entry.h"
 #include "content_view.h"
+#include "hotkey_registry.h"
 #include "remote_request.h"
 #include "theme_applier.h"
 
@@ -10,7 +11,6 @@
 #include <memory>
 
 class AppState;
-class HotkeyRegistry;
 class OverlayPanel;
 class PaletteKeys;
 class QMenu;
@@ -50,6 +50,7 @@ private:
     void runLaunchSequence();
     void installStatusItem();
     void registerOverlayHotkey();
+    HotkeyRegistry::Action paletteAction();
     void registerCommandHotkeys();
     // "Show in menu bar" and "Launch at login" take effect as soon as they change.
     void applySystemSettings();

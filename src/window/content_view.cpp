@@ -9,8 +9,13 @@
 #include <QSplitter>
 #include <QStackedLayout>
 
-ContentView::ContentView(AppState& appState, Permission permission, QWidget* parent)
-    : QWidget(parent), m_appState(appState), m_permission(std::move(permission)), m_stack(new QStackedLayout(this))
+ContentView::ContentView(AppState& appState, Permission permission,
+                         HotkeysView::RegisterOverlayHotkey registerOverlayHotkey, QWidget* parent)
+    : QWidget(parent),
+      m_appState(appState),
+      m_permission(std::move(permission)),
+      m_registerOverlayHotkey(std::move(registerOverlayHotkey)),
+      m_stack(new QStackedLayout(this))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tovalin"));
@@ -52,7 +57,7 @@ void ContentView::showTabs()
         m_sidebar = new Sidebar(m_appState, sidebarPane);
         auto* paneLayout = new QStackedLayout(sidebarPane);
         paneLayout->addWidget(m_sidebar);
-        m_detail = new DetailView(m_appState, m_split);
+        m_detail = new DetailView(m_appState, m_registerOverlayHotkey, m_split);
         m_split->addWidget(sidebarPane);
         m_split->addWidget(m_detail);
         m_split->setStretchFactor(1, 1);

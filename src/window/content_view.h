@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hotkeys_view.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -21,7 +23,9 @@ public:
         std::function<void()> openSettings; // may be empty
     };
 
-    explicit ContentView(AppState& appState, Permission permission = {}, QWidget* parent = nullptr);
+    // registerOverlayHotkey comes from the running application; the Hotkeys page uses it.
+    explicit ContentView(AppState& appState, Permission permission = {},
+                         HotkeysView::RegisterOverlayHotkey registerOverlayHotkey = {}, QWidget* parent = nullptr);
 
     bool hasAccessibilityPermission() const { return m_hasAccessibilityPermission; }
     Sidebar* sidebar() const { return m_sidebar; }
@@ -37,6 +41,7 @@ private:
 
     AppState& m_appState;
     Permission m_permission;
+    HotkeysView::RegisterOverlayHotkey m_registerOverlayHotkey;
     bool m_hasAccessibilityPermission = false;
     QStackedLayout* m_stack;
     QSplitter* m_split = nullptr;

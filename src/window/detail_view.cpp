@@ -3,24 +3,29 @@
 #include "app_state.h"
 #include "commands_view.h"
 #include "home_view.h"
+#include "hotkeys_view.h"
 #include "placeholder_page.h"
 
 #include <QVBoxLayout>
 
-QWidget* DetailView::createPage(MainTab tab, AppState& appState, QWidget* parent)
+QWidget* DetailView::createPage(MainTab tab, AppState& appState,
+                               const HotkeysView::RegisterOverlayHotkey& registerOverlayHotkey, QWidget* parent)
 {
     switch (tab) {
     case MainTab::home: return new HomeView(appState, parent);
     case MainTab::commands: return new CommandsView(appState, parent);
-    case MainTab::hotkeys:
+    case MainTab::hotkeys: return new HotkeysView(appState, registerOverlayHotkey, parent);
     case MainTab::history:
     case MainTab::settings: return new PlaceholderPage(tab, appState, parent);
     }
     return nullptr;
 }
 
-DetailView::DetailView(AppState& appState, QWidget* parent)
-    : QWidget(parent), m_appState(appState), m_layout(new QVBoxLayout(this))
+DetailView::DetailView(AppState& appState, HotkeysView::RegisterOverlayHotkey registerOverlayHotkey, QWidget* parent)
+    : QWidget(parent),
+      m_appState(appState),
+      m_registerOverlayHotkey(std::move(registerOverlayHotkey)),
+      m_layout(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("detailView"));
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -32,7 +37,7 @@ DetailView::DetailView(AppState& appState, QWidget* parent)
 
 void DetailView::showCurrentTab()
 {
-    QWidget* next = createPage(m_appState.currentTab(), m_appState, this);
+    QWidget* next = createPage(m_appState.currentTab(), m_appState, m_registerOverlayHotkey, this);
     if (m_page) {
         m_layout->removeWidget(m_page);
         // Later: the page may be the sender of the click that switched tabs.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hotkeys_view.h"
 #include "records.h"
 
 #include <QWidget>
@@ -13,10 +14,12 @@ class QVBoxLayout;
 class DetailView : public QWidget {
     Q_OBJECT
 public:
-    explicit DetailView(AppState& appState, QWidget* parent = nullptr);
+    explicit DetailView(AppState& appState, HotkeysView::RegisterOverlayHotkey registerOverlayHotkey = {},
+                        QWidget* parent = nullptr);
 
     // The one place that knows which widget is the page of a tab.
-    static QWidget* createPage(MainTab tab, AppState& appState, QWidget* parent);
+    static QWidget* createPage(MainTab tab, AppState& appState,
+                               const HotkeysView::RegisterOverlayHotkey& registerOverlayHotkey, QWidget* parent);
 
     QWidget* page() const { return m_page; }
     void showCurrentTab();
@@ -24,6 +27,7 @@ public:
 
 private:
     AppState& m_appState;
+    HotkeysView::RegisterOverlayHotkey m_registerOverlayHotkey;
     QVBoxLayout* m_layout;
     QWidget* m_page = nullptr;
 };

@@ -136,6 +136,17 @@ void HotkeyRecorderButton::handleKeyPress(const QKeyEvent& event)
     emit recorded(uint16_t(keyCode), flags);
 }
 
+void HotkeyRecorderButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space with modifiers is a shortcut meant for somewhere else (often the palette hotkey
+    // just replaced, still under the user's fingers), not a press of the focused button.
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        event->ignore();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
 void HotkeyRecorderButton::hideEvent(QHideEvent* event)
 {
     stopRecording();

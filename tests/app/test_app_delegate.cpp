@@ -3,6 +3,7 @@
 #include "command_library.h"
 #include "console_capture.h"
 #include "fake_services.h"
+#include "hotkeys_view.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "overlay_panel.h"
@@ -71,6 +72,17 @@ private slots:
         QVERIFY(!delegate.mainWindow()); // built only when first asked for
         QVERIFY(!second.claim());
         QTRY_VERIFY(delegate.mainWindow() && delegate.mainWindow()->isVisible());
+
+        // The Hotkeys page replaces the palette hotkey with one that opens the palette.
+        delegate.overlayPanel()->hideOverlay();
+        QTRY_VERIFY(!delegate.overlayPanel()->isVisible());
+        state.setCurrentTab(MainTab::hotkeys);
+        auto* page = delegate.mainWindow()->findChild<HotkeysView*>();
+        QVERIFY(page);
+        page->record(17, 0x40000);
+        QCOMPARE(hotkeys.overlay, std::make_optional(std::make_pair(17u, 0x40000u)));
+        hotkeys.overlayAction();
+        QTRY_VERIFY(delegate.overlayPanel()->isVisible());
 
         delegate.applicationWillTerminate();
         QCOMPARE(hotkeys.unregisterAllCalls, 1);
