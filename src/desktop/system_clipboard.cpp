@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QUrl>
 
 SystemClipboard::SystemClipboard(QObject* parent) : QObject(parent)
 {

@@ -64,7 +64,9 @@ public:
         env.insert("XDG_RUNTIME_DIR", m_tmp.root());
         env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
         m_app.setProcessEnvironment(env);
-        m_app.start(QStringLiteral(TOVALIN_BINARY), {});
+        m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // As from the login autostart: no window to take the focus from the test fields.
+        m_app.start(QStringLiteral(TOVALIN_BINARY), {QStringLiteral("--background")});
         m_ready = port.hasMatch() && m_notifications.isRegistered() && QTest::qWaitFor(paletteHotkeyTaken, 10000);
     }
     ~Scenario()

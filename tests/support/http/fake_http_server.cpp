@@ -1,5 +1,6 @@
 #include "fake_http_server.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
