@@ -32,6 +32,14 @@ public:
         AIServiceFactory aiServiceFactory;               // may be empty: every run fails
     };
 
+    // A stored settings document that could not be read: defaults stand in for it
+    // until the next save, which first puts the document aside.
+    struct UnreadableDocument {
+        QString location; // where it was read from
+        QString reason;   // the member, or the parse error and its offset
+        QString keptAs;   // where it will be kept; empty when the store keeps no copy
+    };
+
     explicit AppState(Services services, QObject* parent = nullptr);
 
     const AppSettings& settings() const { return m_settings; }
@@ -42,6 +50,7 @@ public:
     const QString& selectedText() const { return m_selectedText; }
     MainTab currentTab() const { return m_currentTab; }
     SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
+    const std::optional<UnreadableDocument>& unreadableSettings() const { return m_unreadableSettings; }
 
     // Views change settings here and then call saveSettings().
     void setSettings(const AppSettings& settings);
@@ -102,4 +111,5 @@ private:
     bool m_isProcessing = false;
     QString m_selectedText;
     MainTab m_currentTab = MainTab::home;
+    std::optional<UnreadableDocument> m_unreadableSettings;
 };

@@ -78,11 +78,23 @@ void FileDefaultsStore::markUnreadable(const QString& key)
         m_unreadableKeys.insert(key);
 }
 
-void FileDefaultsStore::keepUnreadableCopy(const QString& path)
+QString FileDefaultsStore::unreadableCopyPath(const QString& path)
 {
     QString target = path + QStringLiteral(".unreadable");
     for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = path + QStringLiteral(".unreadable.%1").arg(n);
+    return target;
+}
+
+QString FileDefaultsStore::unreadableCopyLocation(const QString& key) const
+{
+    const QString path = pathForKey(key);
+    return path.isEmpty() ? QString() : unreadableCopyPath(path);
+}
+
+void FileDefaultsStore::keepUnreadableCopy(const QString& path)
+{
+    const QString target = unreadableCopyPath(path);
     if (QFile::rename(path, target) || QDir().rename(path, target))
         Console::line(QStringLiteral("Kept unreadable %1 as %2").arg(path, target));
     else

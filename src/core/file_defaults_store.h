@@ -17,6 +17,8 @@ public:
     std::optional<QByteArray> data(const QString& key) override;
     bool setData(const QString& key, const QByteArray& bytes) override;
     void markUnreadable(const QString& key) override;
+    QString location(const QString& key) const override { return pathForKey(key); }
+    QString unreadableCopyLocation(const QString& key) const override;
 
     // The file a key lives in; empty for a key this store does not know.
     QString pathForKey(const QString& key) const;
@@ -25,6 +27,7 @@ public:
     static constexpr qint64 maxDocumentBytes = 64 * 1024 * 1024;
 
 private:
+    static QString unreadableCopyPath(const QString& path);
     void keepUnreadableCopy(const QString& path);
 
     QString m_configDir;
