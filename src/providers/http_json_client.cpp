@@ -45,8 +45,19 @@ QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByte
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     request.setTransferTimeout(int(timeout.count()));
+    co_return co_await finish(networkAccessManager().post(request, body));
+}
 
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(networkAccessManager().post(request, body));
+QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(int(timeout.count()));
+    co_return co_await finish(networkAccessManager().get(request));
+}
+
+QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent)
+{
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
     co_await reply.get();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

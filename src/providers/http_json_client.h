@@ -28,11 +28,15 @@ public:
     // is not a failure here.
     static QCoro::Task<HttpReply> post(QUrl url, HttpHeaders headers, QByteArray body,
                                        std::chrono::milliseconds timeout);
+    // Sends GET; failures as for post().
+    static QCoro::Task<HttpReply> get(QUrl url, std::chrono::milliseconds timeout);
 
     // A short readable text for a transport failure; `fallback` for codes without one.
     static QString describe(QNetworkReply::NetworkError code, const QString& fallback);
 
 private:
+    // Waits for a sent request and sorts its outcome; owns the reply.
+    static QCoro::Task<HttpReply> finish(QNetworkReply* reply);
     // Created on first use, not at start-up: the network stack costs memory.
     static QNetworkAccessManager& networkAccessManager();
 };
