@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRectF>
+#include <optional>
 
 namespace {
 
@@ -118,10 +119,11 @@ FontState& fontState()
 class SymbolIconEngine : public QIconEngine {
 public:
     SymbolIconEngine(QString name, QColor color) : m_name(std::move(name)), m_color(color) {}
+    SymbolIconEngine(QString name, QPalette::ColorRole role) : m_name(std::move(name)), m_role(role) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
-        QColor color = m_color;
+        QColor color = m_role ? QGuiApplication::palette().color(*m_role) : m_color;
         if (mode == QIcon::Disabled)
             color.setAlphaF(color.alphaF() * 0.4f);
         const qreal size = std::min(rect.width(), rect.height());
@@ -137,13 +139,16 @@ public:
         return pixmap;
     }
 
-    QIconEngine* clone() const override { return new SymbolIconEngine(m_name, m_color); }
+    QIconEngine* clone() const override { return new SymbolIconEngine(*this); }
     QString key() const override { return QStringLiteral("tovalin-symbol"); }
     QString iconName() override { return m_name; }
 
 private:
+    SymbolIconEngine(const SymbolIconEngine&) = default;
+
     QString m_name;
     QColor m_color;
+    std::optional<QPalette::ColorRole> m_role;
 };
 
 } // namespace
@@ -198,4 +203,9 @@ void SymbolIcon::paint(QPainter& painter, const QRectF& rect, const QString& nam
 QIcon SymbolIcon::icon(const QString& name, const QColor& color)
 {
     return QIcon(new SymbolIconEngine(name, color));
+}
+
+QIcon SymbolIcon::icon(const QString& name, QPalette::ColorRole role)
+{
+    return QIcon(new SymbolIconEngine(name, role));
 }
