@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QWidget;
+
+// Text styles and colours of the window's pages. Quiet text takes the palette's
+// placeholder colour so it follows the theme; the status colours read on light
+// and dark backgrounds alike.
+namespace PageStyle {
+
+enum class Text { title2, title3, headline, subheadline, body, caption };
+
+QFont font(Text style, QFont::Weight weight = QFont::Normal);
+
+QLabel* label(const QString& text, Text style, QFont::Weight weight = QFont::Normal,
+              QWidget* parent = nullptr);
+// A label in the quiet (secondary) colour.
+QLabel* secondaryLabel(const QString& text, Text style, QWidget* parent = nullptr);
+// Draws the widget's text in a fixed colour, whatever the theme.
+void setTextColor(QWidget* widget, const QColor& color);
+
+QColor green();
+QColor red();
+QColor orange();
+
+// A frameless area scrolling the content vertically, the content as wide as the area.
+QScrollArea* scrollArea(QWidget* content, QWidget* parent);
+
+// A thin horizontal rule.
+QFrame* divider(QWidget* parent = nullptr);
+
+// The accent-filled button of a row or sheet; tinted with another colour when given.
+void makeProminent(QPushButton* button, const QColor& tint = QColor());
+
+} // namespace PageStyle
