@@ -1,0 +1,284 @@
+#include "settings_view.h"
+
+#include "accessibility_service.h"
+#include "ai_model_settings_sheet.h"
+#include "app_state.h"
+#include "external_links.h"
+#include "form_section.h"
+#include "page_style.h"
+#include "symbol_label.h"
+#include "toggle_switch.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
+
+using PageStyle::Text;
+
+namespace {
+constexpr int kOpacityScale = 100;
+
+QPushButton* linkRow(const QString& title, const QString& objectName, const QUrl& url)
+{
+    auto* row = new QPushButton;
+    row->setObjectName(objectName);
+    row->setFlat(true);
+    row->setCursor(Qt::PointingHandCursor);
+    row->setStyleSheet(QStringLiteral("QPushButton { border: none; text-align: left; padding: 0; }"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 8, 0, 8);
+    QLabel* label = PageStyle::label(title, Text::body, QFont::Normal, row);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(label);
+    layout->addStretch();
+    auto* arrow = new SymbolLabel(QStringLiteral("arrow.up.right"), 14, QPalette::PlaceholderText, row);
+    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(arrow);
+    QObject::connect(row, &QPushButton::clicked, row, [url] { QDesktopServices::openUrl(url); });
+    return row;
+}
+} // namespace
+
+SettingsView::SettingsView(AppState& appState, AccessibilityService* accessibility, QWidget* parent)
+    : QWidget(parent), m_appState(appState), m_accessibility(accessibility)
+{
+    setObjectName(QStringLiteral("settingsView"));
+    auto* content = new QWidget;
+    auto* sections = new QVBoxLayout(content);
+    sections->setContentsMargins(24, 16, 24, 24);
+    sections->setSpacing(20);
+    sections->addWidget(PageStyle::label(tr("Settings"), Text::title2));
+    if (QLabel* notice = unreadableNotice())
+        sections->addWidget(notice);
+    sections->addWidget(aiModelSection());
+    sections->addWidget(permissionsSection());
+    sections->addWidget(appearanceSection());
+    sections->addWidget(switchesSection(tr("Behavior"), QStringLiteral("gearshape"),
+                                        {{tr("Auto-close overlay after command"), &AppSettings::autoCloseOverlay},
+                                         {tr("Sound effects"), &AppSettings::soundEnabled},
+                                         {tr("Haptic feedback"), &AppSettings::hapticEnabled}}));
+    sections->addWidget(switchesSection(tr("System"), QStringLiteral("desktopcomputer"),
+                                        {{tr("Launch at login"), &AppSettings::launchAtLogin},
+                                         {tr("Show in menu bar"), &AppSettings::showInMenuBar},
+                                         {tr("Show in Dock"), &AppSettings::showInDock}}));
+    sections->addWidget(aboutSection());
+    sections->addStretch();
+
+    QScrollArea* scroll = PageStyle::scrollArea(content, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+
+    connect(&m_appState, &AppState::settingsChanged, this, &SettingsView::showSettings);
+    // Permission granted in the desktop's settings shows up on the way back.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            checkPermission();
+    });
+    showSettings();
+    checkPermission();
+}
+
+QString SettingsView::providerSummary(const AppSettings& settings)
+{
+    if (settings.aiProvider == AIProvider::tovalin)
+        return displayName(settings.aiProvider);
+    return displayName(settings.aiProvider) + QStringLiteral(" - ") + settings.selectedModel;
+}
+
+QLabel* SettingsView::unreadableNotice()
+{
+    const auto& unreadable = m_appState.unreadableSettings();
+    if (!unreadable)
+        return nullptr;
+    const QString text = unreadable->keptAs.isEmpty()
+        ? tr("Your settings could not be read, so defaults are in use.")
+        : tr("Your settings could not be read, so defaults are in use; the unreadable file is kept as %1.")
+              .arg(unreadable->keptAs);
+    QLabel* notice = PageStyle::label(text, Text::caption);
+    notice->setObjectName(QStringLiteral("unreadableSettingsNotice"));
+    notice->setToolTip(QStringLiteral("%1: %2").arg(unreadable->location, unreadable->reason));
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PageStyle::setTextColor(notice, PageStyle::orange());
+    return notice;
+}
+
+FormSection* SettingsView::aiModelSection()
+{
+    auto* section = new FormSection(tr("AI Model"), QStringLiteral("cpu"));
+    m_providerSummary = PageStyle::secondaryLabel(QString(), Text::caption);
+    m_providerSummary->setObjectName(QStringLiteral("providerSummary"));
+    auto* configure = new QPushButton(tr("Configure"));
+    configure->setObjectName(QStringLiteral("configureButton"));
+    connect(configure, &QPushButton::clicked, this, &SettingsView::openAISettings);
+    section->addCaptionedRow(tr("AI Provider"), m_providerSummary, configure);
+    return section;
+}
+
+FormSection* SettingsView::permissionsSection()
+{
+    auto* section = new FormSection(tr("Permissions"), QStringLiteral("lock.shield"));
+    // Either the green "Granted" or the "Enable" button shows, as the last check found.
+    auto* state = new QWidget;
+    auto* layout = new QHBoxLayout(state);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    m_granted = new QWidget;
+    m_granted->setObjectName(QStringLiteral("grantedLabel"));
+    auto* grantedLayout = new QHBoxLayout(m_granted);
+    grantedLayout->setContentsMargins(0, 0, 0, 0);
+    grantedLayout->setSpacing(4);
+    grantedLayout->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 13, PageStyle::green()));
+    QLabel* granted = PageStyle::label(tr("Granted"), Text::caption);
+    PageStyle::setTextColor(granted, PageStyle::green());
+    grantedLayout->addWidget(granted);
+    layout->addWidget(m_granted);
+    m_enable = new QPushButton(tr("Enable"));
+    m_enable->setObjectName(QStringLiteral("enableButton"));
+    PageStyle::makeProminent(m_enable, PageStyle::orange());
+    connect(m_enable, &QPushButton::clicked, this, [this] {
+        if (m_accessibility)
+            m_accessibility->openAccessibilitySettings();
+    });
+    layout->addWidget(m_enable);
+    section->addCaptionedRow(tr("Accessibility"),
+                             PageStyle::secondaryLabel(tr("Required to read selected text and paste results"),
+                                                       Text::caption),
+                             state);
+    return section;
+}
+
+QWidget* SettingsView::labelledSlider(QSlider* slider, const QString& low, const QString& high)
+{
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(PageStyle::secondaryLabel(low, Text::caption));
+    slider->setOrientation(Qt::Horizontal);
+    slider->setMinimumWidth(220);
+    layout->addWidget(slider);
+    layout->addWidget(PageStyle::secondaryLabel(high, Text::caption));
+    return box;
+}
+
+FormSection* SettingsView::appearanceSection()
+{
+    auto* section = new FormSection(tr("Appearance"), QStringLiteral("paintbrush"));
+    m_theme = new QComboBox;
+    m_theme->setObjectName(QStringLiteral("themePicker"));
+    for (AppTheme t : allAppThemes)
+        m_theme->addItem(displayName(t), int(t));
+    connect(m_theme, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const auto theme = AppTheme(m_theme->itemData(index).toInt());
+        change([theme](AppSettings& s) { s.theme = theme; });
+    });
+    section->addRow(tr("Theme"), m_theme);
+
+    m_opacity = new QSlider;
+    m_opacity->setObjectName(QStringLiteral("opacitySlider"));
+    m_opacity->setRange(50, 100);
+    connect(m_opacity, &QSlider::valueChanged, this, [this](int value) {
+        change([value](AppSettings& s) { s.overlayOpacity = double(value) / kOpacityScale; });
+    });
+    section->addRow(tr("Overlay Opacity"), labelledSlider(m_opacity, tr("50%"), tr("100%")));
+
+    m_width = new QSlider;
+    m_width->setObjectName(QStringLiteral("widthSlider"));
+    m_width->setRange(400, 800);
+    connect(m_width, &QSlider::valueChanged, this, [this](int value) {
+        change([value](AppSettings& s) { s.overlayWidth = value; });
+    });
+    section->addRow(tr("Overlay Width"), labelledSlider(m_width, tr("400"), tr("800")));
+    return section;
+}
+
+FormSection* SettingsView::switchesSection(const QString& title, const QString& symbol,
+                                           const QList<std::pair<QString, bool AppSettings::*>>& rows)
+{
+    auto* section = new FormSection(title, symbol);
+    for (const auto& [label, member] : rows) {
+        auto* toggle = new ToggleSwitch;
+        toggle->setAccessibleName(label);
+        connect(toggle, &ToggleSwitch::toggled, this, [this, member = member](bool on) {
+            change([member, on](AppSettings& s) { s.*member = on; });
+        });
+        m_switches.append({toggle, member});
+        section->addRow(label, toggle);
+    }
+    return section;
+}
+
+FormSection* SettingsView::aboutSection()
+{
+    auto* section = new FormSection(tr("About"), QStringLiteral("info.circle"));
+    QLabel* version = PageStyle::secondaryLabel(QStringLiteral(TOVALIN_VERSION), Text::body);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    section->addRow(tr("Version"), version);
+    section->addRow(linkRow(tr("Website"), QStringLiteral("websiteRow"), ExternalLinks::website()));
+    section->addRow(linkRow(tr("Contact Support"), QStringLiteral("supportRow"), ExternalLinks::support()));
+    return section;
+}
+
+AIModelSettingsSheet* SettingsView::openAISettings()
+{
+    if (!m_aiSheet) {
+        m_aiSheet = new AIModelSettingsSheet(m_appState, this);
+        m_aiSheet->setAttribute(Qt::WA_DeleteOnClose);
+        m_aiSheet->open();
+    }
+    return m_aiSheet;
+}
+
+void SettingsView::change(const std::function<void(AppSettings&)>& edit)
+{
+    AppSettings settings = m_appState.settings();
+    edit(settings);
+    if (settings == m_appState.settings())
+        return;
+    m_appState.setSettings(settings);
+    m_appState.saveSettings();
+}
+
+void SettingsView::showSettings()
+{
+    const AppSettings& s = m_appState.settings();
+    m_providerSummary->setText(providerSummary(s));
+    {
+        const QSignalBlocker block(m_theme);
+        m_theme->setCurrentIndex(m_theme->findData(int(s.theme)));
+    }
+    {
+        const QSignalBlocker block(m_opacity);
+        m_opacity->setValue(int(std::lround(s.overlayOpacity * kOpacityScale)));
+    }
+    {
+        const QSignalBlocker block(m_width);
+        m_width->setValue(int(std::lround(s.overlayWidth)));
+    }
+    for (const auto& [toggle, member] : std::as_const(m_switches)) {
+        const QSignalBlocker block(toggle);
+        toggle->setChecked(s.*member);
+    }
+}
+
+void SettingsView::checkPermission()
+{
+    const bool granted = m_accessibility && m_accessibility->checkPermission();
+    m_granted->setVisible(granted);
+    m_enable->setVisible(!granted);
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    checkPermission();
+}
