@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 FormSection::FormSection(const QString& title, const QString& symbol, QWidget* parent)
     : QWidget(parent), m_group(new RoundedPanel(this)), m_rows(new QVBoxLayout(m_group))
@@ -36,7 +37,8 @@ void FormSection::addRow(QWidget* row)
     if (m_rows->count() > 0)
         m_rows->addWidget(PageStyle::divider(m_group));
     row->setParent(m_group);
-    row->setMinimumHeight(36);
+    // Rows of one height whatever their control, never less than their content needs.
+    row->setMinimumHeight(std::max(minimumRowHeight, row->sizeHint().height()));
     m_rows->addWidget(row);
 }
 
@@ -50,7 +52,7 @@ QHBoxLayout* FormSection::titleLine(const QString& title, QLabel* caption, QWidg
     auto* line = new QHBoxLayout;
     line->setSpacing(12);
     auto* titles = new QVBoxLayout;
-    titles->setSpacing(2);
+    titles->setSpacing(3);
     titles->addWidget(PageStyle::label(title, PageStyle::Text::body));
     if (caption)
         titles->addWidget(caption);

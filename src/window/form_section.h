@@ -12,6 +12,8 @@ class RoundedPanel;
 class FormSection : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int minimumRowHeight = 38;
+
     // An empty title gives an untitled section.
     FormSection(const QString& title, const QString& symbol, QWidget* parent = nullptr);
 

@@ -60,7 +60,7 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(tr("Search history..."));
     m_search->setFrame(false);
-    m_search->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    PageStyle::setTransparentBase(m_search);
     m_search->setFont(PageStyle::font(Text::body));
     searchRow->addWidget(m_search, 1);
     m_clearSearch->setObjectName(QStringLiteral("clearSearchButton"));
@@ -84,7 +84,6 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->viewport()->setAutoFillBackground(false);
-    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     connect(m_list, &QListView::clicked, this, &HistoryView::openDetail);
     connect(m_list, &QListView::activated, this, &HistoryView::openDetail);
     auto* listPage = new QWidget(this);

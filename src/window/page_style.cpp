@@ -65,6 +65,13 @@ QScrollArea* scrollArea(QWidget* content, QWidget* parent)
     return scroll;
 }
 
+void setTransparentBase(QWidget* widget)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Base, Qt::transparent);
+    widget->setPalette(p);
+}
+
 QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -77,8 +84,6 @@ QFrame* divider(QWidget* parent)
 
 void makeProminent(QPushButton* button, const QColor& tint)
 {
-    // palette(highlight) is resolved when the style sheet is polished, which Qt redoes
-    // on every palette change, so a theme switch recolours the button too.
     const QString fill = tint.isValid() ? tint.name() : QStringLiteral("palette(highlight)");
     button->setStyleSheet(QStringLiteral(
         "QPushButton { background: %1; color: white; border: none; border-radius: 6px;"

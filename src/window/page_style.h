@@ -33,10 +33,17 @@ QColor orange();
 // A frameless area scrolling the content vertically, the content as wide as the area.
 QScrollArea* scrollArea(QWidget* content, QWidget* parent);
 
+// Lets a text field show what lies behind it. A palette role rather than a style sheet,
+// which would pin the field's other colours to the theme it was created in.
+void setTransparentBase(QWidget* widget);
+
 // A thin horizontal rule.
 QFrame* divider(QWidget* parent = nullptr);
 
 // The accent-filled button of a row or sheet; tinted with another colour when given.
+// The fill is the same in both themes; the disabled look takes the palette of the
+// moment the button is made, which holds for the sheets that disable it: they are
+// closed whenever the theme can change, since it is chosen on the page behind them.
 void makeProminent(QPushButton* button, const QColor& tint = QColor());
 
 } // namespace PageStyle

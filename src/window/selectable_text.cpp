@@ -17,7 +17,6 @@ SelectableText::SelectableText(const QString& text, QWidget* parent) : QTextEdit
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     viewport()->setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
     document()->setDocumentMargin(0);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &SelectableText::fitHeight);

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,7 +33,6 @@ QPushButton* linkRow(const QString& title, const QString& objectName, const QUrl
     row->setObjectName(objectName);
     row->setFlat(true);
     row->setCursor(Qt::PointingHandCursor);
-    row->setStyleSheet(QStringLiteral("QPushButton { border: none; text-align: left; padding: 0; }"));
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 8, 0, 8);
     QLabel* label = PageStyle::label(title, Text::body, QFont::Normal, row);
@@ -99,14 +99,15 @@ QLabel* SettingsView::unreadableNotice()
     const auto& unreadable = m_appState.unreadableSettings();
     if (!unreadable)
         return nullptr;
+    // The file's name keeps the line short; the tooltip has the full paths and the reason.
     const QString text = unreadable->keptAs.isEmpty()
         ? tr("Your settings could not be read, so defaults are in use.")
-        : tr("Your settings could not be read, so defaults are in use; the unreadable file is kept as %1.")
-              .arg(unreadable->keptAs);
+        : tr("Your settings could not be read, so defaults are in use; the unreadable file will be kept as %1.")
+              .arg(QFileInfo(unreadable->keptAs).fileName());
     QLabel* notice = PageStyle::label(text, Text::caption);
     notice->setObjectName(QStringLiteral("unreadableSettingsNotice"));
-    notice->setToolTip(QStringLiteral("%1: %2").arg(unreadable->location, unreadable->reason));
-    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notice->setToolTip(QStringLiteral("%1: %2\n%3").arg(unreadable->location, unreadable->reason, unreadable->keptAs));
+    notice->setWordWrap(true);
     PageStyle::setTextColor(notice, PageStyle::orange());
     return notice;
 }
@@ -162,11 +163,19 @@ QWidget* SettingsView::labelledSlider(QSlider* slider, const QString& low, const
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(PageStyle::secondaryLabel(low, Text::caption));
+    // End labels of one width, so the sliders of a section line up.
+    const QFontMetrics metrics(PageStyle::font(Text::caption));
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("100%"));
+    QLabel* lowLabel = PageStyle::secondaryLabel(low, Text::caption);
+    lowLabel->setFixedWidth(labelWidth);
+    lowLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(lowLabel);
     slider->setOrientation(Qt::Horizontal);
-    slider->setMinimumWidth(220);
+    slider->setFixedWidth(220);
     layout->addWidget(slider);
-    layout->addWidget(PageStyle::secondaryLabel(high, Text::caption));
+    QLabel* highLabel = PageStyle::secondaryLabel(high, Text::caption);
+    highLabel->setFixedWidth(labelWidth);
+    layout->addWidget(highLabel);
     return box;
 }
 
