@@ -175,6 +175,23 @@ private slots:
         QCOMPARE(s.stored()->ollamaHost, storedHost); // nothing saved
     }
 
+    void sheetClosedDuringTheTest()
+    {
+        std::unique_ptr<Sheet> s;
+        bool answered = false;
+        FakeHttpServer server([&](const RecordedRequest& r) {
+            if (r.path == "/api/chat") {
+                s.reset(); // the user closed the sheet while the provider was thinking
+                answered = true;
+            }
+            return ScriptedResponse{200, R"({"message":{"content":"OK"},"models":[]})"};
+        });
+        s = std::make_unique<Sheet>(ollamaAt(server.baseUrl()));
+        QTest::mouseClick(s->get<QPushButton>("testConnectionButton"), Qt::LeftButton);
+        QTRY_VERIFY(answered);
+        QTest::qWait(50); // the answer reaches a coroutine whose sheet is gone
+    }
+
     void ollamaSuggestionsFromTheHostOrTheFixedList()
     {
         FakeHttpServer server([](const RecordedRequest&) {
