@@ -1,5 +1,7 @@
+#include "accessibility_service.h"
 #include "ai_model_settings_sheet.h"
 #include "app_state.h"
+#include "inert_accessibility_backend.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "settings_view.h"
@@ -54,6 +56,14 @@ Edit slideTo(const char* name, bool right)
         QTest::keyClick(slider, right ? Qt::Key_End : Qt::Key_Home);
     };
 }
+
+// Trust that the test grants and withdraws; counts requests to open the desktop's settings.
+struct SwitchableTrust : InertAccessibilityBackend {
+    bool trusted = false;
+    int settingsOpened = 0;
+    bool isTrusted() override { return trusted; }
+    void openAccessibilitySettings() override { ++settingsOpened; }
+};
 
 // A user clicking a link row, with the opened address captured instead of a browser.
 class UrlCatcher : public QObject {
@@ -129,6 +139,28 @@ private slots:
         QCOMPARE(catcher.urls.size(), 2);
         QCOMPARE(catcher.urls[0].scheme(), QString("https"));
         QCOMPARE(catcher.urls[1].scheme(), QString("mailto"));
+    }
+
+    void permissionRowFollowsTheCheck()
+    {
+        MemoryDefaultsStore defaults;
+        AppState state({&defaults, nullptr, nullptr, {}});
+        auto backend = std::make_unique<SwitchableTrust>();
+        SwitchableTrust* trust = backend.get();
+        AccessibilityService accessibility(std::move(backend));
+        trust->trusted = true;
+        SettingsView view(state, &accessibility);
+        view.show();
+        auto* granted = view.findChild<QWidget*>("grantedLabel");
+        auto* enable = view.findChild<QPushButton*>("enableButton");
+        QVERIFY(granted->isVisible() && !enable->isVisible());
+
+        trust->trusted = false; // withdrawn while the page was away
+        view.hide();
+        view.show();
+        QVERIFY(!granted->isVisible() && enable->isVisible());
+        QTest::mouseClick(enable, Qt::LeftButton);
+        QCOMPARE(trust->settingsOpened, 1);
     }
 
     void unreadableSettingsNotice()
