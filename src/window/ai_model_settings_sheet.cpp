@@ -80,13 +80,7 @@ AIModelSettingsSheet::AIModelSettingsSheet(AppState& appState, QWidget* parent)
     : QDialog(parent), m_appState(appState)
 {
     setObjectName(QStringLiteral("aiModelSettingsSheet"));
-    setWindowTitle(tr("AI Model Settings"));
-    setWindowModality(Qt::WindowModal);
-    setFixedSize(sheetWidth, sheetHeight);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    QVBoxLayout* layout = PageStyle::sheetLayout(this, tr("AI Model Settings"), QSize(sheetWidth, sheetHeight));
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 16, 12);

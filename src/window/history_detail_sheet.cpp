@@ -50,13 +50,7 @@ HistoryDetailSheet::HistoryDetailSheet(const HistoryItem& item, QWidget* parent)
     : QDialog(parent), m_item(item), m_clipboard(new SystemClipboard(this))
 {
     setObjectName(QStringLiteral("historyDetailSheet"));
-    setWindowTitle(item.commandName);
-    setWindowModality(Qt::WindowModal);
-    setFixedSize(sheetWidth, sheetHeight);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    QVBoxLayout* layout = PageStyle::sheetLayout(this, item.commandName, QSize(sheetWidth, sheetHeight));
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 12, 12);

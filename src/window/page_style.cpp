@@ -1,10 +1,12 @@
 #include "page_style.h"
 
+#include <QDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace PageStyle {
 
@@ -54,6 +56,17 @@ void setTextColor(QWidget* widget, const QColor& color)
 QColor green() { return QColor(0x30, 0xB9, 0x50); }
 QColor red() { return QColor(0xE5, 0x3E, 0x3A); }
 QColor orange() { return QColor(0xF0, 0x8A, 0x00); }
+
+QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, const QSize& size)
+{
+    sheet->setWindowTitle(title);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setFixedSize(size);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
 
 QScrollArea* scrollArea(QWidget* content, QWidget* parent)
 {

@@ -4,10 +4,12 @@
 #include <QFont>
 #include <QString>
 
+class QDialog;
 class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QVBoxLayout;
 class QWidget;
 
 // Text styles and colours of the window's pages. Quiet text takes the palette's
@@ -29,6 +31,10 @@ void setTextColor(QWidget* widget, const QColor& color);
 QColor green();
 QColor red();
 QColor orange();
+
+// Makes the dialog a window-modal sheet of a fixed size; returns its layout, a column
+// without margins for the header, the dividers, the content and the footer.
+QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, const QSize& size);
 
 // A frameless area scrolling the content vertically, the content as wide as the area.
 QScrollArea* scrollArea(QWidget* content, QWidget* parent);
