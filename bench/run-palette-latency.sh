@@ -3,7 +3,10 @@
 set -euo pipefail
 BUILD=${1:-build}
 cmake --build "$BUILD" --target bench_palette_latency -j2 >/dev/null
-export DISPLAY=:97
+# A free display number, so a desktop or a test run on the machine is left alone.
+for n in $(seq 97 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then export DISPLAY=":$n"; break; fi
+done
 Xvfb "$DISPLAY" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
 trap 'kill $wm $xvfb 2>/dev/null' EXIT
 sleep 1

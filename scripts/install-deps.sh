@@ -6,10 +6,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev qt6-qpa-plugins
-  libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev
+  libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libcanberra-dev
   fonts-material-design-icons-iconfont fonts-dejavu-core
   # for the X11 and end-to-end tests
-  xvfb openbox xdotool xclip yad xterm x11-utils imagemagick
+  xvfb openbox xdotool xclip yad xterm x11-utils x11-xserver-utils imagemagick dbus
 )
 
 missing=()

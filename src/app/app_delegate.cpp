@@ -5,6 +5,7 @@
 #include "hotkey_registry.h"
 #include "overlay_panel.h"
 #include "platform_backends.h"
+#include "run_feedback.h"
 #include "selection_access.h"
 #include "symbol_icon.h"
 
@@ -69,8 +70,7 @@ void AppDelegate::installStatusItem()
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 
     m_statusItem = new QSystemTrayIcon(this);
-    m_statusItem->setIcon(SymbolIcon::icon(QStringLiteral("keyboard"), QColor(0x80, 0x80, 0x80)));
-    m_statusItem->setToolTip(QStringLiteral("Tovalin"));
+    m_feedback = std::make_unique<RunFeedback>(m_appState, m_statusItem);
     m_statusItem->setContextMenu(m_menu.get());
     // A left click opens the palette like the menu item; the menu is on the right button.
     connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -98,27 +98,7 @@ void AppDelegate::registerOverlayHotkey()
 
 void AppDelegate::registerCommandHotkeys()
 {
-    m_hotkeys.unregisterAllCommandHotkeys();
-    for (const Command& command : m_appState.commands()) {
-        if (!command.hasHotkey() || *command.shortcutModifiers > 0xFFFFFFFFu)
-            continue;
-        QPointer<AppDelegate> self(this);
-        m_hotkeys.registerCommandHotkey(
-            *command.shortcutKeyCode, uint32_t(*command.shortcutModifiers), [self, command] {
-                if (!self)
-                    return;
-                [](QPointer<AppDelegate> self, Command command) -> QCoro::Task<> {
-                    const std::optional<QString> text = co_await self->m_selection.getSelectedText();
-                    if (!self)
-                        co_return;
-                    if (!text || text->isEmpty()) {
-                        Console::line(QStringLiteral("No text selected for command hotkey"));
-                        co_return;
-                    }
-                    co_await self->m_appState.executeCommand(command, *text);
-                }(self, command);
-            });
-    }
+    m_appState.registerCommandHotkeys();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -131,17 +111,12 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::showMainWindow()
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w == m_overlayPanel.get() || w->windowType() == Qt::Popup)
-            continue;
-        const QString title = w->windowTitle();
-        if (title.isEmpty() || title == QLatin1String("Tovalin")) {
-            w->show();
-            w->raise();
-            w->activateWindow();
-            return;
-        }
-    }
+    // Built on first use, so a start in the background never pays for it.
+    if (!m_mainWindow)
+        m_mainWindow = std::make_unique<ContentView>(m_appState, m_permission);
+    m_mainWindow->show();
+    m_mainWindow->raise();
+    m_mainWindow->activateWindow();
 }
 
 void AppDelegate::triggerOverlay()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content_view.h"
 #include "theme_applier.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@ class HotkeyRegistry;
 class OverlayPanel;
 class PaletteKeys;
 class QMenu;
+class RunFeedback;
 class QSystemTrayIcon;
 class SelectionAccess;
 
@@ -25,6 +27,10 @@ public:
 
     OverlayPanel* overlayPanel() const { return m_overlayPanel.get(); }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    // The main window; null until it is first asked for.
+    ContentView* mainWindow() const { return m_mainWindow.get(); }
+    // How the main window tells whether text can be read and replaced.
+    void setPermission(ContentView::Permission permission) { m_permission = std::move(permission); }
 
 public slots:
     // Runs the launch sequence on the next turn of the event loop.
@@ -46,6 +52,9 @@ private:
     std::unique_ptr<OverlayPanel> m_overlayPanel;
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<RunFeedback> m_feedback;
     ThemeApplier m_theme;
+    ContentView::Permission m_permission;
+    std::unique_ptr<ContentView> m_mainWindow;
     bool m_terminated = false;
 };

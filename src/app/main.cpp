@@ -9,6 +9,7 @@
 #include "unix_signal_watcher.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -19,14 +20,14 @@ int main(int argc, char** argv)
     // Closing a window never ends a tray application; only Quit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(SingleInstance::defaultRuntimeDir());
+    FileDefaultsStore defaults = FileDefaultsStore::forCurrentUser();
+    SingleInstance instance(SingleInstance::defaultRuntimeDir(), {defaults.configDir(), defaults.stateDir()});
     if (!instance.claim())
-        return 0;
+        return instance.handedOver() ? 0 : 1;
 
     UnixSignalWatcher signals_;
     QObject::connect(&signals_, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
 
-    FileDefaultsStore defaults = FileDefaultsStore::forCurrentUser();
     HotkeyService hotkeys(makeHotkeyBackend());
     AccessibilityService accessibility(makeAccessibilityBackend());
 
@@ -38,9 +39,15 @@ int main(int argc, char** argv)
     AppState appState(services);
 
     AppDelegate delegate(appState, hotkeys, accessibility);
+    delegate.setPermission({[&accessibility] { return accessibility.checkPermission(); },
+                            [&accessibility] { accessibility.openAccessibilitySettings(); }});
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::showMainWindow);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationDidFinishLaunching();
+    // A plain start opens the main window (after the launch sequence has applied the theme);
+    // --background, as the autostart entry starts Tovalin, leaves only the tray.
+    if (!QCoreApplication::arguments().contains(QStringLiteral("--background")))
+        QTimer::singleShot(0, &delegate, &AppDelegate::showMainWindow);
 
     return app.exec();
 }

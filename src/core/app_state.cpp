@@ -5,10 +5,26 @@
 #include "console.h"
 #include "json_codec.h"
 #include "precise_delay.h"
+#include "pasted_text.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
+
+namespace {
+// A selection past the limit is a mistake (a whole file, a log); it is not sent anywhere.
+void requireSendableSize(const QString& text)
+{
+    const qsizetype bytes = text.toUtf8().size();
+    if (bytes <= AppState::maxTextBytes)
+        return;
+    throw std::length_error(QStringLiteral("The selected text is too large to send: %1, the limit is %2")
+                                .arg(QLocale::c().formattedDataSize(bytes, 1), QLocale::c().formattedDataSize(AppState::maxTextBytes, 0))
+                                .toStdString());
+}
+} // namespace
 
 AppState::AppState(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services))
@@ -105,7 +121,14 @@ void AppState::store(const char* key, const QByteArray& bytes)
 
 void AppState::saveSettings() { store(settingsKey, JsonCodec::encodeSettingsDocument(m_settings)); }
 void AppState::saveCommands() { store(commandsKey, JsonCodec::encodeCommandsDocument(m_commands)); }
-void AppState::saveHistory() { store(historyKey, JsonCodec::encodeHistoryDocument(m_history)); }
+void AppState::saveHistory()
+{
+    // The oldest entries give way rather than make a document too long to be read back.
+    const qsizetype fitting = JsonCodec::historyEntriesFitting(m_history, m_services.defaults->maxDocumentBytes());
+    if (fitting < m_history.size())
+        setHistory(m_history.first(fitting));
+    store(historyKey, JsonCodec::encodeHistoryDocument(m_history));
+}
 
 void AppState::addCommand(const Command& command)
 {
@@ -217,8 +240,13 @@ void AppState::registerCommandHotkeys()
                     if (!access)
                         co_return;
                     const std::optional<QString> text = co_await access->getSelectedText();
-                    if (!self || !text || text->isEmpty())
+                    if (!self)
                         co_return;
+                    if (!text || text->isEmpty()) {
+                        Console::line(QStringLiteral("No text selected for command hotkey"));
+                        emit self->noTextSelected();
+                        co_return;
+                    }
                     co_await self->executeCommand(command, *text);
                 }(self, command);
             });
@@ -250,6 +278,8 @@ QCoro::Task<> AppState::openOverlay()
             co_return;
         if (text && !text->isEmpty())
             setSelectedText(*text);
+        else
+            emit noTextSelected();
     }
     setOverlayVisible(true);
 }
@@ -274,29 +304,52 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         Console::line(QStringLiteral("No text to process"));
         co_return;
     }
+    QPointer<AppState> self(this);
+    // The answer belongs where the text came from, not wherever the focus is when it arrives.
+    const std::optional<quint64> window = accessibilityService() ? accessibilityService()->frontWindow()
+                                                                  : std::nullopt;
     setProcessing(true);
+    setRunsInFlight(m_runsInFlight + 1);
     std::optional<QString> answer;
+    QString failure;
     try {
         answer = co_await processCommand(command, text);
     } catch (const std::exception& e) {
         Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+        failure = userFacingDescription(e);
     } catch (...) {
         Console::line(QStringLiteral("Command execution error: unknown error"));
+        failure = QStringLiteral("Unknown error");
     }
     if (answer) {
         co_await preciseDelay(std::chrono::milliseconds(pasteDelayMs));
-        if (SelectionAccess* access = accessibilityService())
-            access->pasteText(*answer);
+        if (!self)
+            co_return;
+        SelectionAccess* access = accessibilityService();
+        if (access && !access->pasteText(withEdgesOf(text, *answer), window))
+            emit answerLeftOnClipboard(command);
+        else
+            emit commandSucceeded(command);
+    } else {
+        emit commandFailed(command, failure);
     }
     setProcessing(false);
+    setRunsInFlight(m_runsInFlight - 1);
+}
+
+void AppState::setRunsInFlight(int runs)
+{
+    m_runsInFlight = runs;
+    emit runsInFlightChanged();
 }
 
 QCoro::Task<QString> AppState::processCommand(Command command, QString text)
 {
+    requireSendableSize(text);
     std::unique_ptr<AIService> service = makeAIService();
     if (!service)
         throw AIError::serverError(QStringLiteral("No AI provider is available"));
-    const QString answer = co_await service->processText(command.prompt, text);
+    const QString answer = withoutControlCharacters(co_await service->processText(command.prompt, text));
 
     HistoryItem item;
     item.id = QUuid::createUuid();

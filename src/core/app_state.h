@@ -24,6 +24,8 @@ public:
     static constexpr auto commandsKey = "tovalin_commands";
     static constexpr auto historyKey = "tovalin_history";
     static constexpr int historyLimit = 100;
+    // Far above any real selection (about 500 pages of text).
+    static constexpr qsizetype maxTextBytes = 1024 * 1024;
 
     struct Services {
         DefaultsStore* defaults = nullptr;               // required
@@ -51,6 +53,8 @@ public:
     MainTab currentTab() const { return m_currentTab; }
     SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
     const std::optional<UnreadableDocument>& unreadableSettings() const { return m_unreadableSettings; }
+    // Command runs started and not yet finished; runs may overlap.
+    int runsInFlight() const { return m_runsInFlight; }
 
     // Views change settings here and then call saveSettings().
     void setSettings(const AppSettings& settings);
@@ -83,7 +87,8 @@ public:
 
     // Runs a command on a text: provider call, history entry, paste. Never throws.
     QCoro::Task<> executeCommand(Command command, QString text);
-    // The provider call and the history entry; rethrows what the client throws.
+    // The provider call and the history entry; rethrows what the client throws. A text
+    // longer than maxTextBytes fails with std::length_error before anything is sent.
     QCoro::Task<QString> processCommand(Command command, QString text);
 
     // Wait between the answer and the paste, so the palette is gone and focus has settled.
@@ -97,11 +102,20 @@ signals:
     void isProcessingChanged();
     void selectedTextChanged();
     void currentTabChanged();
+    void runsInFlightChanged();
+    // The outcome of each run, for the user to see and hear; message is user-facing text.
+    void commandSucceeded(const Command& command);
+    void commandFailed(const Command& command, const QString& message);
+    // The user left the window the text came from before the answer arrived.
+    void answerLeftOnClipboard(const Command& command);
+    // The palette or a command hotkey found nothing selected.
+    void noTextSelected();
 
 private:
     void setCommands(QList<Command> commands);
     void setHistory(QList<HistoryItem> history);
     void store(const char* key, const QByteArray& bytes);
+    void setRunsInFlight(int runs);
 
     Services m_services;
     AppSettings m_settings;
@@ -112,4 +126,5 @@ private:
     QString m_selectedText;
     MainTab m_currentTab = MainTab::home;
     std::optional<UnreadableDocument> m_unreadableSettings;
+    int m_runsInFlight = 0;
 };

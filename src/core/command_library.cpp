@@ -7,11 +7,19 @@ struct Entry {
     CommandCategory category;
     const char16_t* shortcut; // null: none
     const char16_t* prompt;
+    // The key behind the shortcut label, so the advertised hotkey works; 0 flags: none.
+    uint16_t keyCode = 0;
+    uint64_t modifiers = 0;
 };
+
+constexpr uint16_t kKeyG = 5;
+constexpr uint16_t kKeyK = 40;
+constexpr uint64_t kCommandShift = ModifierFlag::command | ModifierFlag::shift;
 
 const Entry kDefaults[] = {
     {u"Fix Grammar & Spelling", u"textformat.abc", CommandCategory::writing, u"⌘⇧G",
-     u"Fix grammar, spelling, and punctuation. Keep the same language. Output only the corrected text."},
+     u"Fix grammar, spelling, and punctuation. Keep the same language. Output only the corrected text.",
+     kKeyG, kCommandShift},
     {u"Make Professional", u"briefcase", CommandCategory::business, nullptr,
      u"Rewrite in a professional, formal tone. Do not translate - keep the exact same language as the input. Output only the rewritten text."},
     {u"Make Friendly", u"heart", CommandCategory::social, nullptr,
@@ -21,7 +29,7 @@ const Entry kDefaults[] = {
     {u"Turn into Bullet Points", u"list.bullet", CommandCategory::writing, nullptr,
      u"Convert into a bullet point list. Keep the same language. Output only the bullet points."},
     {u"Translate to Vietnamese", u"globe.asia.australia", CommandCategory::translation, u"⌘⇧K",
-     u"Translate to Vietnamese. Output only the translation."},
+     u"Translate to Vietnamese. Output only the translation.", kKeyK, kCommandShift},
     {u"Translate to English", u"globe.americas", CommandCategory::translation, nullptr,
      u"Translate to English. Output only the translation."},
 };
@@ -135,6 +143,10 @@ QList<Command> build(const Entry (&entries)[N])
         c.category = e.category;
         if (e.shortcut)
             c.shortcut = QString::fromUtf16(e.shortcut);
+        if (e.modifiers) {
+            c.shortcutKeyCode = e.keyCode;
+            c.shortcutModifiers = e.modifiers;
+        }
         c.createdAt = now;
         c.updatedAt = now;
         list.append(c);

@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <QRegularExpression>
 #include <cstdio>
 
 namespace {
@@ -8,15 +9,39 @@ Console::Sink& sink()
     static Console::Sink s;
     return s;
 }
+
+bool isControl(char16_t c) { return c < 0x20 || (c >= 0x7f && c <= 0x9f); }
+
+QString escapeControls(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControl(c.unicode()))
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
 } // namespace
+
+QString Console::redactUserInfo(const QString& text)
+{
+    // Scheme, then everything up to the last '@' before the authority ends.
+    static const QRegularExpression userInfo(QStringLiteral(R"((\b[A-Za-z][A-Za-z0-9+.-]*://)[^\s/?#]*@)"));
+    QString out = text;
+    return out.replace(userInfo, QStringLiteral("\\1***@"));
+}
 
 void Console::line(const QString& text)
 {
+    const QString printable = escapeControls(redactUserInfo(text));
     if (sink()) {
-        sink()(text);
+        sink()(printable);
         return;
     }
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = printable.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

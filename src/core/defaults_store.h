@@ -24,4 +24,7 @@ public:
         (void)key;
         return {};
     }
+    // Longer documents are not read back: whoever writes one keeps it shorter.
+    virtual qint64 maxDocumentBytes() const { return defaultMaxDocumentBytes; }
+    static constexpr qint64 defaultMaxDocumentBytes = 64 * 1024 * 1024;
 };

@@ -1,6 +1,7 @@
 #include "file_defaults_store.h"
 
 #include "console.h"
+#include "private_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 
 namespace {
 constexpr auto kOwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-constexpr auto kOwnerOnlyDir = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
 // XDG says relative paths in these variables are invalid and must be ignored.
 QString xdgDir(const char* variable, const QString& fallbackUnderHome)
@@ -20,20 +20,11 @@ QString xdgDir(const char* variable, const QString& fallbackUnderHome)
     return QDir::homePath() + QLatin1Char('/') + fallbackUnderHome;
 }
 
-bool ensurePrivateDir(const QString& dir)
-{
-    QFileInfo info(dir);
-    if (info.isDir())
-        return true;
-    if (!QDir().mkpath(dir))
-        return false;
-    QFile::setPermissions(dir, kOwnerOnlyDir);
-    return true;
-}
 } // namespace
 
-FileDefaultsStore::FileDefaultsStore(QString configDir, QString stateDir)
-    : m_configDir(std::move(configDir)), m_stateDir(std::move(stateDir))
+FileDefaultsStore::FileDefaultsStore(QString configDir, QString stateDir, qint64 maxDocumentBytes)
+    : m_configDir(std::move(configDir)), m_stateDir(std::move(stateDir)),
+      m_maxDocumentBytes(maxDocumentBytes)
 {
 }
 
@@ -59,17 +50,38 @@ std::optional<QByteArray> FileDefaultsStore::data(const QString& key)
     const QString path = pathForKey(key);
     if (path.isEmpty())
         return std::nullopt;
+    // A refused document counts as stored but unreadable: defaults, no reseeding.
+    if (!mayUse(path, false))
+        return QByteArray();
     QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    if (!info.exists())
         return std::nullopt;
     // Something is there; if it cannot be read as a document it still counts as
     // a stored value, so it is neither reseeded nor silently overwritten.
-    if (!info.isFile() || info.size() > maxDocumentBytes)
+    if (!info.isFile() || info.size() > m_maxDocumentBytes)
         return QByteArray();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
-    return file.read(maxDocumentBytes + 1);
+    return file.read(m_maxDocumentBytes + 1);
+}
+
+bool FileDefaultsStore::mayUse(const QString& path, bool createFolder)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QString place = folder;
+    QString problem = PrivatePath::prepareFolder(folder, createFolder);
+    if (problem.isEmpty()) {
+        place = path;
+        problem = PrivatePath::entryProblem(path);
+    }
+    if (problem.isEmpty())
+        return true;
+    if (!m_refusedPaths.contains(place)) {
+        m_refusedPaths.insert(place);
+        Console::line(QStringLiteral("Not using %1: %2").arg(place, problem));
+    }
+    return false;
 }
 
 void FileDefaultsStore::markUnreadable(const QString& key)
@@ -80,10 +92,7 @@ void FileDefaultsStore::markUnreadable(const QString& key)
 
 QString FileDefaultsStore::unreadableCopyPath(const QString& path)
 {
-    QString target = path + QStringLiteral(".unreadable");
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-        target = path + QStringLiteral(".unreadable.%1").arg(n);
-    return target;
+    return path + QStringLiteral(".unreadable");
 }
 
 QString FileDefaultsStore::unreadableCopyLocation(const QString& key) const
@@ -94,25 +103,45 @@ QString FileDefaultsStore::unreadableCopyLocation(const QString& key) const
 
 void FileDefaultsStore::keepUnreadableCopy(const QString& path)
 {
-    const QString target = unreadableCopyPath(path);
-    if (QFile::rename(path, target) || QDir().rename(path, target))
-        Console::line(QStringLiteral("Kept unreadable %1 as %2").arg(path, target));
-    else
+    // Newest first: NAME.unreadable, NAME.unreadable.2, ... up to the kept count.
+    const auto copy = [&path](int n) {
+        return unreadableCopyPath(path) + (n > 1 ? QStringLiteral(".%1").arg(n) : QString());
+    };
+    const auto remove = [](const QString& entry) {
+        QFileInfo info(entry);
+        return info.isDir() && !info.isSymLink() ? QDir(entry).removeRecursively() : QFile::remove(entry);
+    };
+    const QFileInfo document(path);
+    const QStringList numbered = document.dir().entryList(
+        {document.fileName() + QStringLiteral(".unreadable.*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const QString& name : numbered) // older ones, from before there was a limit too
+        if (name.section(QLatin1Char('.'), -1).toInt() >= keptUnreadableCopies)
+            remove(document.dir().filePath(name));
+    for (int n = keptUnreadableCopies - 1; n >= 1; --n)
+        QDir().rename(copy(n), copy(n + 1));
+
+    const QString target = copy(1);
+    if (!QDir().rename(path, target)) {
         Console::line(QStringLiteral("Could not keep unreadable %1 as %2").arg(path, target));
+        return;
+    }
+    QFile::setPermissions(target, QFileInfo(target).isDir() ? kOwnerOnlyFile | QFileDevice::ExeOwner
+                                                            : kOwnerOnlyFile);
+    Console::line(QStringLiteral("Kept unreadable %1 as %2").arg(path, target));
 }
 
 bool FileDefaultsStore::setData(const QString& key, const QByteArray& bytes)
 {
     const QString path = pathForKey(key);
-    if (path.isEmpty())
+    if (path.isEmpty() || !mayUse(path, true))
         return false;
-    if (!ensurePrivateDir(QFileInfo(path).absolutePath())) {
-        Console::line(QStringLiteral("Could not create folder for %1").arg(path));
+    if (bytes.size() > m_maxDocumentBytes) {
+        Console::line(QStringLiteral("Not writing %1: %2 bytes is more than it may hold (%3)")
+                          .arg(path).arg(bytes.size()).arg(m_maxDocumentBytes));
         return false;
     }
     if (m_unreadableKeys.contains(key)) {
-        QFileInfo info(path);
-        if (info.exists() || info.isSymLink())
+        if (QFileInfo::exists(path))
             keepUnreadableCopy(path);
         m_unreadableKeys.remove(key);
     }

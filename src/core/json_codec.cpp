@@ -367,6 +367,18 @@ QByteArray encodeSettingsDocument(const AppSettings& v)
 QByteArray encodeCommandsDocument(const QList<Command>& v) { return encodeList(v); }
 QByteArray encodeHistoryDocument(const QList<HistoryItem>& v) { return encodeList(v); }
 
+qsizetype historyEntriesFitting(const QList<HistoryItem>& v, qint64 maxBytes)
+{
+    // The compact array is "[" + the compact entries joined by "," + "]".
+    qint64 size = 2;
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        size += QJsonDocument(encode(v[i])).toJson(QJsonDocument::Compact).size() + (i > 0 ? 1 : 0);
+        if (size > maxBytes)
+            return i;
+    }
+    return v.size();
+}
+
 std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes, QString* whyNot)
 {
     const auto why = [whyNot](const QString& text) {

@@ -26,6 +26,8 @@ std::optional<HistoryItem> decodeHistoryItem(const QJsonObject& o);
 QByteArray encodeSettingsDocument(const AppSettings& v);
 QByteArray encodeCommandsDocument(const QList<Command>& v);
 QByteArray encodeHistoryDocument(const QList<HistoryItem>& v);
+// How many entries, from the first (newest), make a history document of at most maxBytes.
+qsizetype historyEntriesFitting(const QList<HistoryItem>& v, qint64 maxBytes);
 // whyNot, when given, receives one readable reason for a failure: the member, or the
 // parse error and its offset.
 std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes, QString* whyNot = nullptr);

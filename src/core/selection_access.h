@@ -8,8 +8,16 @@
 class SelectionAccess {
 public:
     virtual ~SelectionAccess() = default;
+    // Whether text can be read and replaced at all; asked without prompting the user.
+    virtual bool checkPermission() { return true; }
+    // Opens the desktop's place for granting that, where there is one.
+    virtual void openAccessibilitySettings() {}
     // Nothing and the empty string both mean "no text selected".
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
-    // Puts the text on the clipboard and pastes it into the focused window shortly after.
-    virtual void pasteText(const QString& text) = 0;
+    // The window the user works in now (an opaque id); nothing when unknown.
+    virtual std::optional<quint64> frontWindow() { return std::nullopt; }
+    // Puts the text on the clipboard and pastes it into the focused window shortly after,
+    // but only while that is still intoWindow, when one is given. False when it is not:
+    // the text is then left on the clipboard and nothing is pasted.
+    virtual bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt) = 0;
 };

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "signal_or_timeout.h"
 #include "terminal_window.h"
+#include "pasted_text.h"
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
@@ -39,9 +40,12 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
     if (m_backend->selectionOwnedBy(*window)) {
         const std::optional<QString> text = m_backend->selectionText();
         if (text && !text->isEmpty())
-            co_return text;
+            co_return withUnixLineEnds(*text);
     }
-    co_return co_await copySelectionViaClipboard();
+    const std::optional<QString> copied = co_await copySelectionViaClipboard();
+    if (copied)
+        co_return withUnixLineEnds(*copied);
+    co_return copied;
 }
 
 QCoro::Task<std::optional<QString>> AccessibilityService::copySelectionViaClipboard()
@@ -112,17 +116,33 @@ QCoro::Task<> AccessibilityService::waitForModifiersReleased()
     }
 }
 
-void AccessibilityService::pasteText(const QString& text)
+std::optional<quint64> AccessibilityService::frontWindow()
 {
-    m_backend->setClipboardText(text);
-    QTimer::singleShot(pasteDelay, this, [this]() { simulatePaste(); });
+    return checkPermission() ? m_backend->activeWindow() : std::nullopt;
 }
 
-QCoro::Task<> AccessibilityService::simulatePaste()
+bool AccessibilityService::stillIn(std::optional<quint64> window)
+{
+    if (!window || m_backend->activeWindow() == window)
+        return true;
+    Console::line(QStringLiteral("The window changed; the answer is on the clipboard"));
+    return false;
+}
+
+bool AccessibilityService::pasteText(const QString& text, std::optional<quint64> intoWindow)
+{
+    m_backend->setClipboardText(text);
+    if (!stillIn(intoWindow))
+        return false;
+    QTimer::singleShot(pasteDelay, this, [this, intoWindow]() { simulatePaste(intoWindow); });
+    return true;
+}
+
+QCoro::Task<> AccessibilityService::simulatePaste(std::optional<quint64> intoWindow)
 {
     QPointer<AccessibilityService> self(this);
     co_await waitForModifiersReleased();
-    if (!self)
+    if (!self || !stillIn(intoWindow))
         co_return;
     m_backend->sendChord(inTerminal() ? AccessibilityBackend::Chord::terminalPaste
                                       : AccessibilityBackend::Chord::paste);

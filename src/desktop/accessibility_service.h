@@ -24,16 +24,18 @@ public:
                                   QObject* parent = nullptr);
     ~AccessibilityService() override;
 
-    bool checkPermission();
+    bool checkPermission() override;
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
-    void pasteText(const QString& text) override;
-    QCoro::Task<> simulatePaste();
-    void openAccessibilitySettings();
+    std::optional<quint64> frontWindow() override;
+    bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt) override;
+    QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt);
+    void openAccessibilitySettings() override;
 
 private:
     // The active window is a terminal: clipboard chords need Shift there.
     bool inTerminal();
+    bool stillIn(std::optional<quint64> window);
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();
 

@@ -2,6 +2,9 @@
 
 #include "hotkey_config.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -29,6 +32,32 @@ constexpr std::array<KeyNameEntry, 68> keyNames{{
     {106, "F16"},    {107, "F14"},   {109, "F10"}, {111, "F12"},  {113, "F15"},  {118, "F4"},
     {120, "F2"},     {122, "F1"},
 }};
+
+struct ModifierName {
+    uint64_t flag;
+    QChar symbol;
+    const char* name;
+};
+
+// Word order of the labels. Super goes before Shift, as desktops write the
+// palette's own combination ("Super+Shift+Space").
+constexpr std::array<ModifierName, 4> modifierNames{{
+    {ModifierFlag::control, u'⌃', "Ctrl"},
+    {ModifierFlag::option, u'⌥', "Alt"},
+    {ModifierFlag::command, u'⌘', "Super"},
+    {ModifierFlag::shift, u'⇧', "Shift"},
+}};
+
+QString joinLabel(uint64_t modifierFlags, const QString& key)
+{
+    QStringList parts;
+    for (const ModifierName& m : modifierNames) {
+        if (modifierFlags & m.flag)
+            parts << QString::fromLatin1(m.name);
+    }
+    parts << key;
+    return parts.join(QLatin1Char('+'));
+}
 
 } // namespace
 
@@ -72,6 +101,28 @@ QString keyName(uint16_t keyCode)
 QString displayString(uint16_t keyCode, uint64_t modifierFlags)
 {
     return modifierSymbols(modifierFlags) + keyName(keyCode);
+}
+
+
+QString linuxLabel(uint16_t keyCode, uint64_t modifierFlags)
+{
+    return joinLabel(modifierFlags, keyName(keyCode));
+}
+
+QString linuxLabel(const QString& displayString)
+{
+    uint64_t flags = 0;
+    qsizetype i = 0;
+    for (; i < displayString.size(); ++i) {
+        const auto it = std::find_if(modifierNames.cbegin(), modifierNames.cend(),
+                                     [&](const ModifierName& m) { return m.symbol == displayString[i]; });
+        if (it == modifierNames.cend())
+            break;
+        flags |= it->flag;
+    }
+    if (flags == 0 || i == displayString.size())
+        return displayString;
+    return joinLabel(flags, displayString.mid(i));
 }
 
 } // namespace HotkeyDisplay

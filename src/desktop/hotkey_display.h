@@ -21,4 +21,11 @@ QString keyName(uint16_t keyCode);
 // Symbols followed directly by the key name, e.g. "⌘⇧Space".
 QString displayString(uint16_t keyCode, uint64_t modifierFlags);
 
+// The way Linux desktops write a combination: "Ctrl+Alt+F1", "Super+Shift+Space".
+// What is stored keeps the symbols above; only what the user reads goes through here.
+QString linuxLabel(uint16_t keyCode, uint64_t modifierFlags);
+// The same for a stored display string such as "⌘⇧G" (shortcuts that only have their
+// label); text without leading modifier symbols comes back unchanged.
+QString linuxLabel(const QString& displayString);
+
 } // namespace HotkeyDisplay

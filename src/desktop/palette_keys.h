@@ -2,18 +2,16 @@
 
 #include <QObject>
 
-// Takes the keys the palette answers to (Up, Down, Return, Escape) away from the
-// window that has the focus while the palette is shown; every other key still goes
-// to that window, and the focus never moves.
+// The keyboard, while the palette is up: every key goes to the palette's window as an
+// ordinary key event, and the window that has the focus keeps it (so the paste later
+// lands there). Keys typed between the palette hotkey and take() are kept and handed
+// to the palette, in order, once it takes them.
 class PaletteKeys : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
-    // False when they cannot be taken (another program holds one of them).
-    virtual bool take() = 0;
+    // window: the palette's native window. False when the keyboard cannot be had
+    // (another program holds a grab).
+    virtual bool take(quint64 window) = 0;
     virtual void giveBack() = 0;
-
-signals:
-    // Qt::Key_Up, Qt::Key_Down, Qt::Key_Return or Qt::Key_Escape.
-    void keyPressed(int key);
 };

@@ -1,23 +1,41 @@
 #include "platform_backends.h"
 
+#include "hotkey_service.h"
 #include "inert_accessibility_backend.h"
 #include "inert_hotkey_backend.h"
 #include "x11/x11_accessibility_backend.h"
 #include "x11/x11_display.h"
 #include "x11/x11_hotkey_backend.h"
+#include "x11/x11_keyboard_grab.h"
 #include "x11/x11_palette_keys.h"
+
+namespace {
+// One keyboard grab for the process: the palette hotkey takes it, the palette reads under
+// it and synthetic keys get past it.
+std::shared_ptr<X11KeyboardGrab> keyboardGrab(const std::shared_ptr<X11Display>& display)
+{
+    static std::weak_ptr<X11KeyboardGrab> shared;
+    std::shared_ptr<X11KeyboardGrab> grab = shared.lock();
+    if (!grab) {
+        grab = std::make_shared<X11KeyboardGrab>(display);
+        shared = grab;
+    }
+    return grab;
+}
+} // namespace
 
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend()
 {
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
-        return std::make_unique<X11HotkeyBackend>(std::move(display));
+        return std::make_unique<X11HotkeyBackend>(display, keyboardGrab(display),
+                                                  HotkeyService::overlayHotkeyId);
     return std::make_unique<InertHotkeyBackend>();
 }
 
 std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend()
 {
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
-        return std::make_unique<X11AccessibilityBackend>(std::move(display));
+        return std::make_unique<X11AccessibilityBackend>(display, keyboardGrab(display));
     return std::make_unique<InertAccessibilityBackend>();
 }
 
@@ -30,6 +48,6 @@ bool compositorRunning()
 std::unique_ptr<PaletteKeys> makePaletteKeys()
 {
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
-        return std::make_unique<X11PaletteKeys>(std::move(display));
+        return std::make_unique<X11PaletteKeys>(display, keyboardGrab(display));
     return nullptr;
 }

@@ -1,5 +1,6 @@
 #include "overlay_command_row.h"
 
+#include "hotkey_display.h"
 #include "overlay_colors.h"
 #include "symbol_icon.h"
 
@@ -21,6 +22,7 @@ QFont sized(QFont font, int pixelSize)
 OverlayCommandRow::OverlayCommandRow(const Command& command, bool isSelected,
                                      const QFont& baseFont)
     : m_command(command),
+      m_badge(hasBadge(command) ? HotkeyDisplay::linuxLabel(*command.shortcut) : QString()),
       m_isSelected(isSelected),
       m_nameFont(sized(baseFont, nameFontSize)),
       m_badgeFont(sized(baseFont, badgeFontSize))
@@ -35,7 +37,7 @@ bool OverlayCommandRow::hasBadge(const Command& command)
 QSize OverlayCommandRow::badgeSize() const
 {
     const QFontMetrics fm(m_badgeFont);
-    return {fm.horizontalAdvance(*m_command.shortcut) + 2 * badgePaddingX,
+    return {fm.horizontalAdvance(m_badge) + 2 * badgePaddingX,
             fm.height() + 2 * badgePaddingY};
 }
 
@@ -82,7 +84,7 @@ void OverlayCommandRow::paint(QPainter& painter, const QRect& rect, const QPalet
         painter.drawRoundedRect(badge, badgeRadius, badgeRadius);
         painter.setFont(m_badgeFont);
         painter.setPen(m_isSelected ? OverlayColors::withOpacity(Qt::white, 0.8) : colors.secondary);
-        painter.drawText(badge, Qt::AlignCenter, *m_command.shortcut);
+        painter.drawText(badge, Qt::AlignCenter, m_badge);
         nameRight = badge.left() - spacing;
     }
 

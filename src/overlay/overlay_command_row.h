@@ -40,6 +40,7 @@ private:
     QSize badgeSize() const;
 
     Command m_command;
+    QString m_badge; // the shortcut as Linux desktops write it
     bool m_isSelected;
     QFont m_nameFont;
     QFont m_badgeFont;

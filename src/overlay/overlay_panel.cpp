@@ -154,22 +154,16 @@ void OverlayPanel::warmUp()
 
 void OverlayPanel::setPaletteKeys(PaletteKeys* keys)
 {
-    if (m_paletteKeys)
-        disconnect(m_paletteKeys, nullptr, this, nullptr);
     m_paletteKeys = keys;
-    if (keys)
-        connect(keys, &PaletteKeys::keyPressed, this, [this](int key) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QCoreApplication::sendEvent(m_view, &press);
-        });
 }
 
 void OverlayPanel::grabKeyboardNow()
 {
-    if (m_keyboardGrabbed || m_paletteKeysTaken)
+    if (m_keyboardGrabbed)
         return;
-    // Taking only the palette's keys lets everything else still reach the user's window.
-    if (m_paletteKeys && m_paletteKeys->take()) {
+    // The palette's own grab keeps the type-ahead since the hotkey; Qt's is the fallback.
+    // Asked again after the first paint, when the window surely is viewable.
+    if (m_paletteKeys && m_paletteKeys->take(winId())) {
         m_paletteKeysTaken = true;
         return;
     }

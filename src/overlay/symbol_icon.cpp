@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRectF>
-#include <optional>
 
 namespace {
 
@@ -90,6 +89,11 @@ constexpr Entry kTable[] = {
     {"desktopcomputer", 0xe30a},          // computer
     {"arrow.up.right", 0xf1e1},           // north_east
     {"network", 0xeb2f},                  // lan
+    {"square.grid.2x2", 0xe9b0},          // grid_view
+    {"plus", 0xe145},                     // add
+    {"plus.circle.fill", 0xe147},         // add_circle
+    {"ellipsis.circle", 0xe5d3},          // more_horiz
+    {"hand.raised", 0xe925},              // pan_tool
 };
 
 constexpr char16_t kFallback = 0xe836; // radio_button_unchecked
@@ -118,14 +122,18 @@ FontState& fontState()
 
 class SymbolIconEngine : public QIconEngine {
 public:
-    SymbolIconEngine(QString name, QColor color) : m_name(std::move(name)), m_color(color) {}
-    SymbolIconEngine(QString name, QPalette::ColorRole role) : m_name(std::move(name)), m_role(role) {}
+    SymbolIconEngine(QString name, std::function<QColor()> color)
+        : m_name(std::move(name)), m_color(std::move(color))
+    {
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
-        QColor color = m_role ? QGuiApplication::palette().color(*m_role) : m_color;
+        QColor color = m_color();
         if (mode == QIcon::Disabled)
             color.setAlphaF(color.alphaF() * 0.4f);
+        else if (mode == QIcon::Selected) // on the accent colour of a selected row
+            color = Qt::white;
         const qreal size = std::min(rect.width(), rect.height());
         SymbolIcon::paint(*painter, QRectF(rect), m_name, color, size);
     }
@@ -139,16 +147,13 @@ public:
         return pixmap;
     }
 
-    QIconEngine* clone() const override { return new SymbolIconEngine(*this); }
+    QIconEngine* clone() const override { return new SymbolIconEngine(m_name, m_color); }
     QString key() const override { return QStringLiteral("tovalin-symbol"); }
     QString iconName() override { return m_name; }
 
 private:
-    SymbolIconEngine(const SymbolIconEngine&) = default;
-
     QString m_name;
-    QColor m_color;
-    std::optional<QPalette::ColorRole> m_role;
+    std::function<QColor()> m_color;
 };
 
 } // namespace
@@ -202,10 +207,10 @@ void SymbolIcon::paint(QPainter& painter, const QRectF& rect, const QString& nam
 
 QIcon SymbolIcon::icon(const QString& name, const QColor& color)
 {
-    return QIcon(new SymbolIconEngine(name, color));
+    return QIcon(new SymbolIconEngine(name, [color] { return color; }));
 }
 
-QIcon SymbolIcon::icon(const QString& name, QPalette::ColorRole role)
+QIcon SymbolIcon::icon(const QString& name, std::function<QColor()> colorNow)
 {
-    return QIcon(new SymbolIconEngine(name, role));
+    return QIcon(new SymbolIconEngine(name, std::move(colorNow)));
 }

@@ -4,9 +4,9 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
-#include <QPalette>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QPainter;
 class QRectF;
@@ -37,7 +37,6 @@ public:
     // An icon drawn at whatever size is asked for, for the tray and the window.
     // Disabled mode draws the same glyph faded.
     static QIcon icon(const QString& name, const QColor& color);
-    // The same, in a colour of the application palette read at each paint, so the
-    // icon follows a change of theme.
-    static QIcon icon(const QString& name, QPalette::ColorRole role);
+    // The same in the colour colorNow gives at each paint, so the icon can follow a theme.
+    static QIcon icon(const QString& name, std::function<QColor()> colorNow);
 };

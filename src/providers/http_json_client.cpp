@@ -7,12 +7,50 @@
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
+#include <cstring>
 #include <memory>
 
 namespace {
 
 struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
+};
+
+// The request body, readable once. Qt sends a request again by itself when a connection
+// drops before the answer, by rewinding the body; this one cannot be rewound, so a text the
+// server may already have seen never goes out a second time.
+class OneShotBody : public QIODevice {
+public:
+    explicit OneShotBody(QByteArray bytes) : m_bytes(std::move(bytes)) { open(ReadOnly); }
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override
+    {
+        return m_bytes.size() - m_position + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min(maxSize, qint64(m_bytes.size()) - m_position);
+        std::memcpy(data, m_bytes.constData() + m_position, size_t(count));
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_position = 0;
+};
+
+// What the reply's handlers learn while it runs. On the heap: they may fire after the
+// coroutine is done with the reply.
+struct Exchange {
+    QByteArray body;
+    bool timedOut = false;
+    bool tooLarge = false;
 };
 
 // Qt reports HTTP error statuses as reply errors too; those are answers, not failures.
@@ -25,6 +63,31 @@ bool isTransportFailure(QNetworkReply::NetworkError code, bool hasStatus)
         return true;
     return (code > QNetworkReply::NoError && code <= QNetworkReply::UnknownNetworkError)
            || code == QNetworkReply::ProtocolFailure;
+}
+
+QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers)
+{
+    QNetworkRequest request;
+    // Credentials written into the address go out with this one request, not through
+    // Qt's challenge-and-resend round, which would send the text twice.
+    if (!url.userInfo().isEmpty()) {
+        const QString credentials = url.userName(QUrl::FullyDecoded) + QLatin1Char(':')
+                                    + url.password(QUrl::FullyDecoded);
+        request.setRawHeader("Authorization", "Basic " + credentials.toUtf8().toBase64());
+        url.setUserInfo(QString());
+    }
+    request.setUrl(url);
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    // A redirect would carry the key (and the text) to wherever the server points.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    // HTTP/2 restarts streams on its own; one plain HTTP/1.1 exchange per request.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // A fresh connection each time: a kept-alive one the server has just closed would make
+    // Qt want to send again, which the one-shot body refuses, failing a healthy request.
+    request.setRawHeader("Connection", "close");
+    return request;
 }
 
 } // namespace
@@ -40,34 +103,76 @@ QNetworkAccessManager& HttpJsonClient::networkAccessManager()
 QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByteArray body,
                                             std::chrono::milliseconds timeout)
 {
-    QNetworkRequest request(url);
+    QNetworkRequest request = makeRequest(std::move(url), headers);
     request.setRawHeader("Content-Type", "application/json");
-    for (const auto& [name, value] : headers)
-        request.setRawHeader(name, value);
-    request.setTransferTimeout(int(timeout.count()));
-    co_return co_await finish(networkAccessManager().post(request, body));
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    // The body is read from the one-shot device as it goes out, not buffered for a resend.
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    auto* upload = new OneShotBody(std::move(body));
+    QNetworkReply* reply = networkAccessManager().post(request, upload);
+    upload->setParent(reply);
+    co_return co_await finish(reply, timeout);
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout)
 {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(int(timeout.count()));
-    co_return co_await finish(networkAccessManager().get(request));
+    co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), {})), timeout);
 }
 
-QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent)
+QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent, std::chrono::milliseconds timeout)
 {
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
-    co_await reply.get();
+    auto exchange = std::make_shared<Exchange>();
+    QNetworkReply* raw = reply.get();
+    // Qt's own transfer time-out restarts with every byte; this one ends the exchange.
+    QTimer::singleShot(timeout, raw, [exchange, raw] {
+        exchange->timedOut = true;
+        raw->abort();
+    });
+    // Read as it arrives and stop at the cap: a body announced or grown past it is not
+    // kept. (Qt's read buffer limit would bound this tighter, but stalls replies in 6.4.)
+    const auto tooLarge = [exchange, raw] {
+        exchange->tooLarge = true;
+        exchange->body = QByteArray(); // give the memory back now
+        raw->abort();
+    };
+    const auto drain = [exchange, raw, tooLarge] {
+        if (exchange->tooLarge || !raw->isOpen())
+            return;
+        exchange->body += raw->read(maxReplyBytes + 1 - exchange->body.size());
+        if (exchange->body.size() > maxReplyBytes)
+            tooLarge();
+    };
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, tooLarge] {
+        if (raw->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxReplyBytes)
+            tooLarge();
+    });
+    QObject::connect(raw, &QIODevice::readyRead, raw, drain);
+    co_await raw;
+    drain();
 
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (isTransportFailure(reply->error(), status.isValid()))
-        throw NetworkFailure(reply->error(), describe(reply->error(), reply->errorString()));
+    if (exchange->timedOut)
+        throw NetworkFailure(QNetworkReply::TimeoutError,
+                             describe(QNetworkReply::TimeoutError, QString()));
+    if (exchange->tooLarge)
+        throw NetworkFailure(QNetworkReply::UnknownContentError,
+                             QStringLiteral("The reply is larger than %1 MiB")
+                                 .arg(maxReplyBytes / (1024 * 1024)));
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (isTransportFailure(raw->error(), status.isValid()))
+        throw NetworkFailure(raw->error(), describe(raw->error(), raw->errorString()));
+    const QVariant target = raw->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (target.isValid())
+        throw NetworkFailure(QNetworkReply::InsecureRedirectError,
+                             QStringLiteral("The server redirected the request to %1; "
+                                            "redirects are not followed")
+                                 .arg(raw->url().resolved(target.toUrl()).toString(
+                                     QUrl::RemoveUserInfo)));
 
     HttpReply result;
     if (status.isValid())
         result.status = status.toInt();
-    result.body = reply->readAll();
+    result.body = std::move(exchange->body);
     co_return result;
 }
 
@@ -78,9 +183,11 @@ QString HttpJsonClient::describe(QNetworkReply::NetworkError code, const QString
     case QNetworkReply::RemoteHostClosedError:
         return QStringLiteral("The server closed the connection unexpectedly");
     case QNetworkReply::HostNotFoundError: return QStringLiteral("Host not found");
-    // The transfer time-out is the only thing that aborts a request.
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError: return QStringLiteral("The request timed out");
+    // Qt wanted to send the request again: the connection dropped before an answer.
+    case QNetworkReply::ContentReSendError:
+        return QStringLiteral("The server closed the connection before answering");
     case QNetworkReply::SslHandshakeFailedError: return QStringLiteral("TLS handshake failed");
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:

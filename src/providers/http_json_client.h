@@ -20,23 +20,27 @@ struct HttpReply {
     QByteArray body;
 };
 
-// Posts JSON bodies through one network access manager shared by all clients.
+// Posts JSON bodies (and sends the odd GET) through one network access manager shared by all clients.
 class HttpJsonClient {
 public:
-    // Sends POST with "Content-Type: application/json" plus `headers`. Throws NetworkFailure
-    // when the exchange fails below HTTP (refused, time-out, TLS, ...); an HTTP error status
-    // is not a failure here.
+    // Far beyond any real answer; a longer reply is cut off and the call fails.
+    static constexpr qint64 maxReplyBytes = 8 * 1024 * 1024;
+
+    // Sends POST with "Content-Type: application/json" plus `headers`, once: the body is never
+    // sent again, a redirect is not followed, and `timeout` bounds the whole exchange. Throws
+    // NetworkFailure when the exchange fails below HTTP (refused, time-out, TLS, a redirect,
+    // an oversized reply, ...); an HTTP error status is not a failure here.
     static QCoro::Task<HttpReply> post(QUrl url, HttpHeaders headers, QByteArray body,
                                        std::chrono::milliseconds timeout);
-    // Sends GET; failures as for post().
+    // Sends GET; redirects, time-out, size cap and failures as for post().
     static QCoro::Task<HttpReply> get(QUrl url, std::chrono::milliseconds timeout);
 
     // A short readable text for a transport failure; `fallback` for codes without one.
     static QString describe(QNetworkReply::NetworkError code, const QString& fallback);
 
 private:
-    // Waits for a sent request and sorts its outcome; owns the reply.
-    static QCoro::Task<HttpReply> finish(QNetworkReply* reply);
+    // Waits for a sent request within `timeout` and sorts its outcome; owns the reply.
+    static QCoro::Task<HttpReply> finish(QNetworkReply* reply, std::chrono::milliseconds timeout);
     // Created on first use, not at start-up: the network stack costs memory.
     static QNetworkAccessManager& networkAccessManager();
 };

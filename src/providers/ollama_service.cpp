@@ -1,6 +1,7 @@
 #include "ollama_service.h"
 
 #include "ai_error.h"
+#include "console.h"
 #include "strict_url.h"
 
 namespace {
@@ -11,8 +12,10 @@ ReplyRules ollamaRules(const QString& host)
     rules.errorShape = ReplyRules::ErrorShape::errorString;
     rules.statusCodeHint = QStringLiteral(". Make sure Ollama is running.");
     rules.answerPath = {QStringLiteral("message"), QStringLiteral("content")};
+    // A password in the host is the user's secret, not part of the hint.
     rules.connectionRefusedMessage =
-        QStringLiteral("Cannot connect to Ollama. Make sure Ollama is running on ") + host;
+        QStringLiteral("Cannot connect to Ollama. Make sure Ollama is running on ")
+        + Console::redactUserInfo(host);
     return rules;
 }
 

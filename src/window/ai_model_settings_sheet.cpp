@@ -7,8 +7,6 @@
 #include "ollama_model_list.h"
 #include "page_style.h"
 #include "provider_factory.h"
-#include "symbol_icon.h"
-#include "symbol_label.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -21,12 +19,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-using PageStyle::Text;
+using PageStyle::TextStyle;
+using PageStyle::Tint;
 
 namespace {
 QLabel* caption(const QString& text, QWidget* parent)
 {
-    QLabel* label = PageStyle::secondaryLabel(text, Text::caption, parent);
+    QLabel* label = PageStyle::label(text, TextStyle::caption, QFont::Normal, true, parent);
     label->setWordWrap(true);
     return label;
 }
@@ -80,11 +79,11 @@ AIModelSettingsSheet::AIModelSettingsSheet(AppState& appState, QWidget* parent)
     : QDialog(parent), m_appState(appState)
 {
     setObjectName(QStringLiteral("aiModelSettingsSheet"));
-    QVBoxLayout* layout = PageStyle::sheetLayout(this, tr("AI Model Settings"), QSize(sheetWidth, sheetHeight));
+    QVBoxLayout* layout = PageStyle::setUpSheet(this, tr("AI Model Settings"), QSize(sheetWidth, sheetHeight));
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 16, 12);
-    header->addWidget(PageStyle::label(tr("AI Model Settings"), Text::headline));
+    header->addWidget(PageStyle::label(tr("AI Model Settings"), TextStyle::headline));
     header->addStretch();
     auto* done = new QPushButton(tr("Done"), this);
     done->setObjectName(QStringLiteral("doneButton"));
@@ -112,7 +111,7 @@ QWidget* AIModelSettingsSheet::buildForm()
     m_provider = new QComboBox(form);
     m_provider->setObjectName(QStringLiteral("providerPicker"));
     for (AIProvider p : allAIProviders)
-        m_provider->addItem(SymbolIcon::icon(icon(p), QPalette::WindowText), displayName(p), int(p));
+        m_provider->addItem(PageStyle::symbolIcon(icon(p), Tint::primary), displayName(p), int(p));
     connect(m_provider, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_loading && index >= 0)
             selectProvider(AIProvider(m_provider->itemData(index).toInt()));
@@ -147,7 +146,7 @@ QWidget* AIModelSettingsSheet::buildForm()
     });
     m_keyLink = new QLabel;
     m_keyLink->setObjectName(QStringLiteral("apiKeyLink"));
-    m_keyLink->setFont(PageStyle::font(Text::caption));
+    m_keyLink->setFont(PageStyle::font(TextStyle::caption));
     m_keyLink->setOpenExternalLinks(true);
     m_keySection->addFieldRow(tr("API Key:"), m_apiKey, m_keyLink);
     sections->addWidget(m_keySection);
@@ -169,8 +168,10 @@ QWidget* AIModelSettingsSheet::buildForm()
     builtInLayout->setContentsMargins(0, 8, 0, 8);
     auto* usingRow = new QHBoxLayout;
     usingRow->setSpacing(6);
-    usingRow->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 16, PageStyle::green(), builtInRow));
-    usingRow->addWidget(PageStyle::secondaryLabel(tr("Using Tovalin's built-in AI service"), Text::body, builtInRow));
+    usingRow->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), Tint::green, 16, {20, 20},
+                                        SymbolLabel::Style::plain, builtInRow));
+    usingRow->addWidget(PageStyle::label(tr("Using Tovalin's built-in AI service"), TextStyle::body, QFont::Normal,
+                                         true, builtInRow));
     usingRow->addStretch();
     builtInLayout->addLayout(usingRow);
     builtInLayout->addWidget(caption(tr("No API key required. Fast & secure."), builtInRow));
@@ -189,7 +190,7 @@ QWidget* AIModelSettingsSheet::buildFooter()
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(8);
 
-    m_test = new QPushButton(SymbolIcon::icon(QStringLiteral("network"), QPalette::ButtonText),
+    m_test = new QPushButton(PageStyle::symbolIcon(QStringLiteral("network"), Tint::primary),
                              tr("Test Connection"), footer);
     m_test->setObjectName(QStringLiteral("testConnectionButton"));
     m_test->setIconSize(QSize(16, 16));
@@ -203,7 +204,8 @@ QWidget* AIModelSettingsSheet::buildFooter()
         m_test->setIcon(spinnerFrame(++m_spinnerStep, palette().color(QPalette::PlaceholderText)));
     });
 
-    m_resultSymbol = new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 16, PageStyle::green(), footer);
+    m_resultSymbol = new SymbolLabel(QStringLiteral("checkmark.circle.fill"), Tint::green, 16, {20, 20},
+                                     SymbolLabel::Style::plain, footer);
     m_resultSymbol->hide();
     layout->addWidget(m_resultSymbol);
     m_result = new QLabel(footer);
@@ -371,13 +373,13 @@ void AIModelSettingsSheet::finishConnectionTest(const TestResult& result)
     m_isTestingConnection = false;
     m_testResult = result;
     m_spinner->stop();
-    m_test->setIcon(SymbolIcon::icon(QStringLiteral("network"), QPalette::ButtonText));
-    m_resultSymbol->setName(result.success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("xmark.circle.fill"));
-    m_resultSymbol->setColor(result.success ? PageStyle::green() : PageStyle::red());
+    m_test->setIcon(PageStyle::symbolIcon(QStringLiteral("network"), Tint::primary));
+    m_resultSymbol->setSymbol(result.success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("xmark.circle.fill"),
+                              result.success ? Tint::green : Tint::red);
     m_resultSymbol->show();
     m_result->setText(result.success ? tr("Connection successful!") : result.message);
-    m_result->setFont(PageStyle::font(result.success ? Text::body : Text::caption));
-    PageStyle::setTextColor(m_result, result.success ? PageStyle::green() : PageStyle::red());
+    m_result->setFont(PageStyle::font(result.success ? TextStyle::body : TextStyle::caption));
+    PageStyle::setTextTint(m_result, result.success ? Tint::green : Tint::red);
     updateButtons();
 }
 

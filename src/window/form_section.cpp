@@ -1,8 +1,6 @@
 #include "form_section.h"
 
 #include "page_style.h"
-#include "rounded_panel.h"
-#include "symbol_label.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +8,7 @@
 #include <algorithm>
 
 FormSection::FormSection(const QString& title, const QString& symbol, QWidget* parent)
-    : QWidget(parent), m_group(new RoundedPanel(this)), m_rows(new QVBoxLayout(m_group))
+    : QWidget(parent), m_group(new CardFrame(CardFrame::Fill::tertiary, 8, this)), m_rows(new QVBoxLayout(m_group))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -20,10 +18,8 @@ FormSection::FormSection(const QString& title, const QString& symbol, QWidget* p
         header->setContentsMargins(4, 0, 0, 0);
         header->setSpacing(6);
         if (!symbol.isEmpty())
-            header->addWidget(new SymbolLabel(symbol, 14, QPalette::PlaceholderText, this));
-        QLabel* label = PageStyle::secondaryLabel(title, PageStyle::Text::subheadline, this);
-        label->setFont(PageStyle::font(PageStyle::Text::subheadline, QFont::DemiBold));
-        header->addWidget(label);
+            header->addWidget(new SymbolLabel(symbol, PageStyle::Tint::secondary, 14, {17, 17}));
+        header->addWidget(PageStyle::label(title, PageStyle::TextStyle::subheadline, QFont::DemiBold, true, this));
         header->addStretch();
         layout->addLayout(header);
     }
@@ -53,7 +49,7 @@ QHBoxLayout* FormSection::titleLine(const QString& title, QLabel* caption, QWidg
     line->setSpacing(12);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
-    titles->addWidget(PageStyle::label(title, PageStyle::Text::body));
+    titles->addWidget(PageStyle::label(title, PageStyle::TextStyle::body));
     if (caption)
         titles->addWidget(caption);
     line->addLayout(titles);

@@ -5,7 +5,7 @@
 class QHBoxLayout;
 class QLabel;
 class QVBoxLayout;
-class RoundedPanel;
+class CardFrame;
 
 // One section of a grouped form: a header of a symbol and a title above a rounded
 // group whose rows are parted by thin rules.
@@ -29,6 +29,6 @@ public:
 private:
     static QHBoxLayout* titleLine(const QString& title, QLabel* caption, QWidget* control, bool fill);
 
-    RoundedPanel* m_group;
+    CardFrame* m_group;
     QVBoxLayout* m_rows;
 };

@@ -1,10 +1,7 @@
 #include "history_detail_sheet.h"
 
 #include "page_style.h"
-#include "rounded_panel.h"
 #include "selectable_text.h"
-#include "symbol_icon.h"
-#include "symbol_label.h"
 #include "system_clipboard.h"
 
 #include <QHBoxLayout>
@@ -15,32 +12,19 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using PageStyle::Text;
+using PageStyle::TextStyle;
+using PageStyle::Tint;
 
 namespace {
-QToolButton* plainSymbolButton(const QString& symbol, const QString& objectName, QWidget* parent)
+QWidget* textBlock(const QString& text, QWidget* parent, bool error = false)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(objectName);
-    button->setIcon(SymbolIcon::icon(symbol, QPalette::PlaceholderText));
-    button->setIconSize(QSize(16, 16));
-    button->setAutoRaise(true);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
-QWidget* textBlock(const QString& text, QWidget* parent, const QColor& fill = {},
-                   const QColor& color = {})
-{
-    auto* panel = new RoundedPanel(parent);
-    if (fill.isValid())
-        panel->setFill(fill);
+    auto* panel = new CardFrame(error ? CardFrame::Fill::redTint : CardFrame::Fill::tertiary, 8, parent);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(12, 10, 12, 10);
     auto* body = new SelectableText(text, panel);
-    body->setFont(PageStyle::font(Text::body));
-    if (color.isValid())
-        PageStyle::setTextColor(body, color);
+    body->setFont(PageStyle::font(TextStyle::body));
+    if (error)
+        PageStyle::setTextTint(body, Tint::red);
     layout->addWidget(body);
     return panel;
 }
@@ -50,21 +34,21 @@ HistoryDetailSheet::HistoryDetailSheet(const HistoryItem& item, QWidget* parent)
     : QDialog(parent), m_item(item), m_clipboard(new SystemClipboard(this))
 {
     setObjectName(QStringLiteral("historyDetailSheet"));
-    QVBoxLayout* layout = PageStyle::sheetLayout(this, item.commandName, QSize(sheetWidth, sheetHeight));
+    QVBoxLayout* layout = PageStyle::setUpSheet(this, item.commandName, QSize(sheetWidth, sheetHeight));
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 12, 12);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(2);
-    titles->addWidget(PageStyle::label(item.commandName, Text::headline));
-    auto* when = PageStyle::secondaryLabel(
-        QLocale().toString(item.timestamp.toLocalTime(), QLocale::ShortFormat), Text::caption);
+    titles->addWidget(PageStyle::label(item.commandName, TextStyle::headline));
+    auto* when = PageStyle::label(QLocale().toString(item.timestamp.toLocalTime(), QLocale::ShortFormat),
+                                  TextStyle::caption, QFont::Normal, true);
     when->setObjectName(QStringLiteral("timestampLabel"));
     titles->addWidget(when);
     header->addLayout(titles);
     header->addStretch();
-    QToolButton* dismiss = plainSymbolButton(QStringLiteral("xmark.circle.fill"), QStringLiteral("dismissButton"), this);
-    dismiss->setIconSize(QSize(20, 20));
+    QToolButton* dismiss = PageStyle::symbolButton(QStringLiteral("xmark.circle.fill"), Tint::secondary, 20,
+                                                   QStringLiteral("dismissButton"), this);
     connect(dismiss, &QToolButton::clicked, this, &QDialog::reject);
     header->addWidget(dismiss, 0, Qt::AlignTop);
     layout->addLayout(header);
@@ -94,7 +78,7 @@ HistoryDetailSheet::HistoryDetailSheet(const HistoryItem& item, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     footer->addWidget(close);
     footer->addStretch();
-    auto* copyResult = new QPushButton(SymbolIcon::icon(QStringLiteral("doc.on.doc"), QColor(Qt::white)),
+    auto* copyResult = new QPushButton(PageStyle::symbolIcon(QStringLiteral("doc.on.doc"), Tint::white),
                                        tr("Copy Result"), this);
     copyResult->setObjectName(QStringLiteral("copyResultFooterButton"));
     copyResult->setAutoDefault(false);
@@ -113,10 +97,11 @@ QWidget* HistoryDetailSheet::textSection(const QString& title, const QString& sy
     layout->setSpacing(8);
     auto* heading = new QHBoxLayout;
     heading->setSpacing(6);
-    heading->addWidget(new SymbolLabel(symbol, 14, QPalette::WindowText, section));
-    heading->addWidget(PageStyle::label(title, Text::subheadline, QFont::Medium, section));
+    heading->addWidget(new SymbolLabel(symbol, Tint::primary, 14, {17, 17}));
+    heading->addWidget(PageStyle::label(title, TextStyle::subheadline, QFont::Medium, false, section));
     heading->addStretch();
-    QToolButton* copyButton = plainSymbolButton(QStringLiteral("doc.on.doc"), copyButtonName, section);
+    QToolButton* copyButton = PageStyle::symbolButton(QStringLiteral("doc.on.doc"), Tint::secondary, 16,
+                                                      copyButtonName, section);
     copyButton->setToolTip(tr("Copy"));
     connect(copyButton, &QToolButton::clicked, this, [this, text] { copy(text); });
     heading->addWidget(copyButton);
@@ -134,15 +119,13 @@ QWidget* HistoryDetailSheet::errorSection(const QString& message)
     layout->setSpacing(8);
     auto* heading = new QHBoxLayout;
     heading->setSpacing(6);
-    heading->addWidget(new SymbolLabel(QStringLiteral("exclamationmark.triangle"), 14, PageStyle::red(), section));
-    QLabel* title = PageStyle::label(tr("Error"), Text::subheadline, QFont::Medium, section);
-    PageStyle::setTextColor(title, PageStyle::red());
+    heading->addWidget(new SymbolLabel(QStringLiteral("exclamationmark.triangle"), Tint::red, 14, {17, 17}));
+    QLabel* title = PageStyle::label(tr("Error"), TextStyle::subheadline, QFont::Medium, false, section);
+    PageStyle::setTextTint(title, Tint::red);
     heading->addWidget(title);
     heading->addStretch();
     layout->addLayout(heading);
-    QColor fill = PageStyle::red();
-    fill.setAlphaF(0.1f);
-    layout->addWidget(textBlock(message, section, fill, PageStyle::red()));
+    layout->addWidget(textBlock(message, section, true));
     return section;
 }
 

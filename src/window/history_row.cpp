@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <algorithm>
 
-using PageStyle::Text;
+using PageStyle::TextStyle;
 
 QString HistoryRow::relativeTime(const QDateTime& then, const QDateTime& now)
 {
@@ -38,49 +38,45 @@ QString HistoryRow::oneLine(const QString& text)
 
 QSize HistoryRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
-    const QFontMetrics name(PageStyle::font(Text::body, QFont::Medium));
-    const QFontMetrics caption(PageStyle::font(Text::caption));
+    const QFontMetrics name(PageStyle::font(TextStyle::body, QFont::Medium));
+    const QFontMetrics caption(PageStyle::font(TextStyle::caption));
     const int text = name.height() + 4 + caption.height();
     return {300, std::max(markSize, text) + 2 * paddingY};
 }
 
 void HistoryRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const QPalette& palette = option.palette;
-    const QColor primary = palette.color(QPalette::WindowText);
-    const QColor secondary = palette.color(QPalette::PlaceholderText);
+    const PageStyle::Colors colors = PageStyle::Colors::from(option.palette);
+    const QColor& primary = colors.primary;
+    const QColor& secondary = colors.secondary;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
 
     if (option.state & (QStyle::State_MouseOver | QStyle::State_Selected)) {
-        QColor hover = primary;
-        hover.setAlphaF(option.state & QStyle::State_Selected ? 0.10f : 0.05f);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(hover);
+        painter->setBrush(PageStyle::withOpacity(primary, option.state & QStyle::State_Selected ? 0.10 : 0.05));
         painter->drawRoundedRect(QRectF(option.rect).adjusted(4, 1, -4, -1), 6, 6);
     }
 
     const QRect r = option.rect.adjusted(paddingX, paddingY, -paddingX, -paddingY);
     const bool success = index.data(HistoryListModel::SuccessRole).toBool();
-    const QColor status = success ? PageStyle::green() : PageStyle::red();
+    const QColor status = success ? colors.green : colors.red;
 
     const QRectF mark(r.left(), r.center().y() - markSize / 2.0, markSize, markSize);
-    QColor tint = status;
-    tint.setAlphaF(0.2f);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(tint);
+    painter->setBrush(PageStyle::withOpacity(status, 0.2));
     painter->drawEllipse(mark);
     SymbolIcon::paint(*painter, mark, success ? QStringLiteral("checkmark") : QStringLiteral("xmark"),
                       status, 14);
 
-    const QFont captionFont = PageStyle::font(Text::caption);
+    const QFont captionFont = PageStyle::font(TextStyle::caption);
     const QFontMetrics caption(captionFont);
     const QRectF chevron(r.right() - 14, r.top(), 14, r.height());
     SymbolIcon::paint(*painter, chevron, QStringLiteral("chevron.right"), secondary, 14);
 
     const int textLeft = int(mark.right()) + spacing;
     const int textRight = int(chevron.left()) - spacing;
-    const QFont nameFont = PageStyle::font(Text::body, QFont::Medium);
+    const QFont nameFont = PageStyle::font(TextStyle::body, QFont::Medium);
     const QFontMetrics name(nameFont);
     const int top = r.center().y() - (name.height() + 4 + caption.height()) / 2;
 

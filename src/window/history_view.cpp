@@ -6,30 +6,26 @@
 #include "history_list_model.h"
 #include "history_row.h"
 #include "page_style.h"
-#include "rounded_panel.h"
-#include "symbol_icon.h"
-#include "symbol_label.h"
+#include "search_field.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
-using PageStyle::Text;
+using PageStyle::TextStyle;
+using PageStyle::Tint;
 
 HistoryView::HistoryView(AppState& appState, QWidget* parent)
     : QWidget(parent),
       m_appState(appState),
       m_model(new HistoryListModel(appState, this)),
       m_proxy(new HistoryFilterProxy(this)),
-      m_clearAll(new QPushButton(SymbolIcon::icon(QStringLiteral("trash"), PageStyle::red()), tr("Clear All"), this)),
-      m_search(new QLineEdit(this)),
-      m_clearSearch(new QToolButton(this)),
+      m_clearAll(new QPushButton(PageStyle::symbolIcon(QStringLiteral("trash"), Tint::red), tr("Clear All"), this)),
+      m_search(new SearchField(tr("Search history..."), this)),
       m_stack(new QStackedWidget(this)),
       m_list(new QListView(this)),
       m_clock(new QTimer(this))
@@ -43,36 +39,18 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
 
     auto* header = new QHBoxLayout;
     header->setContentsMargins(20, 16, 20, 16);
-    header->addWidget(PageStyle::label(tr("History"), Text::title2));
+    header->addWidget(PageStyle::label(tr("History"), TextStyle::title2, QFont::Bold));
     header->addStretch();
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
-    PageStyle::setTextColor(m_clearAll, PageStyle::red());
+    PageStyle::setTextTint(m_clearAll, Tint::red);
     connect(m_clearAll, &QPushButton::clicked, &m_appState, &AppState::clearHistory);
     header->addWidget(m_clearAll);
     layout->addLayout(header);
     layout->addWidget(PageStyle::divider(this));
 
-    auto* searchBar = new RoundedPanel(this);
-    auto* searchRow = new QHBoxLayout(searchBar);
-    searchRow->setContentsMargins(8, 8, 8, 8);
-    searchRow->setSpacing(6);
-    searchRow->addWidget(new SymbolLabel(QStringLiteral("magnifyingglass"), 16, QPalette::PlaceholderText, searchBar));
-    m_search->setObjectName(QStringLiteral("searchField"));
-    m_search->setPlaceholderText(tr("Search history..."));
-    m_search->setFrame(false);
-    PageStyle::setTransparentBase(m_search);
-    m_search->setFont(PageStyle::font(Text::body));
-    searchRow->addWidget(m_search, 1);
-    m_clearSearch->setObjectName(QStringLiteral("clearSearchButton"));
-    m_clearSearch->setIcon(SymbolIcon::icon(QStringLiteral("xmark.circle.fill"), QPalette::PlaceholderText));
-    m_clearSearch->setAutoRaise(true);
-    m_clearSearch->setCursor(Qt::PointingHandCursor);
-    m_clearSearch->hide();
-    connect(m_clearSearch, &QToolButton::clicked, m_search, &QLineEdit::clear);
-    searchRow->addWidget(m_clearSearch);
     auto* searchArea = new QVBoxLayout;
     searchArea->setContentsMargins(20, 8, 20, 8);
-    searchArea->addWidget(searchBar);
+    searchArea->addWidget(m_search);
     layout->addLayout(searchArea);
 
     m_list->setObjectName(QStringLiteral("historyList"));
@@ -98,9 +76,8 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
     m_stack->addWidget(listPage);
     layout->addWidget(m_stack, 1);
 
-    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+    connect(m_search, &SearchField::textChanged, this, [this](const QString& text) {
         m_proxy->setSearchText(text);
-        m_clearSearch->setVisible(!text.isEmpty());
         updateContent();
     });
     connect(&m_appState, &AppState::historyChanged, this, &HistoryView::updateContent);
@@ -115,9 +92,9 @@ QWidget* HistoryView::emptyState(const QString& symbol, const QString& title, co
     auto* layout = new QVBoxLayout(page);
     layout->setSpacing(16);
     layout->addStretch();
-    layout->addWidget(new SymbolLabel(symbol, 48, QPalette::PlaceholderText, page), 0, Qt::AlignHCenter);
-    layout->addWidget(PageStyle::label(title, Text::title3, QFont::Medium, page), 0, Qt::AlignHCenter);
-    layout->addWidget(PageStyle::secondaryLabel(message, Text::body, page), 0, Qt::AlignHCenter);
+    layout->addWidget(new SymbolLabel(symbol, Tint::secondary, 48, {60, 60}), 0, Qt::AlignHCenter);
+    layout->addWidget(PageStyle::label(title, TextStyle::title3, QFont::Medium, false, page), 0, Qt::AlignHCenter);
+    layout->addWidget(PageStyle::label(message, TextStyle::body, QFont::Normal, true, page), 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;
 }

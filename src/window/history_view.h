@@ -7,12 +7,11 @@ class AppState;
 class HistoryDetailSheet;
 class HistoryFilterProxy;
 class HistoryListModel;
-class QLineEdit;
 class QListView;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
-class QToolButton;
+class SearchField;
 
 // The History page: the store's runs, searchable, each opening a detail sheet, and
 // "Clear All". Search text and the open sheet start afresh with each page.
@@ -40,8 +39,7 @@ private:
     HistoryListModel* m_model;
     HistoryFilterProxy* m_proxy;
     QPushButton* m_clearAll;
-    QLineEdit* m_search;
-    QToolButton* m_clearSearch;
+    SearchField* m_search;
     QStackedWidget* m_stack;
     QListView* m_list;
     // Keeps the "5 min ago" texts current while the page is on screen.

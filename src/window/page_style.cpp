@@ -1,63 +1,200 @@
 #include "page_style.h"
 
+#include "symbol_icon.h"
+
+#include <QApplication>
 #include <QDialog>
-#include <QFrame>
+#include <QEvent>
 #include <QLabel>
-#include <QPalette>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace PageStyle {
 
-QFont font(Text style, QFont::Weight weight)
+namespace {
+
+bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+
+// Holds a widget's text roles at a tint of the application palette; set again when
+// the palette changes, since a colour set on a widget would otherwise outlive its theme.
+class TextTint : public QObject {
+public:
+    static constexpr auto name = "pageStyleTextTint";
+
+    TextTint(QWidget* widget, Tint tint) : QObject(widget), m_widget(widget), m_tint(tint)
+    {
+        setObjectName(QLatin1String(name));
+        widget->installEventFilter(this);
+        apply();
+    }
+    void setTint(Tint tint)
+    {
+        m_tint = tint;
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const QColor color = tintColor(m_tint, QApplication::palette());
+        QPalette p = m_widget->palette();
+        if (p.color(QPalette::WindowText) == color && p.color(QPalette::ButtonText) == color)
+            return; // also ends the PaletteChange that setPalette sends back
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(role, color);
+        m_widget->setPalette(p);
+    }
+
+    QWidget* m_widget;
+    Tint m_tint;
+};
+
+int pixelSize(TextStyle style)
 {
-    struct Metrics {
-        int pixelSize;
-        QFont::Weight weight;
-    };
-    static constexpr Metrics kMetrics[] = {
-        {20, QFont::Bold},   // title2
-        {17, QFont::Normal}, // title3
-        {14, QFont::DemiBold}, // headline
-        {12, QFont::Normal}, // subheadline
-        {13, QFont::Normal}, // body
-        {11, QFont::Normal}, // caption
-    };
-    const Metrics& m = kMetrics[int(style)];
-    QFont f;
-    f.setPixelSize(m.pixelSize);
-    f.setWeight(weight == QFont::Normal ? m.weight : weight);
+    switch (style) {
+    case TextStyle::title2: return 20;
+    case TextStyle::title3: return 17;
+    case TextStyle::headline: return 14;
+    case TextStyle::subheadline: return 12;
+    case TextStyle::body: return 13;
+    case TextStyle::caption: return 11;
+    case TextStyle::caption2: return 10;
+    }
+    return 13;
+}
+
+} // namespace
+
+QFont font(int size, QFont::Weight weight)
+{
+    QFont f = QApplication::font();
+    f.setPixelSize(size);
+    f.setWeight(weight);
     return f;
 }
 
-QLabel* label(const QString& text, Text style, QFont::Weight weight, QWidget* parent)
+QFont font(TextStyle style, QFont::Weight weight)
+{
+    return font(pixelSize(style), style == TextStyle::headline && weight == QFont::Normal ? QFont::DemiBold : weight);
+}
+
+Colors Colors::from(const QPalette& palette)
+{
+    const bool dark = isDark(palette);
+    const QColor text = palette.color(QPalette::WindowText);
+    return {palette.color(QPalette::Highlight),
+            text,
+            palette.color(QPalette::PlaceholderText),
+            dark ? QColor(0x0A84FF) : QColor(0x007AFF),
+            dark ? QColor(0xFF9F0A) : QColor(0xFF9500),
+            dark ? QColor(0x30D158) : QColor(0x34C759),
+            dark ? QColor(0xFF453A) : QColor(0xFF3B30),
+            withOpacity(text, dark ? 0.10 : 0.06),
+            withOpacity(text, dark ? 0.07 : 0.04)};
+}
+
+QColor withOpacity(QColor color, qreal opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+
+QColor tintColor(Tint tint, const QPalette& palette)
+{
+    const Colors c = Colors::from(palette);
+    switch (tint) {
+    case Tint::secondary: return c.secondary;
+    case Tint::primary: return c.primary;
+    case Tint::blue: return c.blue;
+    case Tint::orange: return c.orange;
+    case Tint::red: return c.red;
+    case Tint::green: return c.green;
+    case Tint::white: return Qt::white;
+    }
+    return c.primary;
+}
+
+QIcon symbolIcon(const QString& symbol, Tint tint)
+{
+    // The application palette at each paint, so a theme change recolours icons already handed out.
+    return SymbolIcon::icon(symbol, [tint] { return tintColor(tint, QApplication::palette()); });
+}
+
+QLabel* label(const QString& text, TextStyle style, QFont::Weight weight, bool secondary, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
     l->setFont(font(style, weight));
+    if (secondary)
+        l->setForegroundRole(QPalette::PlaceholderText);
     return l;
 }
 
-QLabel* secondaryLabel(const QString& text, Text style, QWidget* parent)
+QLabel* sectionHeader(const QString& text, QWidget* parent)
 {
-    QLabel* l = label(text, style, QFont::Normal, parent);
-    l->setForegroundRole(QPalette::PlaceholderText);
-    return l;
+    return label(text, TextStyle::subheadline, QFont::DemiBold, false, parent);
 }
 
-void setTextColor(QWidget* widget, const QColor& color)
+QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const QString& objectName,
+                          QWidget* parent)
 {
-    QPalette p = widget->palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, color);
-    widget->setPalette(p);
+    auto* b = new QToolButton(parent);
+    b->setObjectName(objectName);
+    b->setAutoRaise(true);
+    b->setIcon(symbolIcon(symbol, tint));
+    b->setIconSize(QSize(pixelSize, pixelSize));
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
 }
 
-QColor green() { return QColor(0x30, 0xB9, 0x50); }
-QColor red() { return QColor(0xE5, 0x3E, 0x3A); }
-QColor orange() { return QColor(0xF0, 0x8A, 0x00); }
+void setTextTint(QWidget* widget, Tint tint)
+{
+    // Found by name: the class has no meta-object of its own to be found by.
+    if (auto* existing = widget->findChild<QObject*>(QLatin1String(TextTint::name), Qt::FindDirectChildrenOnly))
+        static_cast<TextTint*>(existing)->setTint(tint);
+    else
+        new TextTint(widget, tint);
+}
 
-QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, const QSize& size)
+void makeProminent(QPushButton* button, std::optional<Tint> tint)
+{
+    // A tint is fixed when the button is made; the tinted buttons live on pages, which
+    // are made afresh each time their tab comes up.
+    const QString fill = tint ? tintColor(*tint, QApplication::palette()).name() : QStringLiteral("palette(highlight)");
+    const QString hover = tint ? fill : QStringLiteral("palette(link)");
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
+        " padding: 5px 14px; font-weight: 600; }"
+        "QPushButton:hover { background: %2; }"
+        "QPushButton:disabled { background: palette(mid); color: palette(base); }").arg(fill, hover));
+    button->setCursor(Qt::PointingHandCursor);
+}
+
+QScrollArea* scrollArea(QWidget* content, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The page's ground shows through, in either theme.
+    scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return scroll;
+}
+
+QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size)
 {
     sheet->setWindowTitle(title);
     sheet->setWindowModality(Qt::WindowModal);
@@ -68,41 +205,72 @@ QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, const QSize& size
     return layout;
 }
 
-QScrollArea* scrollArea(QWidget* content, QWidget* parent)
-{
-    auto* scroll = new QScrollArea(parent);
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    return scroll;
-}
-
-void setTransparentBase(QWidget* widget)
-{
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Base, Qt::transparent);
-    widget->setPalette(p);
-}
-
 QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     line->setForegroundRole(QPalette::Mid);
-    line->setFixedHeight(1);
     return line;
 }
 
-void makeProminent(QPushButton* button, const QColor& tint)
+void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbol, qreal glyphSize,
+                     qreal radius, const QPalette& palette)
 {
-    const QString fill = tint.isValid() ? tint.name() : QStringLiteral("palette(highlight)");
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-        " padding: 5px 14px; }"
-        "QPushButton:pressed { background: %1; padding-top: 6px; padding-bottom: 4px; }"
-        "QPushButton:disabled { background: palette(mid); color: palette(window); }").arg(fill));
+    const Colors c = Colors::from(palette);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withOpacity(c.blue, 0.1));
+    painter.drawRoundedRect(tile, radius, radius);
+    painter.restore();
+    SymbolIcon::paint(painter, tile, symbol, c.blue, glyphSize);
 }
 
 } // namespace PageStyle
+
+CardFrame::CardFrame(Fill fill, qreal radius, QWidget* parent)
+    : QFrame(parent), m_fill(fill), m_radius(radius)
+{
+}
+
+void CardFrame::paintEvent(QPaintEvent*)
+{
+    const PageStyle::Colors c = PageStyle::Colors::from(palette());
+    QColor fill = c.tertiaryFill;
+    if (m_fill == Fill::quaternary)
+        fill = c.quaternaryFill;
+    else if (m_fill == Fill::secondaryTint)
+        fill = PageStyle::withOpacity(c.secondary, 0.1);
+    else if (m_fill == Fill::redTint)
+        fill = PageStyle::withOpacity(c.red, 0.1);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(rect()), m_radius, m_radius);
+}
+
+SymbolLabel::SymbolLabel(const QString& symbol, PageStyle::Tint tint, int glyphSize, QSize size, Style style,
+                         QWidget* parent)
+    : QWidget(parent), m_symbol(symbol), m_tint(tint), m_glyphSize(glyphSize), m_size(size), m_style(style)
+{
+    setFixedSize(size);
+}
+
+void SymbolLabel::setSymbol(const QString& symbol, PageStyle::Tint tint)
+{
+    m_symbol = symbol;
+    m_tint = tint;
+    update();
+}
+
+void SymbolLabel::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (m_style == Style::tile) {
+        PageStyle::paintSymbolTile(p, QRectF(rect()), m_symbol, m_glyphSize, 5, palette());
+        return;
+    }
+    SymbolIcon::paint(p, QRectF(rect()), m_symbol, PageStyle::tintColor(m_tint, palette()), m_glyphSize);
+}

@@ -2,54 +2,105 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPalette>
 #include <QString>
+#include <optional>
 
 class QDialog;
-class QFrame;
-class QLabel;
+class QPainter;
 class QPushButton;
+class QRectF;
 class QScrollArea;
+class QToolButton;
 class QVBoxLayout;
-class QWidget;
 
-// Text styles and colours of the window's pages. Quiet text takes the palette's
-// placeholder colour so it follows the theme; the status colours read on light
-// and dark backgrounds alike.
+// What the main window's pages share: text styles, semantic colours taken from the
+// current palette (so light and dark both hold), section headers, rounded cards and
+// symbol buttons. Colours are looked up when painting, never cached.
 namespace PageStyle {
 
-enum class Text { title2, title3, headline, subheadline, body, caption };
+// Text styles as pixel sizes of the application font.
+enum class TextStyle { title2, title3, headline, subheadline, body, caption, caption2 };
+QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
-QFont font(Text style, QFont::Weight weight = QFont::Normal);
+struct Colors {
+    QColor accent, primary, secondary;
+    QColor blue, orange, green, red;
+    QColor tertiaryFill, quaternaryFill; // faint tints of the text colour for card grounds
 
-QLabel* label(const QString& text, Text style, QFont::Weight weight = QFont::Normal,
-              QWidget* parent = nullptr);
-// A label in the quiet (secondary) colour.
-QLabel* secondaryLabel(const QString& text, Text style, QWidget* parent = nullptr);
-// Draws the widget's text in a fixed colour, whatever the theme.
-void setTextColor(QWidget* widget, const QColor& color);
+    static Colors from(const QPalette& palette);
+};
+QColor withOpacity(QColor color, qreal opacity);
 
-QColor green();
-QColor red();
-QColor orange();
-
-// Makes the dialog a window-modal sheet of a fixed size; returns its layout, a column
-// without margins for the header, the dividers, the content and the footer.
-QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, const QSize& size);
-
+// A label in a text style; secondary text takes the quiet colour of the palette.
+QLabel* label(const QString& text, TextStyle style, QFont::Weight weight = QFont::Normal,
+              bool secondary = false, QWidget* parent = nullptr);
+// A bold section heading ("Getting Started", "Quick Actions").
+QLabel* sectionHeader(const QString& text, QWidget* parent = nullptr);
+// Semantic tints of symbols; resolved against the application palette when drawn.
+enum class Tint { secondary, primary, blue, orange, red, green, white };
+QColor tintColor(Tint tint, const QPalette& palette);
+QIcon symbolIcon(const QString& symbol, Tint tint);
+// A flat button showing only a symbol; the objectName is the test handle.
+QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const QString& objectName,
+                          QWidget* parent = nullptr);
+// Text (and a button's text) drawn in a tint, kept in it when the theme changes.
+void setTextTint(QWidget* widget, Tint tint);
+// A push button filled with the accent colour, for the main action of a page or sheet,
+// or with a tint for a row's call to act ("Enable" in orange).
+void makeProminent(QPushButton* button, std::optional<Tint> tint = std::nullopt);
+// A thin horizontal rule.
+QFrame* divider(QWidget* parent = nullptr);
 // A frameless area scrolling the content vertically, the content as wide as the area.
 QScrollArea* scrollArea(QWidget* content, QWidget* parent);
 
-// Lets a text field show what lies behind it. A palette role rather than a style sheet,
-// which would pin the field's other colours to the theme it was created in.
-void setTransparentBase(QWidget* widget);
+// Makes the dialog a window-modal sheet of a fixed size over its parent's window;
+// returns its layout, a column without margins or spacing for the sheet to fill.
+QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size);
 
-// A thin horizontal rule.
-QFrame* divider(QWidget* parent = nullptr);
-
-// The accent-filled button of a row or sheet; tinted with another colour when given.
-// The fill is the same in both themes; the disabled look takes the palette of the
-// moment the button is made, which holds for the sheets that disable it: they are
-// closed whenever the theme can change, since it is chosen on the page behind them.
-void makeProminent(QPushButton* button, const QColor& tint = QColor());
+// The tile commands are drawn on: a blue symbol on blue at 0.1 opacity.
+void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbol, qreal glyphSize,
+                     qreal radius, const QPalette& palette);
 
 } // namespace PageStyle
+
+// A rounded rectangle behind its children, filled with one of the semantic fills.
+class CardFrame : public QFrame {
+    Q_OBJECT
+public:
+    enum class Fill { tertiary, quaternary, secondaryTint, redTint };
+    explicit CardFrame(Fill fill, qreal radius, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Fill m_fill;
+    qreal m_radius;
+};
+
+// A symbol drawn at a fixed size, optionally on a tinted rounded tile.
+class SymbolLabel : public QWidget {
+    Q_OBJECT
+public:
+    enum class Style { plain, tile };
+    SymbolLabel(const QString& symbol, PageStyle::Tint tint, int glyphSize, QSize size,
+                Style style = Style::plain, QWidget* parent = nullptr);
+    QString symbol() const { return m_symbol; }
+    void setSymbol(const QString& symbol, PageStyle::Tint tint);
+    QSize sizeHint() const override { return m_size; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_symbol;
+    PageStyle::Tint m_tint;
+    int m_glyphSize;
+    QSize m_size;
+    Style m_style;
+};

@@ -1,12 +1,11 @@
 #include "settings_view.h"
 
-#include "accessibility_service.h"
 #include "ai_model_settings_sheet.h"
 #include "app_state.h"
+#include "selection_access.h"
 #include "external_links.h"
 #include "form_section.h"
 #include "page_style.h"
-#include "symbol_label.h"
 #include "toggle_switch.h"
 
 #include <QComboBox>
@@ -22,7 +21,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-using PageStyle::Text;
+using PageStyle::TextStyle;
+using PageStyle::Tint;
 
 namespace {
 constexpr int kOpacityScale = 100;
@@ -35,11 +35,11 @@ QPushButton* linkRow(const QString& title, const QString& objectName, const QUrl
     row->setCursor(Qt::PointingHandCursor);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 8, 0, 8);
-    QLabel* label = PageStyle::label(title, Text::body, QFont::Normal, row);
+    QLabel* label = PageStyle::label(title, TextStyle::body, QFont::Normal, false, row);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(label);
     layout->addStretch();
-    auto* arrow = new SymbolLabel(QStringLiteral("arrow.up.right"), 14, QPalette::PlaceholderText, row);
+    auto* arrow = new SymbolLabel(QStringLiteral("arrow.up.right"), Tint::secondary, 14, {17, 17}, SymbolLabel::Style::plain, row);
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(arrow);
     QObject::connect(row, &QPushButton::clicked, row, [url] { QDesktopServices::openUrl(url); });
@@ -47,15 +47,14 @@ QPushButton* linkRow(const QString& title, const QString& objectName, const QUrl
 }
 } // namespace
 
-SettingsView::SettingsView(AppState& appState, AccessibilityService* accessibility, QWidget* parent)
-    : QWidget(parent), m_appState(appState), m_accessibility(accessibility)
+SettingsView::SettingsView(AppState& appState, QWidget* parent) : QWidget(parent), m_appState(appState)
 {
     setObjectName(QStringLiteral("settingsView"));
     auto* content = new QWidget;
     auto* sections = new QVBoxLayout(content);
     sections->setContentsMargins(24, 16, 24, 24);
     sections->setSpacing(20);
-    sections->addWidget(PageStyle::label(tr("Settings"), Text::title2));
+    sections->addWidget(PageStyle::label(tr("Settings"), TextStyle::title2, QFont::Bold));
     if (QLabel* notice = unreadableNotice())
         sections->addWidget(notice);
     sections->addWidget(aiModelSection());
@@ -104,18 +103,18 @@ QLabel* SettingsView::unreadableNotice()
         ? tr("Your settings could not be read, so defaults are in use.")
         : tr("Your settings could not be read, so defaults are in use; the unreadable file will be kept as %1.")
               .arg(QFileInfo(unreadable->keptAs).fileName());
-    QLabel* notice = PageStyle::label(text, Text::caption);
+    QLabel* notice = PageStyle::label(text, TextStyle::caption);
     notice->setObjectName(QStringLiteral("unreadableSettingsNotice"));
     notice->setToolTip(QStringLiteral("%1: %2\n%3").arg(unreadable->location, unreadable->reason, unreadable->keptAs));
     notice->setWordWrap(true);
-    PageStyle::setTextColor(notice, PageStyle::orange());
+    PageStyle::setTextTint(notice, Tint::orange);
     return notice;
 }
 
 FormSection* SettingsView::aiModelSection()
 {
     auto* section = new FormSection(tr("AI Model"), QStringLiteral("cpu"));
-    m_providerSummary = PageStyle::secondaryLabel(QString(), Text::caption);
+    m_providerSummary = PageStyle::label(QString(), TextStyle::caption, QFont::Normal, true);
     m_providerSummary->setObjectName(QStringLiteral("providerSummary"));
     auto* configure = new QPushButton(tr("Configure"));
     configure->setObjectName(QStringLiteral("configureButton"));
@@ -137,22 +136,22 @@ FormSection* SettingsView::permissionsSection()
     auto* grantedLayout = new QHBoxLayout(m_granted);
     grantedLayout->setContentsMargins(0, 0, 0, 0);
     grantedLayout->setSpacing(4);
-    grantedLayout->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 13, PageStyle::green()));
-    QLabel* granted = PageStyle::label(tr("Granted"), Text::caption);
-    PageStyle::setTextColor(granted, PageStyle::green());
+    grantedLayout->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), Tint::green, 13, {16, 16}));
+    QLabel* granted = PageStyle::label(tr("Granted"), TextStyle::caption);
+    PageStyle::setTextTint(granted, Tint::green);
     grantedLayout->addWidget(granted);
     layout->addWidget(m_granted);
     m_enable = new QPushButton(tr("Enable"));
     m_enable->setObjectName(QStringLiteral("enableButton"));
-    PageStyle::makeProminent(m_enable, PageStyle::orange());
+    PageStyle::makeProminent(m_enable, Tint::orange);
     connect(m_enable, &QPushButton::clicked, this, [this] {
-        if (m_accessibility)
-            m_accessibility->openAccessibilitySettings();
+        if (SelectionAccess* access = m_appState.accessibilityService())
+            access->openAccessibilitySettings();
     });
     layout->addWidget(m_enable);
     section->addCaptionedRow(tr("Accessibility"),
-                             PageStyle::secondaryLabel(tr("Required to read selected text and paste results"),
-                                                       Text::caption),
+                             PageStyle::label(tr("Required to read selected text and paste results"),
+                                              TextStyle::caption, QFont::Normal, true),
                              state);
     return section;
 }
@@ -164,16 +163,16 @@ QWidget* SettingsView::labelledSlider(QSlider* slider, const QString& low, const
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
     // End labels of one width, so the sliders of a section line up.
-    const QFontMetrics metrics(PageStyle::font(Text::caption));
+    const QFontMetrics metrics(PageStyle::font(TextStyle::caption));
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("100%"));
-    QLabel* lowLabel = PageStyle::secondaryLabel(low, Text::caption);
+    QLabel* lowLabel = PageStyle::label(low, TextStyle::caption, QFont::Normal, true);
     lowLabel->setFixedWidth(labelWidth);
     lowLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(lowLabel);
     slider->setOrientation(Qt::Horizontal);
     slider->setFixedWidth(220);
     layout->addWidget(slider);
-    QLabel* highLabel = PageStyle::secondaryLabel(high, Text::caption);
+    QLabel* highLabel = PageStyle::label(high, TextStyle::caption, QFont::Normal, true);
     highLabel->setFixedWidth(labelWidth);
     layout->addWidget(highLabel);
     return box;
@@ -229,7 +228,7 @@ FormSection* SettingsView::switchesSection(const QString& title, const QString& 
 FormSection* SettingsView::aboutSection()
 {
     auto* section = new FormSection(tr("About"), QStringLiteral("info.circle"));
-    QLabel* version = PageStyle::secondaryLabel(QStringLiteral(TOVALIN_VERSION), Text::body);
+    QLabel* version = PageStyle::label(QStringLiteral(TOVALIN_VERSION), TextStyle::body, QFont::Normal, true);
     version->setObjectName(QStringLiteral("versionLabel"));
     section->addRow(tr("Version"), version);
     section->addRow(linkRow(tr("Website"), QStringLiteral("websiteRow"), ExternalLinks::website()));
@@ -281,7 +280,8 @@ void SettingsView::showSettings()
 
 void SettingsView::checkPermission()
 {
-    const bool granted = m_accessibility && m_accessibility->checkPermission();
+    SelectionAccess* access = m_appState.accessibilityService();
+    const bool granted = access && access->checkPermission();
     m_granted->setVisible(granted);
     m_enable->setVisible(!granted);
 }

@@ -7,7 +7,6 @@
 #include <functional>
 
 class AIModelSettingsSheet;
-class AccessibilityService;
 class AppState;
 class FormSection;
 class QComboBox;
@@ -22,8 +21,9 @@ class ToggleSwitch;
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
-    // accessibility may be null: the permission then reads as not granted.
-    SettingsView(AppState& appState, AccessibilityService* accessibility, QWidget* parent = nullptr);
+    // The permission is the store's accessibility service's to tell; without one it
+    // reads as not granted.
+    explicit SettingsView(AppState& appState, QWidget* parent = nullptr);
 
     // The summary under "AI Provider": the built-in provider's name alone, else name and model.
     static QString providerSummary(const AppSettings& settings);
@@ -51,7 +51,6 @@ private:
     void checkPermission();
 
     AppState& m_appState;
-    AccessibilityService* m_accessibility;
     QLabel* m_providerSummary = nullptr;
     QWidget* m_granted = nullptr;
     QPushButton* m_enable = nullptr;

@@ -1,40 +1,35 @@
 #include "toggle_switch.h"
 
+#include "page_style.h"
+
 #include <QPainter>
 
 ToggleSwitch::ToggleSwitch(QWidget* parent) : QAbstractButton(parent)
 {
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFixedSize(sizeHint());
 }
-
-QSize ToggleSwitch::sizeHint() const { return {38, 22}; }
 
 void ToggleSwitch::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    const PageStyle::Colors c = PageStyle::Colors::from(palette());
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
     const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
-    const qreal radius = track.height() / 2;
-
-    QColor trackColor = isChecked() ? palette().color(QPalette::Highlight) : palette().color(QPalette::Mid);
+    QColor ground = isChecked() ? c.accent : PageStyle::withOpacity(c.primary, 0.18);
     if (!isEnabled())
-        trackColor.setAlphaF(0.4f);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(trackColor);
-    painter.drawRoundedRect(track, radius, radius);
-
-    const qreal knob = track.height() - 4;
-    const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
-
+        ground = PageStyle::withOpacity(ground, 0.5);
+    p.setBrush(ground);
+    p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
+    const qreal d = track.height() - 4;
+    const qreal x = isChecked() ? track.right() - 2 - d : track.left() + 2;
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(x, track.top() + 2, d, d));
     if (hasFocus()) {
-        QColor ring = palette().color(QPalette::Highlight);
-        ring.setAlphaF(0.5f);
-        painter.setPen(QPen(ring, 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(track, radius, radius);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(PageStyle::withOpacity(c.accent, 0.6), 1.5));
+        p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
     }
 }

@@ -25,9 +25,7 @@ private slots:
         settings.overlayHotkey = {40, 0x180000, "⌥⌘K"}; // taken by another program below
         settings.theme = AppTheme::dark;
         defaults.values.insert(AppState::settingsKey, JsonCodec::encodeSettingsDocument(settings));
-        QList<Command> commands = defaultCommands();
-        commands[1].shortcutKeyCode = 5;
-        commands[1].shortcutModifiers = 0x120000;
+        QList<Command> commands = defaultCommands(); // Super+Shift+G, and K taken below
         commands[2].shortcutKeyCode = 6; // disabled: no hotkey
         commands[2].shortcutModifiers = 0x120000;
         commands[2].isEnabled = false;
@@ -69,10 +67,9 @@ private slots:
         SingleInstance first(runtime.path()), second(runtime.path());
         QVERIFY(first.claim());
         connect(&first, &SingleInstance::activationRequested, &delegate, &AppDelegate::showMainWindow);
-        QWidget mainWindow;
-        mainWindow.setWindowTitle("Tovalin");
+        QVERIFY(!delegate.mainWindow()); // built only when first asked for
         QVERIFY(!second.claim());
-        QTRY_VERIFY(mainWindow.isVisible());
+        QTRY_VERIFY(delegate.mainWindow() && delegate.mainWindow()->isVisible());
 
         delegate.applicationWillTerminate();
         QCOMPARE(hotkeys.unregisterAllCalls, 1);

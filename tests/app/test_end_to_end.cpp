@@ -1,6 +1,7 @@
 // As a user would: a real text field of another program, the real binary, the
 // hotkey pressed with xdotool, and a fake Ollama server on loopback answering.
 #include "command_library.h"
+#include "fake_notification_server.h"
 #include "json_codec.h"
 #include "temp_state_dir.h"
 #include "x11_test_client.h"
@@ -27,6 +28,12 @@ void key(const QString& keys)
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }
 
+// Keys sent in one burst, as a fast typist's "hotkey, Return" arrives.
+void burst(const QStringList& keys)
+{
+    runTool(QStringLiteral("xdotool"), QStringList{"key", "--delay", "0"} + keys);
+}
+
 // One run of the product: a fake Ollama answering as told, Tovalin configured for
 // it and holding its hotkeys, and the field's text selected in the active window.
 class Scenario {
@@ -49,9 +56,10 @@ public:
         env.insert("XDG_CONFIG_HOME", m_tmp.configHome());
         env.insert("XDG_STATE_HOME", m_tmp.stateHome());
         env.insert("XDG_RUNTIME_DIR", m_tmp.root());
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
         m_app.setProcessEnvironment(env);
         m_app.start(QStringLiteral(TOVALIN_BINARY), {});
-        m_ready = port.hasMatch() && QTest::qWaitFor(paletteHotkeyTaken, 10000);
+        m_ready = port.hasMatch() && m_notifications.isRegistered() && QTest::qWaitFor(paletteHotkeyTaken, 10000);
     }
     ~Scenario()
     {
@@ -77,10 +85,13 @@ public:
     {
         return JsonCodec::decodeHistoryDocument(readFile(m_tmp.stateDir() + "/history.json")).value_or(QList<HistoryItem>{});
     }
+    const QList<FakeNotificationServer::Call>& notifications() const { return m_notifications.calls(); }
     QJsonObject firstRequest() const { return QJsonDocument::fromJson(readFile(logPath()).split('\n').first()).object(); }
 
 private:
     TempStateDir m_tmp;
+    PrivateSessionBus m_bus;
+    FakeNotificationServer m_notifications{m_bus.address()};
     QProcess m_ollama;
     QProcess m_app;
     QString m_output;
@@ -149,10 +160,96 @@ private slots:
         key("Return");
         QTRY_VERIFY_WITH_TIMEOUT(run.output().contains("Command execution error: "), 10000);
         QVERIFY2(run.output().contains("serverError(\"model \\\"llama3\\\" not found, try pulling it first\")"), qPrintable(run.output()));
+        QTRY_COMPARE(run.notifications().size(), 1);
+        QCOMPARE(run.notifications()[0].summary, defaultCommands()[0].name + " failed");
+        QVERIFY2(run.notifications()[0].body.contains("model \"llama3\" not found, try pulling it first"),
+                 qPrintable(run.notifications()[0].body));
         QTest::qWait(400);
         QCOMPARE(run.sentMessages().size(), 1);
         QVERIFY(run.history().isEmpty());
         QCOMPARE(field.submit(), std::optional<QString>("keep me"));
+    }
+
+    // While the palette is up, or about to be, every key is the palette's: none reaches the
+    // field, and Escape or Return typed in the same burst as the hotkey act on the palette.
+    void keysTypedAtThePaletteNeverReachTheField()
+    {
+        Scenario run({"--reply", "Answer"});
+        QVERIFY(run.isReady());
+        {
+            YadEntry field("typed around");
+            QVERIFY(field.isReady());
+            key("super+shift+space");
+            QTest::qWait(300);
+            runTool("xdotool", {"type", "xyz"});
+            key("Tab");
+            key("Escape");
+            QTest::qWait(300);
+            QCOMPARE(field.submit(), std::optional<QString>("typed around"));
+        }
+        {
+            YadEntry field("escape at once");
+            QVERIFY(field.isReady());
+            burst({"super+shift+space", "Escape"});
+            QTest::qWait(500);
+            QCOMPARE(field.submit(), std::optional<QString>("escape at once")); // the dialog was still open
+        }
+        QVERIFY(run.sentMessages().isEmpty());
+        {
+            YadEntry field("return at once");
+            QVERIFY(field.isReady());
+            burst({"super+shift+space", "Return"});
+            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+            QTest::qWait(600);
+            QCOMPARE(run.history().first().commandName, defaultCommands()[0].name);
+            QCOMPARE(field.submit(), std::optional<QString>("Answer"));
+        }
+    }
+
+    void aHeldCommandHotkeyRunsOnce()
+    {
+        QList<Command> commands = defaultCommands();
+        commands[6].shortcutKeyCode = 5;         // G
+        commands[6].shortcutModifiers = 0xC0000; // control + option
+        Scenario run({"--reply", "Once"}, commands);
+        QVERIFY(run.isReady());
+        YadEntry field("Held");
+        QVERIFY(field.isReady());
+        QVERIFY(runTool("xset", {"r", "rate", "200", "30"}));
+        runTool("xdotool", {"keydown", "ctrl+alt+g"});
+        QTest::qWait(1500);
+        runTool("xdotool", {"keyup", "ctrl+alt+g"});
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTest::qWait(1000);
+        QCOMPARE(run.sentMessages().size(), 1);
+        key("ctrl+a"); // the paste left nothing selected
+        QTest::qWait(100);
+        key("ctrl+alt+g");
+        QTRY_COMPARE_WITH_TIMEOUT(run.sentMessages().size(), 2, 10000);
+        runTool("xset", {"r", "rate"});
+    }
+
+    // Two whole lines of a multi-line view, the second line's break included.
+    void theReplacementKeepsTheSelectionsLineBreak()
+    {
+        Scenario run({"--reply", "Fixed first two lines."});
+        QVERIFY(run.isReady());
+        YadTextView view("First line with teh typo.\nSecond line.\nThird line stays.\n");
+        QVERIFY(view.isReady());
+        key("ctrl+Home");
+        key("shift+Down");
+        key("shift+Down");
+        QTest::qWait(200);
+        key("super+shift+space");
+        QTest::qWait(300);
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTest::qWait(600);
+        QCOMPARE(run.sentMessages(), QStringList{defaultCommands()[0].prompt
+                     + "\n\nText to process:\nFirst line with teh typo.\nSecond line.\n"});
+        const std::optional<QString> text = view.contents();
+        QVERIFY(text);
+        QVERIFY2(text->startsWith("Fixed first two lines.\nThird line stays."), qPrintable(QString(*text).replace("\n", "\\n")));
     }
 };
 

@@ -4,9 +4,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QProcessEnvironment environmentFor(const TempStateDir& tmp)
@@ -67,6 +69,35 @@ private slots:
         QVERIFY(!third.waitForFinished(1500));
         third.terminate();
         QVERIFY(third.waitForFinished(10000));
+    }
+
+    // Without XDG_RUNTIME_DIR the runtime folder is in the shared temp folder.
+    void aStartThatCannotRunSaysWhyAndFails()
+    {
+        TempStateDir tmp;
+        QProcessEnvironment env = environmentFor(tmp);
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        env.insert(QStringLiteral("TMPDIR"), tmp.root());
+        const QString runtime = tmp.root() + QStringLiteral("/tovalin-%1").arg(::getuid());
+        QVERIFY(writeFile(runtime, "squatted"));
+        QLockFile held(runtime + QStringLiteral("/instance.lock"));
+        const QString lines[] = {
+            "Cannot use the runtime folder " + runtime + ": it is not a folder",
+            QStringLiteral("Tovalin is already running (pid %1) but does not answer at %2/instance.sock")
+                .arg(QCoreApplication::applicationPid()).arg(runtime),
+        };
+        for (const QString& line : lines) {
+            if (&line == &lines[1]) { // a folder of ours, locked by a "running" one that never listens
+                QFile::remove(runtime);
+                QVERIFY(QDir().mkdir(runtime) && held.tryLock(0));
+            }
+            QProcess start;
+            start.setProcessEnvironment(env);
+            start.start(QStringLiteral(TOVALIN_BINARY), {});
+            QVERIFY(start.waitForFinished(10000));
+            QCOMPARE(start.exitCode(), 1);
+            QVERIFY2(start.readAllStandardOutput().contains(line.toUtf8()), qPrintable(line));
+        }
     }
 };
 

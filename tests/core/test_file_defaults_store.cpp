@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestFileDefaultsStore : public QObject {
     Q_OBJECT
@@ -63,7 +64,115 @@ private slots:
         QVERIFY(QFileInfo(commands).isDir());
         state.resetCommandsToDefaults();
         QVERIFY(QFileInfo(commands).isFile());
-        QVERIFY(QFileInfo(commands + ".unreadable.2").isDir());
+        QVERIFY(QFileInfo(commands + ".unreadable").isDir()); // the newest copy has the plain name
+        QCOMPARE(readFile(commands + ".unreadable.2"), broken);
+    }
+
+    void onlyTheNewestUnreadableCopiesAreKeptPrivate()
+    {
+        TempStateDir tmp;
+        const QString commands = tmp.configDir() + "/commands.json";
+        QVERIFY(writeFile(commands + ".unreadable.9", "left by an older version"));
+        ConsoleCapture console;
+        FileDefaultsStore store(tmp.configDir(), tmp.stateDir());
+        for (int i = 1; i <= 5; ++i) {
+            QVERIFY(writeFile(commands, "broken " + QByteArray::number(i)));
+            QFile::setPermissions(commands, QFile::permissions(commands) | QFileDevice::ReadOther);
+            store.markUnreadable("tovalin_commands");
+            QVERIFY(store.setData("tovalin_commands", "[]"));
+        }
+        const QStringList kept{"commands.json.unreadable", "commands.json.unreadable.2", "commands.json.unreadable.3"};
+        QCOMPARE(QDir(tmp.configDir()).entryList({"*.unreadable*"}, QDir::Files), kept);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(readFile(tmp.configDir() + "/" + kept[i]), "broken " + QByteArray::number(5 - i));
+            QCOMPARE(fileMode(tmp.configDir() + "/" + kept[i]), 0600);
+        }
+    }
+
+    void everyDocumentWrittenCanBeReadBack()
+    {
+        TempStateDir tmp;
+        ConsoleCapture console;
+        FileDefaultsStore store(tmp.configDir(), tmp.stateDir(), 4096);
+        QVERIFY(store.setData("tovalin_settings", "{}"));
+        QVERIFY(!store.setData("tovalin_settings", QByteArray(4097, ' ')));
+        QCOMPARE(readFile(tmp.configDir() + "/settings.json"), "{}");
+        QVERIFY(console.containsPrefix("Not writing " + tmp.configDir() + "/settings.json: 4097 bytes"));
+
+        // The history drops its oldest entries rather than outgrow what is read back.
+        AppState state({&store, nullptr, nullptr, {}});
+        for (int i = 0; i < 10; ++i) {
+            HistoryItem item;
+            item.id = item.commandId = QUuid::createUuid();
+            item.originalText = QString(600, QChar('a' + i));
+            item.timestamp = QDateTime::currentDateTimeUtc();
+            state.addHistoryItem(item);
+        }
+        QVERIFY(QFileInfo(tmp.stateDir() + "/history.json").size() <= 4096);
+        QVERIFY(state.history().size() > 1 && state.history().size() < 10);
+        QCOMPARE(state.history().first().originalText[0], QChar('j'));
+        FileDefaultsStore again(tmp.configDir(), tmp.stateDir(), 4096);
+        QCOMPARE(AppState({&again, nullptr, nullptr, {}}).history(), state.history());
+    }
+
+    // Folders and documents are used only when they are the user's own; open ones are closed.
+    void placesOfOthersAreRefused_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("refused"); // relative to the config home; empty: usable
+        QTest::addColumn<QString>("why");
+        QTest::newRow("open folder") << "chmod 777 dir" << "" << "";
+        QTest::newRow("link to a file") << "link file" << "tovalin/settings.json" << "it is a symbolic link";
+        QTest::newRow("another user's folder") << "chown dir" << "tovalin" << "it belongs to another user (uid 65534)";
+        QTest::newRow("another user's file") << "chown file" << "tovalin/settings.json" << "it belongs to another user (uid 65534)";
+        QTest::newRow("link to another user's folder") << "link dir" << "tovalin" << "it belongs to another user (uid 65534)";
+    }
+    void placesOfOthersAreRefused()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, refused);
+        QFETCH(QString, why);
+        if (setup.startsWith("chown") || setup == "link dir") {
+            if (::geteuid() != 0)
+                QSKIP("giving a folder to another user needs root");
+        }
+        TempStateDir tmp;
+        const QString dir = tmp.configDir(), settings = dir + "/settings.json";
+        const QByteArray stored = R"({"theme":"dark"})";
+        const auto chown = [](const QString& path) { return ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0; };
+        if (setup == "link dir") {
+            QVERIFY(writeFile(tmp.root() + "/elsewhere/settings.json", stored));
+            QVERIFY(chown(tmp.root() + "/elsewhere") && QDir().mkpath(tmp.configHome()));
+            QVERIFY(QFile::link(tmp.root() + "/elsewhere", dir));
+        } else {
+            QVERIFY(writeFile(settings, stored));
+        }
+        if (setup == "chmod 777 dir")
+            QFile::setPermissions(dir, QFileDevice::Permissions(0x7777));
+        if (setup == "link file") {
+            QVERIFY(QFile::rename(settings, tmp.root() + "/victim"));
+            QVERIFY(QFile::link(tmp.root() + "/victim", settings));
+        }
+        if (setup == "chown dir")
+            QVERIFY(chown(dir));
+        if (setup == "chown file")
+            QVERIFY(chown(settings));
+
+        ConsoleCapture console;
+        FileDefaultsStore store(dir, tmp.stateDir());
+        const auto read = store.data("tovalin_settings");
+        const bool written = store.setData("tovalin_settings", "{}");
+        if (refused.isEmpty()) {
+            QCOMPARE(read, std::optional<QByteArray>(stored));
+            QVERIFY(written);
+            QCOMPARE(fileMode(dir), 0700);
+            QVERIFY(console.lines.isEmpty());
+        } else {
+            QCOMPARE(read, std::optional<QByteArray>(QByteArray())); // there, but not read
+            QVERIFY(!written);
+            QCOMPARE(readFile(setup == "link file" ? tmp.root() + "/victim" : settings), stored);
+            QCOMPARE(console.lines, QStringList{"Not using " + tmp.configHome() + "/" + refused + ": " + why});
+        }
     }
 };
 

@@ -5,7 +5,9 @@
 #include "memory_defaults_store.h"
 
 #include <QCoro/QCoroTask>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 struct Fixture {
@@ -40,13 +42,34 @@ private slots:
             ConsoleCapture console;
             bool wasProcessing = false;
             QObject::connect(&f.state, &AppState::isProcessingChanged, [&] { wasProcessing |= f.state.isProcessing(); });
+            QStringList failures;
+            QObject::connect(&f.state, &AppState::commandFailed,
+                             [&](const Command& command, const QString& message) { failures << command.name + ": " + message; });
             f.run(c.error ? "text" : "");
             QTest::qWait(150);
             QCOMPARE(console.lines, QStringList{c.line});
             QCOMPARE(wasProcessing, bool(c.error));
             QCOMPARE(f.providers.size(), c.error ? 1 : 0);
+            // The user is told in words, not in the log's case form.
+            QCOMPARE(failures.size(), c.error ? 1 : 0);
+            if (c.error)
+                QVERIFY2(failures[0].startsWith(f.state.commands()[2].name + ": ") && !failures[0].contains("Error("), qPrintable(failures[0]));
+            QCOMPARE(f.state.runsInFlight(), 0);
             QVERIFY(!f.state.isProcessing() && f.state.history().isEmpty() && f.access.pasted.isEmpty());
             QVERIFY(!f.defaults.values.contains(AppState::historyKey));
+        }
+    }
+
+    void aSelectionPastTheLimitIsNotSent()
+    {
+        for (const qsizetype size : {AppState::maxTextBytes, AppState::maxTextBytes + 1}) {
+            Fixture f;
+            ConsoleCapture console;
+            f.run(QString(size, 'x'));
+            const bool sent = size <= AppState::maxTextBytes;
+            QCOMPARE(f.script->calls.size(), qsizetype(sent));
+            QCOMPARE(f.state.history().size(), qsizetype(sent));
+            QCOMPARE(console.lines, sent ? QStringList() : QStringList{"Command execution error: The selected text is too large to send: 1.0 MiB, the limit is 1 MiB"});
         }
     }
 
@@ -80,6 +103,47 @@ private slots:
         QCOMPARE(f.state.history().size(), 2);
     }
 
+    void thePasteKeepsTheSelectionsEdges()
+    {
+        const struct { QString selected, answer, pasted; } cases[] = {
+            {"First line.\nSecond line.\n", "Fixed.", "Fixed.\n"},
+            {"  indented\n\n", "Done", "  Done\n\n"},
+            {"\tword ", " padded answer \n", "\tpadded answer "},
+            {"plain", " keeps its own blanks ", " keeps its own blanks "},
+            {" \n ", "X", "X"}, // a blank selection has no edges to keep
+        };
+        for (const auto& c : cases) {
+            Fixture f;
+            f.script->answer = c.answer;
+            f.run(c.selected);
+            QCOMPARE(f.access.pasted, QStringList{c.pasted});
+            QCOMPARE(f.state.history().first().resultText, c.answer);
+        }
+    }
+
+    // Switching windows while the provider works leaves the answer on the clipboard; and
+    // no answer carries control characters (ESC would end a terminal's bracketed paste).
+    void theAnswerLandsCleanAndOnlyWhereTheTextCameFrom()
+    {
+        for (const bool switchWindow : {false, true}) {
+            Fixture f;
+            f.access.front = 7;
+            f.script->answer = "rm\x1b[201~ -rf\x07 x\r\ny\rz\u0085\x7f\tend";
+            f.script->delayMs = 30;
+            if (switchWindow)
+                QTimer::singleShot(5, [&] { f.access.front = 8; });
+            QSignalSpy left(&f.state, &AppState::answerLeftOnClipboard);
+            QSignalSpy succeeded(&f.state, &AppState::commandSucceeded);
+            f.run("text");
+            const QString clean = "rm[201~ -rf x\ny\nz\tend";
+            QCOMPARE(f.access.pasted, switchWindow ? QStringList() : QStringList{clean});
+            QCOMPARE(f.access.leftOnClipboard, switchWindow ? QStringList{clean} : QStringList());
+            QCOMPARE(left.size(), int(switchWindow));
+            QCOMPARE(succeeded.size(), int(!switchWindow));
+            QCOMPARE(f.state.history().first().resultText, clean); // recorded either way
+        }
+    }
+
     void providerIsChosenPerRunAndRunsOverlap()
     {
         Fixture f;
@@ -91,6 +155,7 @@ private slots:
         f.state.setSettings(s);
         auto second = f.state.executeCommand(f.state.commands()[0], "two");
         QVERIFY(f.state.isProcessing());
+        QCOMPARE(f.state.runsInFlight(), 2);
         QCoro::waitFor(std::move(first));
         QCoro::waitFor(std::move(second));
         QCOMPARE(f.providers, QList<AIProvider>({AIProvider::tovalin, AIProvider::ollama}));

@@ -74,13 +74,16 @@ private slots:
         QStringList names;
         for (const Command& c : defaults) {
             names << c.name;
-            QVERIFY(c.isEnabled && !c.shortcutKeyCode && !c.shortcutModifiers);
+            QVERIFY(c.isEnabled);
+            QCOMPARE(c.hasHotkey(), c.shortcut.has_value()); // a label is always backed by a key
         }
         QCOMPARE(names, QStringList({"Fix Grammar & Spelling", "Make Professional", "Make Friendly",
                                      "Rewrite for Clarity", "Turn into Bullet Points",
                                      "Translate to Vietnamese", "Translate to English"}));
         QCOMPARE(defaults[0].shortcut, std::optional<QString>("⌘⇧G"));
         QCOMPARE(defaults[5].shortcut, std::optional<QString>("⌘⇧K"));
+        QVERIFY(defaults[0].shortcutKeyCode == 5 && defaults[5].shortcutKeyCode == 40);
+        QVERIFY(defaults[0].shortcutModifiers == 0x120000u && defaults[5].shortcutModifiers == 0x120000u);
         QCOMPARE(defaultCommands()[3].id, defaults[3].id); // same ids for the whole run
 
         QMap<CommandCategory, int> counts;

@@ -88,6 +88,11 @@ private slots:
             .result = s("copied"), .clipboardAfter = s("copied")};
         QTest::newRow("own selection empty, copied") << ReadCase{.owned = true, .selection = s(""),
             .copied = s("copied"), .result = s("copied"), .clipboardAfter = s("copied")};
+        // Some programs hand text over with CRLF; the text is what the program holds.
+        QTest::newRow("own selection, CRLF") << ReadCase{.owned = true, .selection = s("a\r\nb\r\n"),
+            .result = s("a\nb\n"), .chords = 0};
+        QTest::newRow("copied, CRLF") << ReadCase{.copied = s("a\r\nb"), .result = s("a\nb"),
+            .clipboardAfter = s("a\r\nb")};
         QTest::newRow("nothing copied, previous back") << ReadCase{};
         QTest::newRow("empty copy, previous back") << ReadCase{.copied = s(""), .result = s("")};
         QTest::newRow("copy too late, previous back") << ReadCase{.copied = s("late"), .copyDelayMs = 400};

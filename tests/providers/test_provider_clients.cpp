@@ -9,12 +9,15 @@
 #include "tovalin_api_service.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QTest>
 #include <functional>
 #include <memory>
+
+Q_DECLARE_METATYPE(ScriptedResponse)
 
 using namespace std::chrono_literals;
 using HeaderMap = QMap<QByteArray, QByteArray>;
@@ -229,6 +232,14 @@ private slots:
         for (const QString& host : {QString(), "127.0.0.1:" + port, "ftp://127.0.0.1:" + port, "http://127.0.0.1:" + port + "/a b", QString("http://")})
             QCOMPARE(outcomeOf(std::make_unique<OllamaService>(host, "llama3")), serverError("Invalid Ollama host URL"));
         QCOMPARE(m_server.requests.size(), 0);
+
+        // Credentials in the host never show in a message and go out with the one request.
+        QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
+                 serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
+        m_reply = {200, kCases[5].success};
+        QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://user:pw@127.0.0.1:" + port, "llama3")), "answer: Fixed text.");
+        QCOMPARE(m_server.requests.size(), 1);
+        QCOMPARE(m_server.requests[0].headers.value("authorization"), "Basic dXNlcjpwdw==");
     }
 
     void timeOut_data() { clientRows(); }
@@ -240,6 +251,37 @@ private slots:
                  transportFailure(kCases[client], "The request timed out"));
         // Every client so far went through the one shared network manager.
         QCOMPARE(qApp->findChildren<QNetworkAccessManager*>().size(), 1);
+    }
+
+    // One request, whatever the server does, and never past the deadline or the size cap.
+    void hostileServers_data()
+    {
+        using D = ScriptedResponse::Delivery;
+        QTest::addColumn<ScriptedResponse>("reply");
+        QTest::addColumn<QString>("expected");
+        const QByteArray path = "/v1/chat/completions";
+        const QString redirected = "Network error: The server redirected the request to %1; redirects are not followed";
+        QTest::newRow("trickle") << ScriptedResponse{200, kChatSuccess, D::trickle} << "Network error: The request timed out";
+        QTest::newRow("endless") << ScriptedResponse{200, {}, D::endless} << "Network error: The reply is larger than 8 MiB";
+        QTest::newRow("drop") << ScriptedResponse{200, {}, D::drop} << "Network error: The server closed the connection before answering";
+        for (const FakeHttpServer* target : {&m_server, &m_elsewhere}) {
+            const QByteArray location = target->baseUrl().toUtf8() + path;
+            QTest::addRow("307 to %s", target == &m_server ? "itself" : "elsewhere")
+                << ScriptedResponse{307, {}, D::whole, location} << redirected.arg(location);
+        }
+    }
+    void hostileServers()
+    {
+        QFETCH(ScriptedResponse, reply);
+        QFETCH(QString, expected);
+        m_reply = reply;
+        m_elsewhere.requests.clear();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(outcomeOf(kCases[1].make(m_server.baseUrl(), kKey, 1s)), "AIError: " + expected);
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(m_server.requests.size(), 1);
+        QCOMPARE(m_elsewhere.requests.size(), 0);
     }
 
     void factory()
@@ -280,6 +322,7 @@ private:
 
     ScriptedResponse m_reply;
     FakeHttpServer m_server{[this](const RecordedRequest&) { return m_reply; }};
+    FakeHttpServer m_elsewhere{[](const RecordedRequest&) { return ScriptedResponse{200, kChatSuccess}; }};
 };
 
 QTEST_GUILESS_MAIN(ProviderClientsTest)

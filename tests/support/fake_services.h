@@ -62,19 +62,27 @@ struct FakeSelectionAccess : SelectionAccess {
     QList<qint64> pastedAtMs;
     QElapsedTimer clock;
     std::function<void()> onPaste;
+    std::optional<quint64> front;   // the window the user works in
+    QStringList leftOnClipboard;    // answers withheld because the window changed
 
     FakeSelectionAccess() { clock.start(); }
+    std::optional<quint64> frontWindow() override { return front; }
     QCoro::Task<std::optional<QString>> getSelectedText() override
     {
         ++reads;
         co_return selection;
     }
-    void pasteText(const QString& text) override
+    bool pasteText(const QString& text, std::optional<quint64> intoWindow) override
     {
+        if (intoWindow && intoWindow != front) {
+            leftOnClipboard.append(text);
+            return false;
+        }
         pasted.append(text);
         pastedAtMs.append(clock.elapsed());
         if (onPaste)
             onPaste();
+        return true;
     }
 };
 

@@ -56,7 +56,7 @@ struct Page {
         return names;
     }
     bool clearAllShown() const { return view->findChild<QPushButton*>("clearAllButton")->isVisible(); }
-    void search(const QString& text) { view->findChild<QLineEdit*>("searchField")->setText(text); }
+    void search(const QString& text) { view->findChild<QLineEdit*>("searchEdit")->setText(text); }
 };
 
 const QList<HistoryItem> kHistory{

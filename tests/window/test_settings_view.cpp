@@ -30,7 +30,7 @@ struct Page {
         if (storedSettings)
             defaults.values.insert(AppState::settingsKey, *storedSettings);
         state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
-        view = std::make_unique<SettingsView>(*state, nullptr);
+        view = std::make_unique<SettingsView>(*state);
         view->show();
     }
     std::optional<AppSettings> stored() const
@@ -144,12 +144,12 @@ private slots:
     void permissionRowFollowsTheCheck()
     {
         MemoryDefaultsStore defaults;
-        AppState state({&defaults, nullptr, nullptr, {}});
         auto backend = std::make_unique<SwitchableTrust>();
         SwitchableTrust* trust = backend.get();
         AccessibilityService accessibility(std::move(backend));
+        AppState state({&defaults, nullptr, &accessibility, {}});
         trust->trusted = true;
-        SettingsView view(state, &accessibility);
+        SettingsView view(state);
         view.show();
         auto* granted = view.findChild<QWidget*>("grantedLabel");
         auto* enable = view.findChild<QPushButton*>("enableButton");

@@ -18,8 +18,9 @@ constexpr uint16_t virtualKeyC = 8;
 constexpr uint16_t virtualKeyV = 9;
 } // namespace
 
-X11AccessibilityBackend::X11AccessibilityBackend(std::shared_ptr<X11Display> display, QObject* parent)
-    : AccessibilityBackend(parent), m_display(std::move(display)), m_keyboard(m_display)
+X11AccessibilityBackend::X11AccessibilityBackend(std::shared_ptr<X11Display> display,
+                                                 std::shared_ptr<X11KeyboardGrab> grab, QObject* parent)
+    : AccessibilityBackend(parent), m_display(std::move(display)), m_keyboard(m_display, std::move(grab))
 {
     connect(&m_clipboard, &SystemClipboard::changed, this, &AccessibilityBackend::clipboardChanged);
 }

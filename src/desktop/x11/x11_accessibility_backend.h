@@ -12,7 +12,9 @@
 class X11AccessibilityBackend : public AccessibilityBackend {
     Q_OBJECT
 public:
-    explicit X11AccessibilityBackend(std::shared_ptr<X11Display> display, QObject* parent = nullptr);
+    explicit X11AccessibilityBackend(std::shared_ptr<X11Display> display,
+                                     std::shared_ptr<X11KeyboardGrab> grab = nullptr,
+                                     QObject* parent = nullptr);
 
     bool isTrusted() override;
     std::optional<quint64> activeWindow() override;

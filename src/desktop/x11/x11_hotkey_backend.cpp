@@ -6,9 +6,16 @@
 #include <cstdlib>
 #include <xcb/xcb.h>
 
-X11HotkeyBackend::X11HotkeyBackend(std::shared_ptr<X11Display> display)
-    : m_display(std::move(display)), m_keyboard(m_display)
+X11HotkeyBackend::X11HotkeyBackend(std::shared_ptr<X11Display> display,
+                                   std::shared_ptr<X11KeyboardGrab> keyboardGrab,
+                                   std::optional<uint32_t> keyboardHotkeyId)
+    : m_display(std::move(display)), m_keyboard(m_display), m_keyboardGrab(std::move(keyboardGrab)),
+      m_keyboardHotkeyId(keyboardHotkeyId)
 {
+    // Installed for the whole life of the grabs: a frozen keyboard must always be thawed.
+    qGuiApp->installNativeEventFilter(this);
+    m_heldPoll.setInterval(heldPollMs);
+    QObject::connect(&m_heldPoll, &QTimer::timeout, [this] { pollHeldKeys(); });
 }
 
 X11HotkeyBackend::~X11HotkeyBackend()
@@ -17,23 +24,18 @@ X11HotkeyBackend::~X11HotkeyBackend()
         ungrab(grab);
     m_display->flush();
     removeHandler();
+    if (qGuiApp)
+        qGuiApp->removeNativeEventFilter(this);
 }
 
 HotkeyBackend::Status X11HotkeyBackend::installHandler(PressHandler onPressed)
 {
     m_onPressed = std::move(onPressed);
-    if (!m_filterInstalled) {
-        qGuiApp->installNativeEventFilter(this);
-        m_filterInstalled = true;
-    }
     return noErr;
 }
 
 void X11HotkeyBackend::removeHandler()
 {
-    if (m_filterInstalled && qGuiApp)
-        qGuiApp->removeNativeEventFilter(this);
-    m_filterInstalled = false;
     m_onPressed = nullptr;
 }
 
@@ -60,7 +62,7 @@ HotkeyBackend::Registration X11HotkeyBackend::registerHotkey(uint32_t keyCode, u
     std::vector<xcb_void_cookie_t> cookies;
     for (const uint16_t lock : variants) {
         cookies.push_back(xcb_grab_key_checked(c, 1, m_display->root(), uint16_t(modifiers | lock),
-                                               *x11Code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                                               *x11Code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
     }
     Status status = noErr;
     Grab grab{*x11Code, modifiers, id, {}};
@@ -104,17 +106,59 @@ void X11HotkeyBackend::ungrab(const Grab& grab) const
 
 bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_KEY_RELEASE) {
+        const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event);
+        m_held.erase(release->detail);
+        m_releasedAt[release->detail] = release->time;
+        return false;
+    }
     const xcb_key_press_event_t* press = m_display->rootKeyPress(eventType, message);
-    if (!m_onPressed || !press)
+    if (!press)
         return false;
     const uint16_t modifiers = press->state & X11KeyMap::hotkeyModifierMask;
     for (const auto& [ref, grab] : m_grabs) {
         if (grab.keyCode == press->detail && grab.modifiers == modifiers) {
-            m_onPressed(grab.id);
+            keyPressed(grab, press->detail, press->time);
             break;
         }
     }
     // Not consumed: Qt takes the press's timestamp, which later clipboard and focus
     // requests need to be accepted by the server.
     return false;
+}
+
+void X11HotkeyBackend::keyPressed(const Grab& grab, uint8_t keyCode, uint32_t time)
+{
+    // Where the server's auto-repeat still sends a release before each repeated press
+    // (detectable auto-repeat off), the two carry the same time; no hand is that fast.
+    const auto released = m_releasedAt.find(keyCode);
+    const bool repeat = m_held.count(keyCode) > 0
+        || (released != m_releasedAt.end() && time - released->second <= 1);
+
+    xcb_connection_t* c = m_display->connection();
+    const bool takesKeyboard = !repeat && m_keyboardGrab && m_keyboardHotkeyId == grab.id;
+    if (!(takesKeyboard && m_keyboardGrab->take()) && !(m_keyboardGrab && m_keyboardGrab->isHeld())) {
+        // End the grab this press started, so the keys that follow, and the synthetic
+        // copy of a command hotkey's run, go to the user's window.
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    }
+    xcb_allow_events(c, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+    m_display->flush();
+    if (repeat)
+        return;
+    m_held.insert(keyCode);
+    m_heldPoll.start();
+    if (m_onPressed)
+        m_onPressed(grab.id);
+}
+
+void X11HotkeyBackend::pollHeldKeys()
+{
+    for (auto it = m_held.begin(); it != m_held.end();)
+        it = m_keyboard.isKeyDown(*it) ? std::next(it) : m_held.erase(it);
+    if (m_held.empty())
+        m_heldPoll.stop();
 }

@@ -44,7 +44,29 @@ ModifierMapping modifierMapping(xcb_connection_t* connection)
 
 } // namespace
 
-X11Keyboard::X11Keyboard(std::shared_ptr<X11Display> display) : m_display(std::move(display)) {}
+X11Keyboard::X11Keyboard(std::shared_ptr<X11Display> display, std::shared_ptr<X11KeyboardGrab> grab)
+    : m_display(std::move(display)), m_grab(std::move(grab))
+{
+}
+
+void X11Keyboard::send(const std::function<void()>& fakeKeys) const
+{
+    if (m_grab) {
+        m_grab->passThrough(fakeKeys);
+        return;
+    }
+    fakeKeys();
+    m_display->flush();
+}
+
+bool X11Keyboard::isKeyDown(uint8_t keyCode) const
+{
+    xcb_connection_t* c = m_display->connection();
+    xcb_query_keymap_reply_t* keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    const bool down = keymap && (keymap->keys[keyCode / 8] & (1 << (keyCode % 8)));
+    std::free(keymap);
+    return down;
+}
 
 std::vector<uint8_t> X11Keyboard::heldModifierKeys() const
 {
@@ -69,9 +91,10 @@ std::vector<uint8_t> X11Keyboard::heldModifierKeys() const
 
 void X11Keyboard::releaseKeys(const std::vector<uint8_t>& keyCodes) const
 {
-    for (const uint8_t code : keyCodes)
-        fakeKey(XCB_KEY_RELEASE, code);
-    m_display->flush();
+    send([&] {
+        for (const uint8_t code : keyCodes)
+            fakeKey(XCB_KEY_RELEASE, code);
+    });
 }
 
 void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift) const
@@ -79,15 +102,16 @@ void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, boo
     const uint8_t control = keyCodeFor(controlLKeysym).value_or(controlLFallback);
     const uint8_t shift = keyCodeFor(shiftLKeysym).value_or(shiftLFallback);
     const uint8_t key = keyCodeFor(keysym).value_or(fallbackKeyCode);
-    fakeKey(XCB_KEY_PRESS, control);
-    if (withShift)
-        fakeKey(XCB_KEY_PRESS, shift);
-    fakeKey(XCB_KEY_PRESS, key);
-    fakeKey(XCB_KEY_RELEASE, key);
-    if (withShift)
-        fakeKey(XCB_KEY_RELEASE, shift);
-    fakeKey(XCB_KEY_RELEASE, control);
-    m_display->flush();
+    send([&] {
+        fakeKey(XCB_KEY_PRESS, control);
+        if (withShift)
+            fakeKey(XCB_KEY_PRESS, shift);
+        fakeKey(XCB_KEY_PRESS, key);
+        fakeKey(XCB_KEY_RELEASE, key);
+        if (withShift)
+            fakeKey(XCB_KEY_RELEASE, shift);
+        fakeKey(XCB_KEY_RELEASE, control);
+    });
 }
 
 uint16_t X11Keyboard::numLockMask() const

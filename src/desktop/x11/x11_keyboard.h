@@ -1,6 +1,7 @@
 #pragma once
 
 #include "x11_display.h"
+#include "x11_keyboard_grab.h"
 
 #include <memory>
 #include <optional>
@@ -9,7 +10,9 @@
 // Physical key state and synthetic keys (XTEST) on the X server.
 class X11Keyboard {
 public:
-    explicit X11Keyboard(std::shared_ptr<X11Display> display);
+    // Synthetic keys get past the grab when one is given.
+    explicit X11Keyboard(std::shared_ptr<X11Display> display,
+                         std::shared_ptr<X11KeyboardGrab> grab = nullptr);
 
     // Modifier keys (Shift, Ctrl, Alt, Super, AltGr, ...) that are down right now.
     std::vector<uint8_t> heldModifierKeys() const;
@@ -19,10 +22,13 @@ public:
     void sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift = false) const;
     // The modifier bit NumLock sets (Mod2 on nearly every layout).
     uint16_t numLockMask() const;
+    bool isKeyDown(uint8_t keyCode) const;
 
 private:
     std::optional<uint8_t> keyCodeFor(uint32_t keysym) const;
     void fakeKey(uint8_t type, uint8_t keyCode) const;
+    void send(const std::function<void()>& fakeKeys) const;
 
     std::shared_ptr<X11Display> m_display;
+    std::shared_ptr<X11KeyboardGrab> m_grab;
 };

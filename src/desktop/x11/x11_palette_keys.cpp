@@ -1,20 +1,14 @@
 #include "x11_palette_keys.h"
 
 #include "x11_key_map.h"
-#include "x11_keyboard.h"
 
 #include <QGuiApplication>
-#include <cstdlib>
+#include <cstring>
 #include <xcb/xcb.h>
 
-namespace {
-// Virtual key codes of the stored layout and the keys they stand for.
-constexpr std::pair<uint16_t, int> kPaletteKeys[] = {
-    {126, Qt::Key_Up}, {125, Qt::Key_Down}, {36, Qt::Key_Return}, {53, Qt::Key_Escape}};
-} // namespace
-
-X11PaletteKeys::X11PaletteKeys(std::shared_ptr<X11Display> display, QObject* parent)
-    : PaletteKeys(parent), m_display(std::move(display))
+X11PaletteKeys::X11PaletteKeys(std::shared_ptr<X11Display> display, std::shared_ptr<X11KeyboardGrab> grab,
+                               QObject* parent)
+    : PaletteKeys(parent), m_display(std::move(display)), m_grab(std::move(grab))
 {
     qGuiApp->installNativeEventFilter(this);
 }
@@ -26,56 +20,55 @@ X11PaletteKeys::~X11PaletteKeys()
         qGuiApp->removeNativeEventFilter(this);
 }
 
-bool X11PaletteKeys::take()
+bool X11PaletteKeys::take(quint64 window)
 {
-    if (!m_grabs.empty())
-        return true;
-    const uint16_t numLock = X11Keyboard(m_display).numLockMask();
-    const uint16_t variants[] = {0, numLock, X11KeyMap::lockMask, uint16_t(numLock | X11KeyMap::lockMask)};
-    xcb_connection_t* c = m_display->connection();
-    bool refused = false;
-    for (const auto& [virtualKey, key] : kPaletteKeys) {
-        const std::optional<uint8_t> code = X11KeyMap::x11KeyCode(virtualKey);
-        if (!code)
-            continue;
-        for (uint16_t modifiers : variants) {
-            xcb_generic_error_t* error = xcb_request_check(
-                c, xcb_grab_key_checked(c, 0, m_display->root(), modifiers, *code, XCB_GRAB_MODE_ASYNC,
-                                        XCB_GRAB_MODE_ASYNC));
-            if (error)
-                refused = true;
-            else
-                m_grabs.push_back({*code, modifiers, key});
-            std::free(error);
-        }
-    }
-    if (refused)
-        giveBack();
-    return !refused;
+    // Moving the grab to the palette's window makes its keys ordinary key events there.
+    if (!m_grab->take(uint32_t(window)))
+        return false;
+    m_grab->claim();
+    m_window = uint32_t(window);
+    for (const RawEvent& event : std::exchange(m_typeAhead, {}))
+        sendToPalette(event);
+    m_display->flush();
+    return true;
 }
 
 void X11PaletteKeys::giveBack()
 {
-    for (const Grab& grab : m_grabs)
-        xcb_ungrab_key(m_display->connection(), grab.keyCode, m_display->root(), grab.modifiers);
-    if (!m_grabs.empty())
-        m_display->flush();
-    m_grabs.clear();
+    m_window = 0;
+    m_typeAhead.clear();
+    m_grab->release();
+}
+
+void X11PaletteKeys::sendToPalette(RawEvent event) const
+{
+    auto* press = reinterpret_cast<xcb_key_press_event_t*>(event.data());
+    press->event = m_window;
+    press->child = XCB_NONE;
+    xcb_send_event(m_display->connection(), 0, m_window, XCB_EVENT_MASK_KEY_PRESS, event.data());
 }
 
 bool X11PaletteKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    const xcb_key_press_event_t* press = m_display->rootKeyPress(eventType, message);
-    if (m_grabs.empty() || !press)
+    auto* press = const_cast<xcb_key_press_event_t*>(m_display->rootKeyPress(eventType, message));
+    // Keys still arrive on the root window after the grab moved to the palette's: those
+    // typed before the move and read only now.
+    if (!press || !m_grab->isHeld())
         return false;
-    // Only our plain grabs: a combination with Shift, Ctrl, Alt or Super is a hotkey's.
-    if (press->state & X11KeyMap::hotkeyModifierMask)
+    // A combination with Ctrl, Alt or Super is left to the hotkeys; Qt drops what arrives
+    // on the root window, so it reaches no window at all.
+    if (press->state & (X11KeyMap::hotkeyModifierMask & ~X11KeyMap::shiftMask))
         return false;
-    for (const Grab& grab : m_grabs) {
-        if (grab.keyCode == press->detail) {
-            emit keyPressed(grab.key);
-            return true;
-        }
+    if (m_window) {
+        // The palette is up: pass the key on in place.
+        press->event = m_window;
+        press->child = XCB_NONE;
+        return false;
+    }
+    if (m_typeAhead.size() < typeAheadLimit) {
+        RawEvent copy;
+        std::memcpy(copy.data(), press, copy.size());
+        m_typeAhead.append(copy);
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "fake_http_server.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 FakeHttpServer::FakeHttpServer(Handler handler, quint16 port) : m_handler(std::move(handler))
 {
@@ -40,11 +41,45 @@ void FakeHttpServer::read(QTcpSocket* socket, QByteArray& buffer)
     request.query = target.value(1);
     requests.append(request);
 
-    const ScriptedResponse response = m_handler(request);
+    answer(socket, m_handler(request));
+}
+
+void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response)
+{
+    using Delivery = ScriptedResponse::Delivery;
     if (response.status == 0)
         return;
-    socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\nContent-Length: "
-                  + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n"
-                  + response.body);
-    socket->disconnectFromHost();
+    if (response.delivery == Delivery::drop) {
+        socket->disconnectFromHost();
+        return;
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
+    if (!response.location.isEmpty())
+        head += "Location: " + response.location + "\r\n";
+    if (response.delivery == Delivery::endless) {
+        socket->write(head + "Transfer-Encoding: chunked\r\n\r\n");
+        // Paced like a fast network, so the client in this same thread keeps up.
+        const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, chunk] {
+            if (socket->bytesToWrite() < 4 * chunk.size())
+                socket->write(chunk);
+        });
+        timer->start(1);
+        return;
+    }
+    socket->write(head + "Content-Length: " + QByteArray::number(response.body.size())
+                  + "\r\nConnection: close\r\n\r\n");
+    if (response.delivery == Delivery::whole) {
+        socket->write(response.body);
+        socket->disconnectFromHost();
+        return;
+    }
+    auto* timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, body = response.body, sent = 0]() mutable {
+        socket->write(body.mid(sent++, 1));
+        if (sent >= body.size())
+            socket->disconnectFromHost();
+    });
+    timer->start(100);
 }

@@ -17,8 +17,16 @@ struct RecordedRequest {
 
 // The answer to one request. Status 0 keeps the connection open and silent.
 struct ScriptedResponse {
+    enum class Delivery {
+        whole,
+        trickle, // one byte of the body every 100 ms
+        endless, // a chunked body that never ends
+        drop,    // the connection closes without an answer
+    };
     int status = 200;
     QByteArray body;
+    Delivery delivery = Delivery::whole;
+    QByteArray location = {}; // sent as a Location header when set
 };
 
 // An HTTP/1.1 server on 127.0.0.1 for tests: records every request and answers it
@@ -35,6 +43,7 @@ public:
 
 private:
     void read(QTcpSocket* socket, QByteArray& buffer);
+    static void answer(QTcpSocket* socket, const ScriptedResponse& response);
 
     Handler m_handler;
 };

@@ -103,6 +103,30 @@ std::optional<QString> YadEntry::submit()
     return out.endsWith(QLatin1Char('\n')) ? out.chopped(1) : out;
 }
 
+YadTextView::YadTextView(const QString& text)
+{
+    m_process.start(QStringLiteral("yad"), {QStringLiteral("--text-info"), QStringLiteral("--editable"),
+                                            QStringLiteral("--width=500"), QStringLiteral("--height=300"),
+                                            QStringLiteral("--title"), QStringLiteral("Tovalin test view")});
+    m_process.write(text.toUtf8());
+    m_process.closeWriteChannel();
+    X11TestClient client;
+    m_ready = m_process.waitForStarted(5000)
+        && QTest::qWaitFor([&] { return client.activeWindowPid() == uint32_t(pid()); }, 5000);
+    QTest::qWait(300);
+}
+
+std::optional<QString> YadTextView::contents()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("\x01unread"));
+    if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")})
+        || !QTest::qWaitFor([&] { return clipboard->text() != QStringLiteral("\x01unread"); }, 3000))
+        return std::nullopt;
+    // GTK hands plain text over with CRLF; the view itself holds LF.
+    return clipboard->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 XclipOwner::XclipOwner(Selection selection, const QString& text)
 {
     const bool primary = selection == Selection::primary;

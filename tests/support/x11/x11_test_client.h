@@ -57,6 +57,14 @@ public:
     std::optional<QString> submit();
 };
 
+// A GTK multi-line text view (yad --text-info --editable) holding text, its window active.
+class YadTextView : public TestProgram {
+public:
+    explicit YadTextView(const QString& text);
+    // The whole text as it is now, read by selecting all and copying; nothing on failure.
+    std::optional<QString> contents();
+};
+
 // Holds the PRIMARY selection (or the clipboard) with a text until destroyed or until another
 // client takes it over. Ready once Qt reads the text back.
 class XclipOwner : public TestProgram {

@@ -1,0 +1,51 @@
+#include "run_feedback.h"
+
+#include "app_state.h"
+#include "symbol_icon.h"
+
+#include <QSystemTrayIcon>
+
+namespace {
+const QColor kIdleTint(0x80, 0x80, 0x80);
+const QColor kBusyTint(0x2f, 0x80, 0xed);
+} // namespace
+
+RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, QObject* parent)
+    : QObject(parent), m_appState(appState), m_trayIcon(trayIcon)
+{
+    m_notifier.setFallback([this](const QString& summary, const QString& body) {
+        if (m_trayIcon && m_trayIcon->isVisible() && QSystemTrayIcon::supportsMessages())
+            m_trayIcon->showMessage(summary, body, QSystemTrayIcon::Warning);
+    });
+    connect(&appState, &AppState::runsInFlightChanged, this, &RunFeedback::showBusy);
+    connect(&appState, &AppState::commandFailed, this, &RunFeedback::failed);
+    connect(&appState, &AppState::commandSucceeded, this, [this] {
+        if (m_appState.settings().soundEnabled)
+            m_sound.play(EventSound::Event::complete);
+    });
+    connect(&appState, &AppState::answerLeftOnClipboard, this, [this](const Command& command) {
+        m_notifier.notify(command.name, QStringLiteral("The window changed; the answer is on the clipboard"));
+    });
+    connect(&appState, &AppState::noTextSelected, this, [this] {
+        m_notifier.notify(QStringLiteral("No text selected"),
+                          QStringLiteral("Select some text first, then press the hotkey again."));
+    });
+    showBusy();
+}
+
+void RunFeedback::showBusy()
+{
+    if (!m_trayIcon)
+        return;
+    const bool busy = m_appState.runsInFlight() > 0;
+    m_trayIcon->setIcon(busy ? SymbolIcon::icon(QStringLiteral("arrow.triangle.2.circlepath"), kBusyTint)
+                             : SymbolIcon::icon(QStringLiteral("keyboard"), kIdleTint));
+    m_trayIcon->setToolTip(busy ? QStringLiteral("Tovalin: working…") : QStringLiteral("Tovalin"));
+}
+
+void RunFeedback::failed(const Command& command, const QString& message)
+{
+    m_notifier.notify(QStringLiteral("%1 failed").arg(command.name), message);
+    if (m_appState.settings().soundEnabled)
+        m_sound.play(EventSound::Event::error);
+}

@@ -1,0 +1,104 @@
+// The instance guard on real folders: who may use them, and what a second start learns.
+#include "console_capture.h"
+#include "single_instance.h"
+#include "temp_state_dir.h"
+
+#include <QLocalServer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void runtimeFolderMustBeTheUsers_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("why"); // empty: the start goes ahead
+        QTest::newRow("open folder of ours") << "chmod" << "";
+        QTest::newRow("a file") << "file" << "it is not a folder";
+        QTest::newRow("another user's folder") << "chown" << "it belongs to another user (uid 65534)";
+    }
+    void runtimeFolderMustBeTheUsers()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, why);
+        if (setup == "chown" && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir tmp;
+        const QString dir = tmp.path() + "/tovalin-1000";
+        if (setup == "file")
+            QVERIFY(writeFile(dir, "squatted"));
+        else
+            QVERIFY(QDir().mkdir(dir) && QFile::setPermissions(dir, QFileDevice::Permissions(0x7777)));
+        if (setup == "chown")
+            QVERIFY(::chown(QFile::encodeName(dir).constData(), 65534, 65534) == 0);
+        ConsoleCapture console;
+        SingleInstance instance(dir);
+        QCOMPARE(instance.claim(), why.isEmpty());
+        QVERIFY(!instance.handedOver());
+        if (why.isEmpty())
+            QCOMPARE(fileMode(dir), 0700);
+        QCOMPARE(console.lines, why.isEmpty() ? QStringList() : QStringList{"Cannot use the runtime folder " + dir + ": " + why});
+    }
+
+    void aVanishedSocketIsMadeAgain_data()
+    {
+        QTest::addColumn<bool>("closedByQt"); // as when accepting fails for lack of file handles
+        QTest::newRow("deleted") << false;
+        QTest::newRow("closed") << true;
+    }
+    void aVanishedSocketIsMadeAgain()
+    {
+        QFETCH(bool, closedByQt);
+        QTemporaryDir runtime;
+        const QString socket = runtime.path() + "/instance.sock";
+        SingleInstance first(runtime.path()), second(runtime.path());
+        QSignalSpy shown(&first, &SingleInstance::activationRequested);
+        QVERIFY(first.claim());
+        if (closedByQt)
+            first.findChild<QLocalServer*>()->close();
+        else
+            QVERIFY(QFile::remove(socket));
+        QVERIFY(!QFileInfo::exists(socket));
+        QTRY_VERIFY(QFileInfo::exists(socket));
+        QVERIFY(!second.claim());
+        QVERIFY(second.handedOver());
+        QTRY_COMPARE(shown.size(), 1);
+    }
+
+    void aStartThatCannotReachTheRunningOneSaysSo()
+    {
+        QTemporaryDir runtime;
+        QLockFile held(runtime.path() + "/instance.lock"); // running, but never listening
+        QVERIFY(held.tryLock(0));
+        ConsoleCapture console;
+        SingleInstance instance(runtime.path());
+        QVERIFY(!instance.claim());
+        QVERIFY(!instance.handedOver());
+        QCOMPARE(console.lines, QStringList{QString("Tovalin is already running (pid %1) but does not answer at %2/instance.sock")
+                                               .arg(QCoreApplication::applicationPid()).arg(runtime.path())});
+    }
+
+    void twoRuntimeFoldersCannotShareTheStateFolders()
+    {
+        TempStateDir state;
+        QTemporaryDir runtimeA, runtimeB;
+        const QStringList stateDirs{state.configDir(), state.stateDir()};
+        ConsoleCapture console;
+        auto first = std::make_unique<SingleInstance>(runtimeA.path(), stateDirs);
+        SingleInstance second(runtimeB.path(), stateDirs);
+        QVERIFY(first->claim());
+        QCOMPARE(fileMode(state.configDir()), 0700);
+        QVERIFY(!second.claim());
+        QVERIFY(!second.handedOver());
+        QCOMPARE(console.lines, QStringList{QString("Another Tovalin (pid %1) uses %2 and cannot be reached from here")
+                                               .arg(QCoreApplication::applicationPid()).arg(state.configDir())});
+        first.reset();
+        QVERIFY(second.claim()); // the folders are free again
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "test_single_instance.moc"

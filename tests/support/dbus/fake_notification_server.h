@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+// A session bus of the test's own (dbus-daemon), so nothing reaches the desktop's.
+class PrivateSessionBus {
+public:
+    PrivateSessionBus();
+    ~PrivateSessionBus();
+    // Empty when the daemon could not be started.
+    QString address() const { return m_address; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// Stands in for the desktop's notification service and records each Notify call.
+class FakeNotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Call {
+        QString appName;
+        QString summary;
+        QString body;
+    };
+
+    // Registers as org.freedesktop.Notifications on the bus at address.
+    explicit FakeNotificationServer(const QString& busAddress);
+    ~FakeNotificationServer() override;
+    bool isRegistered() const { return m_registered; }
+    const QList<Call>& calls() const { return m_calls; }
+
+public slots:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout);
+
+private:
+    QDBusConnection m_connection;
+    bool m_registered = false;
+    QList<Call> m_calls;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app_state.h"
+#include "command_library.h"
+#include "command_list_model.h"
+#include "fake_services.h"
+#include "json_codec.h"
+#include "memory_defaults_store.h"
+
+#include <QAbstractItemModel>
+#include <QTest>
+#include <memory>
+
+inline Command makeCommand(const QString& name, bool enabled = true, const QString& prompt = {})
+{
+    Command c;
+    c.id = QUuid::createUuid();
+    c.name = name;
+    c.prompt = prompt.isEmpty() ? QStringLiteral("prompt of ") + name : prompt;
+    c.icon = QStringLiteral("sparkles");
+    c.isEnabled = enabled;
+    c.createdAt = c.updatedAt = QDateTime::currentDateTimeUtc().addDays(-1);
+    return c;
+}
+
+// A store over memory: the seven defaults on a fresh start, or the commands given.
+struct WindowFixture {
+    MemoryDefaultsStore defaults;
+    RecordingHotkeyRegistry hotkeys;
+    std::unique_ptr<AppState> state;
+
+    explicit WindowFixture(std::optional<QList<Command>> commands = std::nullopt)
+    {
+        if (commands)
+            defaults.values.insert(AppState::commandsKey, JsonCodec::encodeCommandsDocument(*commands));
+        state = std::make_unique<AppState>(AppState::Services{&defaults, &hotkeys, nullptr, {}});
+    }
+
+    // The commands as written to the stored document.
+    QList<Command> stored() const
+    {
+        return JsonCodec::decodeCommandsDocument(defaults.values.value(AppState::commandsKey)).value_or(QList<Command>{});
+    }
+};
+
+inline QStringList names(const QList<Command>& commands)
+{
+    QStringList out;
+    for (const Command& c : commands)
+        out << c.name;
+    return out;
+}
+
+inline QStringList names(const QAbstractItemModel* model)
+{
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data().toString();
+    return out;
+}
