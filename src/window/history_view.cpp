@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -62,6 +63,7 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->viewport()->setAutoFillBackground(false);
+    PageStyle::makeThin(m_list->verticalScrollBar());
     connect(m_list, &QListView::clicked, this, &HistoryView::openDetail);
     connect(m_list, &QListView::activated, this, &HistoryView::openDetail);
     auto* listPage = new QWidget(this);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -188,10 +189,25 @@ QScrollArea* scrollArea(QWidget* content, QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    makeThin(scroll->verticalScrollBar());
     // The page's ground shows through, in either theme.
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
     return scroll;
+}
+
+void makeThin(QScrollBar* bar, int inset)
+{
+    const bool vertical = bar->orientation() == Qt::Vertical;
+    bar->setStyleSheet(QStringLiteral(
+        "QScrollBar { %1: 6px; background: transparent; margin: %2; }"
+        "QScrollBar::handle { background: rgba(127, 127, 127, 0.35); border-radius: 3px; min-%3: 40px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                           .arg(vertical ? QStringLiteral("width") : QStringLiteral("height"),
+                                vertical ? QStringLiteral("%1px 2px %1px 0").arg(inset)
+                                         : QStringLiteral("0 %1px").arg(inset),
+                                vertical ? QStringLiteral("height") : QStringLiteral("width")));
 }
 
 QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size)

@@ -14,6 +14,7 @@ class QPainter;
 class QPushButton;
 class QRectF;
 class QScrollArea;
+class QScrollBar;
 class QToolButton;
 class QVBoxLayout;
 
@@ -57,6 +58,9 @@ void makeProminent(QPushButton* button, std::optional<Tint> tint = std::nullopt)
 QFrame* divider(QWidget* parent = nullptr);
 // A frameless area scrolling the content vertically, the content as wide as the area.
 QScrollArea* scrollArea(QWidget* content, QWidget* parent);
+
+// A thin pill in place of the style's full scroll bar; `inset` keeps it off the ends.
+void makeThin(QScrollBar* bar, int inset = 0);
 
 // Makes the dialog a window-modal sheet of a fixed size over its parent's window;
 // returns its layout, a column without margins or spacing for the sheet to fill.
