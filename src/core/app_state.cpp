@@ -34,10 +34,20 @@ AppState::AppState(Services services, QObject* parent)
 
     const auto storedSettings = defaults.data(QLatin1String(settingsKey));
     if (storedSettings) {
-        if (auto decoded = JsonCodec::decodeSettingsDocument(*storedSettings))
+        QString reason;
+        if (auto decoded = JsonCodec::decodeSettingsDocument(*storedSettings, &reason)) {
             m_settings = *decoded;
-        else
-            defaults.markUnreadable(QLatin1String(settingsKey));
+        } else {
+            const QString key = QLatin1String(settingsKey);
+            m_unreadableSettings = UnreadableDocument{defaults.location(key), reason,
+                                                      defaults.unreadableCopyLocation(key)};
+            defaults.markUnreadable(key);
+            QString line = QStringLiteral("Could not read settings from %1: %2; using defaults")
+                               .arg(m_unreadableSettings->location, reason);
+            if (!m_unreadableSettings->keptAs.isEmpty())
+                line += QStringLiteral(", the file will be kept as ") + m_unreadableSettings->keptAs;
+            Console::line(line);
+        }
     }
 
     const auto storedCommands = defaults.data(QLatin1String(commandsKey));

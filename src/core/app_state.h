@@ -34,6 +34,14 @@ public:
         AIServiceFactory aiServiceFactory;               // may be empty: every run fails
     };
 
+    // A stored settings document that could not be read: defaults stand in for it
+    // until the next save, which first puts the document aside.
+    struct UnreadableDocument {
+        QString location; // where it was read from
+        QString reason;   // the member, or the parse error and its offset
+        QString keptAs;   // where it will be kept; empty when the store keeps no copy
+    };
+
     explicit AppState(Services services, QObject* parent = nullptr);
 
     const AppSettings& settings() const { return m_settings; }
@@ -44,6 +52,7 @@ public:
     const QString& selectedText() const { return m_selectedText; }
     MainTab currentTab() const { return m_currentTab; }
     SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
+    const std::optional<UnreadableDocument>& unreadableSettings() const { return m_unreadableSettings; }
     // Command runs started and not yet finished; runs may overlap.
     int runsInFlight() const { return m_runsInFlight; }
 
@@ -130,5 +139,6 @@ private:
     bool m_isProcessing = false;
     QString m_selectedText;
     MainTab m_currentTab = MainTab::home;
+    std::optional<UnreadableDocument> m_unreadableSettings;
     int m_runsInFlight = 0;
 };

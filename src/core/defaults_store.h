@@ -16,6 +16,14 @@ public:
     // The value under the key could not be decoded: keep it aside before it is
     // first overwritten, so nothing the user wrote is lost.
     virtual void markUnreadable(const QString& key) { (void)key; }
+    // Where the value under the key lives, as a user would look for it (a file path).
+    virtual QString location(const QString& key) const { return key; }
+    // Where an unreadable value under the key will be kept; empty when it is not kept.
+    virtual QString unreadableCopyLocation(const QString& key) const
+    {
+        (void)key;
+        return {};
+    }
     // Longer documents are not read back: whoever writes one keeps it shorter.
     virtual qint64 maxDocumentBytes() const { return defaultMaxDocumentBytes; }
     static constexpr qint64 defaultMaxDocumentBytes = 64 * 1024 * 1024;

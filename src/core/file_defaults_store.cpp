@@ -90,11 +90,22 @@ void FileDefaultsStore::markUnreadable(const QString& key)
         m_unreadableKeys.insert(key);
 }
 
+QString FileDefaultsStore::unreadableCopyPath(const QString& path)
+{
+    return path + QStringLiteral(".unreadable");
+}
+
+QString FileDefaultsStore::unreadableCopyLocation(const QString& key) const
+{
+    const QString path = pathForKey(key);
+    return path.isEmpty() ? QString() : unreadableCopyPath(path);
+}
+
 void FileDefaultsStore::keepUnreadableCopy(const QString& path)
 {
     // Newest first: NAME.unreadable, NAME.unreadable.2, ... up to the kept count.
     const auto copy = [&path](int n) {
-        return path + QStringLiteral(".unreadable") + (n > 1 ? QStringLiteral(".%1").arg(n) : QString());
+        return unreadableCopyPath(path) + (n > 1 ? QStringLiteral(".%1").arg(n) : QString());
     };
     const auto remove = [](const QString& entry) {
         QFileInfo info(entry);

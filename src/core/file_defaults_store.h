@@ -19,6 +19,8 @@ public:
     std::optional<QByteArray> data(const QString& key) override;
     bool setData(const QString& key, const QByteArray& bytes) override;
     void markUnreadable(const QString& key) override;
+    QString location(const QString& key) const override { return pathForKey(key); }
+    QString unreadableCopyLocation(const QString& key) const override;
     // Larger files are not documents this program wrote; they load as unreadable.
     qint64 maxDocumentBytes() const override { return m_maxDocumentBytes; }
 
@@ -31,6 +33,7 @@ public:
     static constexpr int keptUnreadableCopies = 3;
 
 private:
+    static QString unreadableCopyPath(const QString& path);
     // False, said once per path, when the document or its folder is not the user's own.
     bool mayUse(const QString& path, bool createFolder);
     void keepUnreadableCopy(const QString& path);

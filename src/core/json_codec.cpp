@@ -19,12 +19,14 @@ class Reader {
 public:
     explicit Reader(const QJsonObject& o) : m_o(o) {}
     bool ok() const { return m_ok; }
+    // The first member that failed, for the console line about an unreadable document.
+    const QString& failedMember() const { return m_failedMember; }
 
     QString string(const char* key)
     {
         const QJsonValue v = m_o.value(QLatin1String(key));
         if (!v.isString())
-            return fail<QString>();
+            return fail<QString>(key);
         return v.toString();
     }
     std::optional<QString> optionalString(const char* key)
@@ -33,7 +35,7 @@ public:
         if (v.isUndefined() || v.isNull())
             return std::nullopt;
         if (!v.isString())
-            return fail<std::optional<QString>>();
+            return fail<std::optional<QString>>(key);
         return v.toString();
     }
     std::optional<bool> optionalBoolean(const char* key)
@@ -42,39 +44,39 @@ public:
         if (v.isUndefined() || v.isNull())
             return std::nullopt;
         if (!v.isBool())
-            return fail<std::optional<bool>>();
+            return fail<std::optional<bool>>(key);
         return v.toBool();
     }
     bool boolean(const char* key)
     {
         const QJsonValue v = m_o.value(QLatin1String(key));
         if (!v.isBool())
-            return fail<bool>();
+            return fail<bool>(key);
         return v.toBool();
     }
     double number(const char* key)
     {
         const QJsonValue v = m_o.value(QLatin1String(key));
         if (!v.isDouble() || !std::isfinite(v.toDouble()))
-            return fail<double>();
+            return fail<double>(key);
         return v.toDouble();
     }
     // An integer member: a whole, non-negative number that fits in `max`.
-    std::optional<uint64_t> unsignedInteger(const QJsonValue& v, double max)
+    std::optional<uint64_t> unsignedInteger(const char* key, const QJsonValue& v, double max)
     {
         if (!v.isDouble())
-            return fail<std::optional<uint64_t>>();
+            return fail<std::optional<uint64_t>>(key);
         const double d = v.toDouble();
         if (!std::isfinite(d) || d < 0 || d > max || std::floor(d) != d)
-            return fail<std::optional<uint64_t>>();
+            return fail<std::optional<uint64_t>>(key);
         // 2^64 itself rounds into range as a double; keep it out.
         if (d >= 18446744073709551616.0)
-            return fail<std::optional<uint64_t>>();
+            return fail<std::optional<uint64_t>>(key);
         return uint64_t(d);
     }
     uint64_t requiredUnsigned(const char* key, double max)
     {
-        auto r = unsignedInteger(m_o.value(QLatin1String(key)), max);
+        auto r = unsignedInteger(key, m_o.value(QLatin1String(key)), max);
         return r.value_or(0);
     }
     std::optional<uint64_t> optionalUnsigned(const char* key, double max)
@@ -82,7 +84,7 @@ public:
         const QJsonValue v = m_o.value(QLatin1String(key));
         if (v.isUndefined() || v.isNull())
             return std::nullopt;
-        return unsignedInteger(v, max);
+        return unsignedInteger(key, v, max);
     }
     QUuid uuid(const char* key)
     {
@@ -91,7 +93,7 @@ public:
             return {};
         auto id = decodeUuid(s);
         if (!id)
-            return fail<QUuid>();
+            return fail<QUuid>(key);
         return *id;
     }
     QDateTime date(const char* key)
@@ -101,14 +103,14 @@ public:
             return {};
         auto date = decodeDate(d);
         if (!date)
-            return fail<QDateTime>();
+            return fail<QDateTime>(key);
         return *date;
     }
     QJsonObject object(const char* key)
     {
         const QJsonValue v = m_o.value(QLatin1String(key));
         if (!v.isObject())
-            return fail<QJsonObject>();
+            return fail<QJsonObject>(key);
         return v.toObject();
     }
     template <typename E>
@@ -119,24 +121,29 @@ public:
             return E{};
         auto e = fromRaw(raw);
         if (!e)
-            return fail<E>();
+            return fail<E>(key);
         return *e;
     }
-    void require(bool condition)
+    // A nested record under `key` failed at its own member `inner`.
+    void requireNested(const char* key, bool condition, const QString& inner)
     {
         if (!condition)
-            m_ok = false;
+            fail<int>(key, inner);
     }
 
 private:
     template <typename T>
-    T fail()
+    T fail(const char* key, const QString& inner = {})
     {
+        if (m_ok)
+            m_failedMember = inner.isEmpty() ? QLatin1String(key)
+                                             : QLatin1String(key) + QLatin1Char('.') + inner;
         m_ok = false;
         return T{};
     }
     const QJsonObject& m_o;
     bool m_ok = true;
+    QString m_failedMember;
 };
 
 constexpr double kMaxU16 = 65535.0;
@@ -216,15 +223,18 @@ QJsonObject encode(const HotkeyConfig& v)
                        {QStringLiteral("displayString"), v.displayString}};
 }
 
-std::optional<HotkeyConfig> decodeHotkeyConfig(const QJsonObject& o)
+std::optional<HotkeyConfig> decodeHotkeyConfig(const QJsonObject& o, QString* failedMember)
 {
     Reader r(o);
     HotkeyConfig v;
     v.keyCode = uint16_t(r.requiredUnsigned("keyCode", kMaxU16));
     v.modifiers = r.requiredUnsigned("modifiers", kMaxU64);
     v.displayString = r.string("displayString");
-    if (!r.ok())
+    if (!r.ok()) {
+        if (failedMember)
+            *failedMember = r.failedMember();
         return std::nullopt;
+    }
     return v;
 }
 
@@ -293,7 +303,7 @@ QJsonObject encode(const AppSettings& v)
     return o;
 }
 
-std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
+std::optional<AppSettings> decodeAppSettings(const QJsonObject& o, QString* failedMember)
 {
     Reader r(o);
     AppSettings v;
@@ -307,8 +317,9 @@ std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
     v.theme = r.enumeration<AppTheme>("theme", &appThemeFromRaw);
     const QJsonObject hotkey = r.object("overlayHotkey");
     if (r.ok()) {
-        auto config = decodeHotkeyConfig(hotkey);
-        r.require(config.has_value());
+        QString inner;
+        auto config = decodeHotkeyConfig(hotkey, &inner);
+        r.requireNested("overlayHotkey", config.has_value(), inner);
         if (config)
             v.overlayHotkey = *config;
     }
@@ -324,8 +335,11 @@ std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
     v.openaiModel = r.optionalString("openaiModel");
     v.typeToAskInPalette = r.optionalBoolean("typeToAskInPalette");
     v.restoreClipboard = r.optionalBoolean("restoreClipboard");
-    if (!r.ok())
+    if (!r.ok()) {
+        if (failedMember)
+            *failedMember = r.failedMember();
         return std::nullopt;
+    }
     return v;
 }
 
@@ -381,13 +395,37 @@ qsizetype historyEntriesFitting(const QList<HistoryItem>& v, qint64 maxBytes)
     return v.size();
 }
 
-std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes)
+std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes, QString* whyNot)
 {
+    const auto why = [whyNot](const QString& text) {
+        if (whyNot)
+            *whyNot = text;
+    };
+    if (bytes.isEmpty()) {
+        why(QStringLiteral("the document is empty"));
+        return std::nullopt;
+    }
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    if (error.error != QJsonParseError::NoError) {
+        why(QStringLiteral("JSON parse error at offset %1: %2").arg(error.offset).arg(error.errorString()));
         return std::nullopt;
-    return decodeAppSettings(doc.object());
+    }
+    if (!doc.isObject()) {
+        why(QStringLiteral("the document is not a JSON object"));
+        return std::nullopt;
+    }
+    QString member;
+    auto settings = decodeAppSettings(doc.object(), &member);
+    if (!settings) {
+        QJsonValue value = doc.object();
+        for (const QString& part : member.split(QLatin1Char('.')))
+            value = value.toObject().value(part);
+        why(QString::fromLatin1(value.isUndefined() ? "member \"%1\" is missing"
+                                                    : "member \"%1\" has a wrong type or value")
+                .arg(member));
+    }
+    return settings;
 }
 
 std::optional<QList<Command>> decodeCommandsDocument(const QByteArray& bytes)

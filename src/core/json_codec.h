@@ -16,9 +16,10 @@ QJsonObject encode(const Command& v);
 QJsonObject encode(const AppSettings& v);
 QJsonObject encode(const HistoryItem& v);
 
-std::optional<HotkeyConfig> decodeHotkeyConfig(const QJsonObject& o);
+// A failed decode can name the first member that failed ("overlayHotkey.keyCode").
+std::optional<HotkeyConfig> decodeHotkeyConfig(const QJsonObject& o, QString* failedMember = nullptr);
 std::optional<Command> decodeCommand(const QJsonObject& o);
-std::optional<AppSettings> decodeAppSettings(const QJsonObject& o);
+std::optional<AppSettings> decodeAppSettings(const QJsonObject& o, QString* failedMember = nullptr);
 std::optional<HistoryItem> decodeHistoryItem(const QJsonObject& o);
 
 // Whole documents, as stored under the three keys.
@@ -27,7 +28,9 @@ QByteArray encodeCommandsDocument(const QList<Command>& v);
 QByteArray encodeHistoryDocument(const QList<HistoryItem>& v);
 // How many entries, from the first (newest), make a history document of at most maxBytes.
 qsizetype historyEntriesFitting(const QList<HistoryItem>& v, qint64 maxBytes);
-std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes);
+// whyNot, when given, receives one readable reason for a failure: the member, or the
+// parse error and its offset.
+std::optional<AppSettings> decodeSettingsDocument(const QByteArray& bytes, QString* whyNot = nullptr);
 std::optional<QList<Command>> decodeCommandsDocument(const QByteArray& bytes);
 std::optional<QList<HistoryItem>> decodeHistoryDocument(const QByteArray& bytes);
 

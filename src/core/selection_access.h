@@ -8,6 +8,10 @@
 class SelectionAccess {
 public:
     virtual ~SelectionAccess() = default;
+    // Whether text can be read and replaced at all; asked without prompting the user.
+    virtual bool checkPermission() { return true; }
+    // Opens the desktop's place for granting that, where there is one.
+    virtual void openAccessibilitySettings() {}
     // Nothing and the empty string both mean "no text selected".
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
     // The window the user works in now (an opaque id); nothing when unknown.

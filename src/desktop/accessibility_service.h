@@ -28,7 +28,7 @@ public:
                                   QObject* parent = nullptr);
     ~AccessibilityService() override;
 
-    bool checkPermission();
+    bool checkPermission() override;
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
     std::optional<quint64> frontWindow() override;
@@ -36,7 +36,7 @@ public:
                    bool restoreClipboard = false) override;
     QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt,
                                 std::shared_ptr<QMimeData> restoreAfter = nullptr);
-    void openAccessibilitySettings();
+    void openAccessibilitySettings() override;
 
 private:
     // The active window is a terminal: clipboard chords need Shift there.

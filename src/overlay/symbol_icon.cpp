@@ -122,13 +122,18 @@ FontState& fontState()
 
 class SymbolIconEngine : public QIconEngine {
 public:
-    SymbolIconEngine(QString name, QColor color) : m_name(std::move(name)), m_color(color) {}
+    SymbolIconEngine(QString name, std::function<QColor()> color)
+        : m_name(std::move(name)), m_color(std::move(color))
+    {
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
-        QColor color = m_color;
+        QColor color = m_color();
         if (mode == QIcon::Disabled)
             color.setAlphaF(color.alphaF() * 0.4f);
+        else if (mode == QIcon::Selected) // on the accent colour of a selected row
+            color = Qt::white;
         const qreal size = std::min(rect.width(), rect.height());
         SymbolIcon::paint(*painter, QRectF(rect), m_name, color, size);
     }
@@ -148,7 +153,7 @@ public:
 
 private:
     QString m_name;
-    QColor m_color;
+    std::function<QColor()> m_color;
 };
 
 } // namespace
@@ -202,5 +207,10 @@ void SymbolIcon::paint(QPainter& painter, const QRectF& rect, const QString& nam
 
 QIcon SymbolIcon::icon(const QString& name, const QColor& color)
 {
-    return QIcon(new SymbolIconEngine(name, color));
+    return QIcon(new SymbolIconEngine(name, [color] { return color; }));
+}
+
+QIcon SymbolIcon::icon(const QString& name, std::function<QColor()> colorNow)
+{
+    return QIcon(new SymbolIconEngine(name, std::move(colorNow)));
 }

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QPainter;
 class QRectF;
@@ -36,4 +37,6 @@ public:
     // An icon drawn at whatever size is asked for, for the tray and the window.
     // Disabled mode draws the same glyph faded.
     static QIcon icon(const QString& name, const QColor& color);
+    // The same in the colour colorNow gives at each paint, so the icon can follow a theme.
+    static QIcon icon(const QString& name, std::function<QColor()> colorNow);
 };

@@ -65,7 +65,7 @@ bool isTransportFailure(QNetworkReply::NetworkError code, bool hasStatus)
            || code == QNetworkReply::ProtocolFailure;
 }
 
-QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers, qint64 bodySize)
+QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers)
 {
     QNetworkRequest request;
     // Credentials written into the address go out with this one request, not through
@@ -77,15 +77,11 @@ QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers, qint64 bodySiz
         url.setUserInfo(QString());
     }
     request.setUrl(url);
-    request.setRawHeader("Content-Type", "application/json");
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
-    request.setHeader(QNetworkRequest::ContentLengthHeader, bodySize);
     // A redirect would carry the key (and the text) to wherever the server points.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    // The body is read from the one-shot device as it goes out, not buffered for a resend.
-    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     // HTTP/2 restarts streams on its own; one plain HTTP/1.1 exchange per request.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     // A fresh connection each time: a kept-alive one the server has just closed would make
@@ -107,11 +103,25 @@ QNetworkAccessManager& HttpJsonClient::networkAccessManager()
 QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByteArray body,
                                             std::chrono::milliseconds timeout)
 {
-    const QNetworkRequest request = makeRequest(std::move(url), headers, body.size());
+    QNetworkRequest request = makeRequest(std::move(url), headers);
+    request.setRawHeader("Content-Type", "application/json");
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    // The body is read from the one-shot device as it goes out, not buffered for a resend.
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     auto* upload = new OneShotBody(std::move(body));
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(networkAccessManager().post(request, upload));
-    upload->setParent(reply.get());
+    QNetworkReply* reply = networkAccessManager().post(request, upload);
+    upload->setParent(reply);
+    co_return co_await finish(reply, timeout);
+}
 
+QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout)
+{
+    co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), {})), timeout);
+}
+
+QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent, std::chrono::milliseconds timeout)
+{
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
     auto exchange = std::make_shared<Exchange>();
     QNetworkReply* raw = reply.get();
     // Qt's own transfer time-out restarts with every byte; this one ends the exchange.

@@ -61,11 +61,8 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
 {
     const bool editing = m_command.has_value();
     setObjectName(QStringLiteral("commandEditSheet"));
-    setWindowTitle(editing ? QStringLiteral("Edit Command") : QStringLiteral("New Command"));
-    setWindowModality(Qt::WindowModal);
-    setFixedSize(500, 550);
-
-    auto* layout = new QVBoxLayout(this);
+    QVBoxLayout* layout = PageStyle::setUpSheet(
+        this, editing ? QStringLiteral("Edit Command") : QStringLiteral("New Command"), {500, 550});
     layout->setContentsMargins(20, 16, 20, 16);
     layout->setSpacing(8);
     auto* header = new QHBoxLayout;

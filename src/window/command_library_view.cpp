@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QListView>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -19,11 +18,7 @@ CommandLibraryView::CommandLibraryView(AppState& appState, QWidget* parent)
     : QDialog(parent), m_appState(appState), m_filter(new CommandFilterProxy(this)), m_list(new QListView(this))
 {
     setObjectName(QStringLiteral("commandLibraryView"));
-    setWindowTitle(QStringLiteral("Command Library"));
-    setWindowModality(Qt::WindowModal);
-    setFixedSize(600, 500);
-
-    auto* layout = new QVBoxLayout(this);
+    QVBoxLayout* layout = PageStyle::setUpSheet(this, QStringLiteral("Command Library"), {600, 500});
     layout->setContentsMargins(0, 16, 0, 0);
     layout->setSpacing(12);
 
@@ -66,11 +61,7 @@ CommandLibraryView::CommandLibraryView(AppState& appState, QWidget* parent)
     pillScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pillScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // A thin bar under the pills rather than the style's full one.
-    pillScroll->horizontalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:horizontal { height: 5px; background: transparent; margin: 0 20px; }"
-        "QScrollBar::handle:horizontal { background: rgba(127, 127, 127, 0.35); border-radius: 2px; min-width: 40px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
+    PageStyle::makeThin(pillScroll->horizontalScrollBar(), 20);
     pillScroll->setFixedHeight(pills->sizeHint().height() + 8);
     pillScroll->viewport()->setAutoFillBackground(false);
     pills->setAutoFillBackground(false);

@@ -2,9 +2,11 @@
 
 #include "app_state.h"
 #include "commands_view.h"
+#include "history_view.h"
 #include "home_view.h"
 #include "hotkeys_view.h"
 #include "placeholder_page.h"
+#include "settings_view.h"
 
 #include <QVBoxLayout>
 
@@ -15,8 +17,8 @@ QWidget* DetailView::createPage(MainTab tab, AppState& appState,
     case MainTab::home: return new HomeView(appState, parent);
     case MainTab::commands: return new CommandsView(appState, parent);
     case MainTab::hotkeys: return new HotkeysView(appState, registerOverlayHotkey, parent);
-    case MainTab::history:
-    case MainTab::settings: return new PlaceholderPage(tab, appState, parent);
+    case MainTab::history: return new HistoryView(appState, parent);
+    case MainTab::settings: return new SettingsView(appState, parent);
     }
     return nullptr;
 }

@@ -3,11 +3,15 @@
 #include "symbol_icon.h"
 
 #include <QApplication>
-#include <QIconEngine>
+#include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace PageStyle {
 
@@ -15,33 +19,45 @@ namespace {
 
 bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
 
-class TintedSymbolEngine : public QIconEngine {
+// Holds a widget's text roles at a tint of the application palette; set again when
+// the palette changes, since a colour set on a widget would otherwise outlive its theme.
+class TextTint : public QObject {
 public:
-    TintedSymbolEngine(QString symbol, Tint tint) : m_symbol(std::move(symbol)), m_tint(tint) {}
+    static constexpr auto name = "pageStyleTextTint";
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    TextTint(QWidget* widget, Tint tint) : QObject(widget), m_widget(widget), m_tint(tint)
     {
-        // The application palette, so a theme change recolours icons already handed out.
-        QColor color = tintColor(m_tint, QApplication::palette());
-        if (mode == QIcon::Disabled)
-            color = withOpacity(color, 0.4);
-        else if (mode == QIcon::Selected) // on the accent colour of a selected row
-            color = Qt::white;
-        SymbolIcon::paint(*painter, QRectF(rect), m_symbol, color, std::min(rect.width(), rect.height()));
+        setObjectName(QLatin1String(name));
+        widget->installEventFilter(this);
+        apply();
     }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    void setTint(Tint tint)
     {
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return pixmap;
+        m_tint = tint;
+        apply();
     }
-    QIconEngine* clone() const override { return new TintedSymbolEngine(m_symbol, m_tint); }
-    QString iconName() override { return m_symbol; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
 
 private:
-    QString m_symbol;
+    void apply()
+    {
+        const QColor color = tintColor(m_tint, QApplication::palette());
+        QPalette p = m_widget->palette();
+        if (p.color(QPalette::WindowText) == color && p.color(QPalette::ButtonText) == color)
+            return; // also ends the PaletteChange that setPalette sends back
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(role, color);
+        m_widget->setPalette(p);
+    }
+
+    QWidget* m_widget;
     Tint m_tint;
 };
 
@@ -110,7 +126,11 @@ QColor tintColor(Tint tint, const QPalette& palette)
     return c.primary;
 }
 
-QIcon symbolIcon(const QString& symbol, Tint tint) { return QIcon(new TintedSymbolEngine(symbol, tint)); }
+QIcon symbolIcon(const QString& symbol, Tint tint)
+{
+    // The application palette at each paint, so a theme change recolours icons already handed out.
+    return SymbolIcon::icon(symbol, [tint] { return tintColor(tint, QApplication::palette()); });
+}
 
 QLabel* label(const QString& text, TextStyle style, QFont::Weight weight, bool secondary, QWidget* parent)
 {
@@ -139,14 +159,66 @@ QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const
     return b;
 }
 
-void makeProminent(QPushButton* button)
+void setTextTint(QWidget* widget, Tint tint)
 {
+    // Found by name: the class has no meta-object of its own to be found by.
+    if (auto* existing = widget->findChild<QObject*>(QLatin1String(TextTint::name), Qt::FindDirectChildrenOnly))
+        static_cast<TextTint*>(existing)->setTint(tint);
+    else
+        new TextTint(widget, tint);
+}
+
+void makeProminent(QPushButton* button, std::optional<Tint> tint)
+{
+    // A tint is fixed when the button is made; the tinted buttons live on pages, which
+    // are made afresh each time their tab comes up.
+    const QString fill = tint ? tintColor(*tint, QApplication::palette()).name() : QStringLiteral("palette(highlight)");
+    const QString hover = tint ? fill : QStringLiteral("palette(link)");
     button->setStyleSheet(QStringLiteral(
-        "QPushButton { background: palette(highlight); color: white; border: none; border-radius: 6px;"
+        "QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
         " padding: 5px 14px; font-weight: 600; }"
-        "QPushButton:hover { background: palette(link); }"
-        "QPushButton:disabled { background: palette(mid); color: palette(base); }"));
+        "QPushButton:hover { background: %2; }"
+        "QPushButton:disabled { background: palette(mid); color: palette(base); }").arg(fill, hover));
     button->setCursor(Qt::PointingHandCursor);
+}
+
+QScrollArea* scrollArea(QWidget* content, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    makeThin(scroll->verticalScrollBar());
+    // The page's ground shows through, in either theme.
+    scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return scroll;
+}
+
+void makeThin(QScrollBar* bar, int inset)
+{
+    const bool vertical = bar->orientation() == Qt::Vertical;
+    bar->setStyleSheet(QStringLiteral(
+        "QScrollBar { %1: 6px; background: transparent; margin: %2; }"
+        "QScrollBar::handle { background: rgba(127, 127, 127, 0.35); border-radius: 3px; min-%3: 40px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                           .arg(vertical ? QStringLiteral("width") : QStringLiteral("height"),
+                                vertical ? QStringLiteral("%1px 2px %1px 0").arg(inset)
+                                         : QStringLiteral("0 %1px").arg(inset),
+                                vertical ? QStringLiteral("height") : QStringLiteral("width")));
+}
+
+QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size)
+{
+    sheet->setWindowTitle(title);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setFixedSize(size);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
 }
 
 QFrame* divider(QWidget* parent)
@@ -186,6 +258,8 @@ void CardFrame::paintEvent(QPaintEvent*)
         fill = c.quaternaryFill;
     else if (m_fill == Fill::secondaryTint)
         fill = PageStyle::withOpacity(c.secondary, 0.1);
+    else if (m_fill == Fill::redTint)
+        fill = PageStyle::withOpacity(c.red, 0.1);
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);

@@ -7,12 +7,16 @@
 #include <QLabel>
 #include <QPalette>
 #include <QString>
+#include <optional>
 
-
+class QDialog;
 class QPainter;
 class QPushButton;
 class QRectF;
+class QScrollArea;
+class QScrollBar;
 class QToolButton;
+class QVBoxLayout;
 
 // What the main window's pages share: text styles, semantic colours taken from the
 // current palette (so light and dark both hold), section headers, rounded cards and
@@ -45,10 +49,22 @@ QIcon symbolIcon(const QString& symbol, Tint tint);
 // A flat button showing only a symbol; the objectName is the test handle.
 QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const QString& objectName,
                           QWidget* parent = nullptr);
-// A push button filled with the accent colour, for the main action of a page or sheet.
-void makeProminent(QPushButton* button);
+// Text (and a button's text) drawn in a tint, kept in it when the theme changes.
+void setTextTint(QWidget* widget, Tint tint);
+// A push button filled with the accent colour, for the main action of a page or sheet,
+// or with a tint for a row's call to act ("Enable" in orange).
+void makeProminent(QPushButton* button, std::optional<Tint> tint = std::nullopt);
 // A thin horizontal rule.
 QFrame* divider(QWidget* parent = nullptr);
+// A frameless area scrolling the content vertically, the content as wide as the area.
+QScrollArea* scrollArea(QWidget* content, QWidget* parent);
+
+// A thin pill in place of the style's full scroll bar; `inset` keeps it off the ends.
+void makeThin(QScrollBar* bar, int inset = 0);
+
+// Makes the dialog a window-modal sheet of a fixed size over its parent's window;
+// returns its layout, a column without margins or spacing for the sheet to fill.
+QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size);
 
 // The tile commands are drawn on: a blue symbol on blue at 0.1 opacity.
 void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbol, qreal glyphSize,
@@ -60,7 +76,7 @@ void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbo
 class CardFrame : public QFrame {
     Q_OBJECT
 public:
-    enum class Fill { tertiary, quaternary, secondaryTint };
+    enum class Fill { tertiary, quaternary, secondaryTint, redTint };
     explicit CardFrame(Fill fill, qreal radius, QWidget* parent = nullptr);
 
 protected:

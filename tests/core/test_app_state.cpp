@@ -1,12 +1,15 @@
 #include "app_state.h"
 #include "command_library.h"
+#include "console_capture.h"
 #include "fake_services.h"
+#include "file_defaults_store.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 
 #include <QCoro/QCoroTask>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -219,6 +222,51 @@ private slots:
         s.closeOverlay();
         QCOMPARE(order, QStringList({"visible", "text", "processing"}));
         QVERIFY(!s.isOverlayVisible() && s.selectedText().isEmpty() && !s.isProcessing());
+    }
+
+    void unreadableSettingsAreReported_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("reason");
+        QJsonObject o = JsonCodec::encode(AppSettings{});
+        o.remove("hapticEnabled");
+        QTest::newRow("missing member") << QJsonDocument(o).toJson() << "member \"hapticEnabled\" is missing";
+        o = JsonCodec::encode(AppSettings{});
+        o["theme"] = "sepia";
+        QTest::newRow("unknown theme") << QJsonDocument(o).toJson() << "member \"theme\" has a wrong type or value";
+        QJsonObject hotkey = o["overlayHotkey"].toObject();
+        hotkey["keyCode"] = -1;
+        o["theme"] = "dark";
+        o["overlayHotkey"] = hotkey;
+        QTest::newRow("nested member") << QJsonDocument(o).toJson()
+                                       << "member \"overlayHotkey.keyCode\" has a wrong type or value";
+        QTest::newRow("parse error") << QByteArray("{\"theme\" \"dark\"}") << "JSON parse error at offset 10: missing name separator";
+        QTest::newRow("array") << QByteArray("[]") << "the document is not a JSON object";
+        QTest::newRow("empty") << QByteArray() << "the document is empty";
+    }
+    void unreadableSettingsAreReported()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        FileDefaultsStore files(dir.path(), dir.path());
+        const QString path = files.location(kSettings);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(document) == document.size());
+        file.close();
+        ConsoleCapture console;
+        AppState s({&files, nullptr, nullptr, {}});
+        QCOMPARE(s.settings(), AppSettings{});
+        QVERIFY(s.unreadableSettings());
+        QCOMPARE(s.unreadableSettings()->reason, reason);
+        QCOMPARE(s.unreadableSettings()->location, path);
+        QCOMPARE(s.unreadableSettings()->keptAs, path + ".unreadable");
+        QCOMPARE(console.lines.first(), QString("Could not read settings from %1: %2; using defaults, the file "
+                                                "will be kept as %1.unreadable").arg(path, reason));
+
+        s.saveSettings(); // the unreadable copy is where the notice said
+        QVERIFY(QFile::exists(path + ".unreadable"));
+        QVERIFY(!AppState({&files, nullptr, nullptr, {}}).unreadableSettings());
     }
 };
 

@@ -67,10 +67,11 @@ private slots:
 
         f.state->setCurrentTab(MainTab::history); // from outside the window
         QCOMPARE(window.sidebar()->currentItem()->text(), QStringLiteral("History"));
-        QCOMPARE(pageName(window), QStringLiteral("placeholderPage"));
+        QCOMPARE(pageName(window), QStringLiteral("historyView"));
 
         window.sidebar()->setCurrentRow(window.sidebar()->count() - 1); // the settings section
         QCOMPARE(f.state->currentTab(), MainTab::settings);
+        QCOMPARE(pageName(window), QStringLiteral("settingsView"));
 
         f.state->setCurrentTab(MainTab::home);
         QTest::mouseClick(window.findChild<QAbstractButton*>("allCommandsButton"), Qt::LeftButton);

@@ -1,0 +1,390 @@
+#include "ai_model_settings_sheet.h"
+
+#include "ai_error.h"
+#include "app_state.h"
+#include "external_links.h"
+#include "form_section.h"
+#include "ollama_model_list.h"
+#include "page_style.h"
+#include "provider_factory.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using PageStyle::TextStyle;
+using PageStyle::Tint;
+
+namespace {
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    QLabel* label = PageStyle::label(text, TextStyle::caption, QFont::Normal, true, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+// One frame of the busy indicator shown in place of the test button's symbol.
+QIcon spinnerFrame(int step, const QColor& color)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 3.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawArc(QRectF(4, 4, 24, 24), -step * 30 * 16, 270 * 16);
+    return QIcon(pixmap);
+}
+} // namespace
+
+QStringList AIModelSettingsSheet::suggestedModels(AIProvider provider)
+{
+    switch (provider) {
+    case AIProvider::tovalin: return {};
+    case AIProvider::openai: return {"gpt-4o", "gpt-4o-mini", "gpt-4-turbo", "gpt-3.5-turbo"};
+    case AIProvider::claude:
+        return {"claude-sonnet-4-20250514", "claude-3-5-sonnet-20241022", "claude-3-haiku-20240307"};
+    case AIProvider::deepseek: return {"deepseek-chat", "deepseek-coder"};
+    case AIProvider::gemini: return {"gemini-1.5-pro", "gemini-1.5-flash", "gemini-pro"};
+    case AIProvider::ollama: return {"llama3", "llama3.1", "mistral", "codellama", "phi3"};
+    }
+    return {};
+}
+
+QString AIModelSettingsSheet::storedKey(const AppSettings& settings, AIProvider provider)
+{
+    switch (provider) {
+    case AIProvider::openai: return settings.openaiApiKey;
+    case AIProvider::claude: return settings.claudeApiKey;
+    case AIProvider::deepseek: return settings.deepseekApiKey;
+    case AIProvider::gemini: return settings.geminiApiKey;
+    case AIProvider::tovalin:
+    case AIProvider::ollama: return {};
+    }
+    return {};
+}
+
+bool AIModelSettingsSheet::isKeyed(AIProvider provider)
+{
+    return provider != AIProvider::tovalin && provider != AIProvider::ollama;
+}
+
+AIModelSettingsSheet::AIModelSettingsSheet(AppState& appState, QWidget* parent)
+    : QDialog(parent), m_appState(appState)
+{
+    setObjectName(QStringLiteral("aiModelSettingsSheet"));
+    QVBoxLayout* layout = PageStyle::setUpSheet(this, tr("AI Model Settings"), QSize(sheetWidth, sheetHeight));
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 12, 16, 12);
+    header->addWidget(PageStyle::label(tr("AI Model Settings"), TextStyle::headline));
+    header->addStretch();
+    auto* done = new QPushButton(tr("Done"), this);
+    done->setObjectName(QStringLiteral("doneButton"));
+    done->setAutoDefault(false);
+    PageStyle::makeProminent(done);
+    connect(done, &QPushButton::clicked, this, &QDialog::reject);
+    header->addWidget(done);
+    layout->addLayout(header);
+    layout->addWidget(PageStyle::divider(this));
+    layout->addWidget(buildForm(), 1);
+    layout->addWidget(PageStyle::divider(this));
+    layout->addWidget(buildFooter());
+
+    load();
+}
+
+QWidget* AIModelSettingsSheet::buildForm()
+{
+    auto* form = new QWidget;
+    auto* sections = new QVBoxLayout(form);
+    sections->setContentsMargins(16, 16, 16, 16);
+    sections->setSpacing(16);
+
+    auto* providerSection = new FormSection(QString(), QString(), form);
+    m_provider = new QComboBox(form);
+    m_provider->setObjectName(QStringLiteral("providerPicker"));
+    for (AIProvider p : allAIProviders)
+        m_provider->addItem(PageStyle::symbolIcon(icon(p), Tint::primary), displayName(p), int(p));
+    connect(m_provider, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_loading && index >= 0)
+            selectProvider(AIProvider(m_provider->itemData(index).toInt()));
+    });
+    providerSection->addRow(tr("Provider:"), m_provider, true);
+    sections->addWidget(providerSection);
+
+    m_modelSection = new FormSection(tr("Model"), QString(), form);
+    m_model = new QComboBox(form);
+    m_model->setObjectName(QStringLiteral("modelPicker"));
+    // Typed names are welcome: providers publish new models faster than any list.
+    m_model->setEditable(true);
+    m_model->setInsertPolicy(QComboBox::NoInsert);
+    // Inline completion would silently turn a typed "gpt-4" into "gpt-4o".
+    m_model->setCompleter(nullptr);
+    connect(m_model, &QComboBox::currentTextChanged, this, [this] {
+        if (m_loading)
+            return;
+        m_modelIsProviderDefault = false;
+        markChanged();
+    });
+    m_modelSection->addRow(tr("Model:"), m_model, true);
+    sections->addWidget(m_modelSection);
+
+    m_keySection = new FormSection(tr("Authentication"), QString(), form);
+    m_apiKey = new QLineEdit;
+    m_apiKey->setObjectName(QStringLiteral("apiKeyField"));
+    m_apiKey->setEchoMode(QLineEdit::Password);
+    connect(m_apiKey, &QLineEdit::textChanged, this, [this] {
+        if (!m_loading)
+            markChanged();
+    });
+    m_keyLink = new QLabel;
+    m_keyLink->setObjectName(QStringLiteral("apiKeyLink"));
+    m_keyLink->setFont(PageStyle::font(TextStyle::caption));
+    m_keyLink->setOpenExternalLinks(true);
+    m_keySection->addFieldRow(tr("API Key:"), m_apiKey, m_keyLink);
+    sections->addWidget(m_keySection);
+
+    m_ollamaSection = new FormSection(tr("Ollama Configuration"), QString(), form);
+    m_host = new QLineEdit;
+    m_host->setObjectName(QStringLiteral("ollamaHostField"));
+    connect(m_host, &QLineEdit::textChanged, this, [this] {
+        if (!m_loading)
+            markChanged();
+    });
+    connect(m_host, &QLineEdit::editingFinished, this, &AIModelSettingsSheet::refreshOllamaSuggestions);
+    m_ollamaSection->addFieldRow(tr("Host:"), m_host, caption(tr("Make sure Ollama is running locally"), nullptr));
+    sections->addWidget(m_ollamaSection);
+
+    m_builtInSection = new FormSection(tr("Authentication"), QString(), form);
+    auto* builtInRow = new QWidget;
+    auto* builtInLayout = new QVBoxLayout(builtInRow);
+    builtInLayout->setContentsMargins(0, 8, 0, 8);
+    auto* usingRow = new QHBoxLayout;
+    usingRow->setSpacing(6);
+    usingRow->addWidget(new SymbolLabel(QStringLiteral("checkmark.circle.fill"), Tint::green, 16, {20, 20},
+                                        SymbolLabel::Style::plain, builtInRow));
+    usingRow->addWidget(PageStyle::label(tr("Using Tovalin's built-in AI service"), TextStyle::body, QFont::Normal,
+                                         true, builtInRow));
+    usingRow->addStretch();
+    builtInLayout->addLayout(usingRow);
+    builtInLayout->addWidget(caption(tr("No API key required. Fast & secure."), builtInRow));
+    m_builtInSection->addRow(builtInRow);
+    sections->addWidget(m_builtInSection);
+    sections->addStretch();
+
+    QScrollArea* scroll = PageStyle::scrollArea(form, this);
+    return scroll;
+}
+
+QWidget* AIModelSettingsSheet::buildFooter()
+{
+    auto* footer = new QWidget(this);
+    auto* layout = new QHBoxLayout(footer);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->setSpacing(8);
+
+    m_test = new QPushButton(PageStyle::symbolIcon(QStringLiteral("network"), Tint::primary),
+                             tr("Test Connection"), footer);
+    m_test->setObjectName(QStringLiteral("testConnectionButton"));
+    m_test->setIconSize(QSize(16, 16));
+    m_test->setAutoDefault(false);
+    connect(m_test, &QPushButton::clicked, this, &AIModelSettingsSheet::startConnectionTest);
+    layout->addWidget(m_test);
+
+    m_spinner = new QTimer(this);
+    m_spinner->setInterval(80);
+    connect(m_spinner, &QTimer::timeout, this, [this] {
+        m_test->setIcon(spinnerFrame(++m_spinnerStep, palette().color(QPalette::PlaceholderText)));
+    });
+
+    m_resultSymbol = new SymbolLabel(QStringLiteral("checkmark.circle.fill"), Tint::green, 16, {20, 20},
+                                     SymbolLabel::Style::plain, footer);
+    m_resultSymbol->hide();
+    layout->addWidget(m_resultSymbol);
+    m_result = new QLabel(footer);
+    m_result->setObjectName(QStringLiteral("testResultLabel"));
+    m_result->setWordWrap(true);
+    m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_result->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    layout->addWidget(m_result, 1);
+
+    m_save = new QPushButton(tr("Save"), footer);
+    m_save->setObjectName(QStringLiteral("saveButton"));
+    m_save->setAutoDefault(false);
+    PageStyle::makeProminent(m_save);
+    connect(m_save, &QPushButton::clicked, this, &AIModelSettingsSheet::save);
+    layout->addWidget(m_save);
+    return footer;
+}
+
+void AIModelSettingsSheet::load()
+{
+    const AppSettings& settings = m_appState.settings();
+    m_loading = true;
+    m_selectedProvider = settings.aiProvider;
+    m_provider->setCurrentIndex(m_provider->findData(int(settings.aiProvider)));
+    setModelSuggestions(suggestedModels(settings.aiProvider));
+    m_model->setCurrentText(settings.selectedModel);
+    m_apiKey->setText(storedKey(settings, settings.aiProvider));
+    m_host->setText(settings.ollamaHost);
+    m_loading = false;
+    m_hasChanges = false;
+    m_modelIsProviderDefault = false;
+    showProviderSections();
+    updateButtons();
+    if (m_selectedProvider == AIProvider::ollama)
+        refreshOllamaSuggestions();
+}
+
+void AIModelSettingsSheet::selectProvider(AIProvider provider)
+{
+    m_selectedProvider = provider;
+    const QStringList models = suggestedModels(provider);
+    m_loading = true;
+    setModelSuggestions(models);
+    m_model->setCurrentText(models.value(0));
+    // A key typed for another provider and not saved is dropped.
+    m_apiKey->setText(storedKey(m_appState.settings(), provider));
+    m_loading = false;
+    m_modelIsProviderDefault = true;
+    m_testResult.reset();
+    showProviderSections();
+    markChanged();
+    if (provider == AIProvider::ollama)
+        refreshOllamaSuggestions();
+}
+
+void AIModelSettingsSheet::markChanged()
+{
+    m_hasChanges = true;
+    updateButtons();
+}
+
+void AIModelSettingsSheet::setModelSuggestions(const QStringList& models)
+{
+    const QString text = m_model->currentText();
+    m_model->clear();
+    m_model->addItems(models);
+    m_model->setCurrentText(text);
+}
+
+void AIModelSettingsSheet::showProviderSections()
+{
+    const AIProvider p = m_selectedProvider;
+    m_modelSection->setVisible(!suggestedModels(p).isEmpty());
+    m_keySection->setVisible(isKeyed(p));
+    m_ollamaSection->setVisible(p == AIProvider::ollama);
+    m_builtInSection->setVisible(p == AIProvider::tovalin);
+    if (isKeyed(p)) {
+        m_keyLink->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                               .arg(ExternalLinks::apiKeyPage(p).toString(),
+                                    tr("Get %1 API Key").arg(displayName(p)).toHtmlEscaped()));
+    }
+}
+
+void AIModelSettingsSheet::refreshOllamaSuggestions()
+{
+    if (m_selectedProvider != AIProvider::ollama)
+        return;
+    const int request = ++m_suggestionRequest;
+    [](QPointer<AIModelSettingsSheet> self, QString host, int request) -> QCoro::Task<> {
+        const std::optional<QStringList> names = co_await OllamaModelList::fetch(host);
+        // Only the answer to the latest request counts: the host may have changed meanwhile.
+        if (self && request == self->m_suggestionRequest)
+            self->applyOllamaSuggestions(names);
+    }(QPointer(this), m_host->text().trimmed(), request);
+}
+
+void AIModelSettingsSheet::applyOllamaSuggestions(const std::optional<QStringList>& names)
+{
+    if (m_selectedProvider != AIProvider::ollama)
+        return;
+    const bool installed = names && !names->isEmpty();
+    const QStringList models = installed ? *names : suggestedModels(AIProvider::ollama);
+    m_loading = true;
+    setModelSuggestions(models);
+    // Switching to Ollama picked the first fixed name; an installed model is a better first choice.
+    if (installed && m_modelIsProviderDefault && !models.contains(m_model->currentText()))
+        m_model->setCurrentText(models.first());
+    m_loading = false;
+    emit modelSuggestionsLoaded();
+}
+
+AppSettings AIModelSettingsSheet::editedSettings() const
+{
+    AppSettings s = m_appState.settings();
+    s.aiProvider = m_selectedProvider;
+    s.selectedModel = m_model->currentText().trimmed();
+    s.ollamaHost = m_host->text().trimmed();
+    const QString key = m_apiKey->text();
+    switch (m_selectedProvider) {
+    case AIProvider::openai: s.openaiApiKey = key; break;
+    case AIProvider::claude: s.claudeApiKey = key; break;
+    case AIProvider::deepseek: s.deepseekApiKey = key; break;
+    case AIProvider::gemini: s.geminiApiKey = key; break;
+    case AIProvider::tovalin:
+    case AIProvider::ollama: break;
+    }
+    return s;
+}
+
+void AIModelSettingsSheet::save()
+{
+    m_appState.setSettings(editedSettings());
+    m_appState.saveSettings();
+    m_hasChanges = false;
+    updateButtons();
+}
+
+void AIModelSettingsSheet::startConnectionTest()
+{
+    if (m_isTestingConnection)
+        return;
+    m_isTestingConnection = true;
+    m_testResult.reset();
+    m_resultSymbol->hide();
+    m_result->clear();
+    m_spinnerStep = 0;
+    m_spinner->start();
+    updateButtons();
+    [](QPointer<AIModelSettingsSheet> self, AppSettings settings) -> QCoro::Task<> {
+        TestResult result;
+        try {
+            const std::unique_ptr<AIService> service = makeAIService(settings);
+            co_await service->processText(QStringLiteral("Say 'OK' if you receive this."), QStringLiteral("Test"));
+            result.success = true;
+        } catch (const std::exception& e) {
+            result.message = userFacingDescription(e);
+        }
+        if (self)
+            self->finishConnectionTest(result);
+    }(QPointer(this), editedSettings());
+}
+
+void AIModelSettingsSheet::finishConnectionTest(const TestResult& result)
+{
+    m_isTestingConnection = false;
+    m_testResult = result;
+    m_spinner->stop();
+    m_test->setIcon(PageStyle::symbolIcon(QStringLiteral("network"), Tint::primary));
+    m_resultSymbol->setSymbol(result.success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("xmark.circle.fill"),
+                              result.success ? Tint::green : Tint::red);
+    m_resultSymbol->show();
+    m_result->setText(result.success ? tr("Connection successful!") : result.message);
+    m_result->setFont(PageStyle::font(result.success ? TextStyle::body : TextStyle::caption));
+    PageStyle::setTextTint(m_result, result.success ? Tint::green : Tint::red);
+    updateButtons();
+}
+
+void AIModelSettingsSheet::updateButtons()
+{
+    m_test->setEnabled(!m_isTestingConnection && (!isKeyed(m_selectedProvider) || !m_apiKey->text().isEmpty()));
+    m_save->setEnabled(m_hasChanges);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "records.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class AIModelSettingsSheet;
+class AppState;
+class FormSection;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QVBoxLayout;
+class ToggleSwitch;
+
+// The Settings page: one control per stored setting, each change saved at once, plus
+// the provider summary that opens the AI settings sheet, the permission check and About.
+class SettingsView : public QWidget {
+    Q_OBJECT
+public:
+    // The permission is the store's accessibility service's to tell; without one it
+    // reads as not granted.
+    explicit SettingsView(AppState& appState, QWidget* parent = nullptr);
+
+    // The summary under "AI Provider": the built-in provider's name alone, else name and model.
+    static QString providerSummary(const AppSettings& settings);
+
+    AIModelSettingsSheet* openAISettings();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* unreadableNotice();
+    FormSection* aiModelSection();
+    FormSection* permissionsSection();
+    FormSection* appearanceSection();
+    FormSection* switchesSection(const QString& title, const QString& symbol,
+                                 const QList<std::pair<QString, bool AppSettings::*>>& rows);
+    FormSection* aboutSection();
+    // The slider between its two end labels.
+    static QWidget* labelledSlider(QSlider* slider, const QString& low, const QString& high);
+
+    // Applies one edit to the stored settings and saves them, unless nothing changed.
+    void change(const std::function<void(AppSettings&)>& edit);
+    // Brings every control to the stored value, without writing back.
+    void showSettings();
+    void checkPermission();
+
+    AppState& m_appState;
+    QLabel* m_providerSummary = nullptr;
+    QWidget* m_granted = nullptr;
+    QPushButton* m_enable = nullptr;
+    QComboBox* m_theme = nullptr;
+    QSlider* m_opacity = nullptr;
+    QSlider* m_width = nullptr;
+    QList<std::pair<ToggleSwitch*, bool AppSettings::*>> m_switches;
+    QPointer<AIModelSettingsSheet> m_aiSheet;
+};

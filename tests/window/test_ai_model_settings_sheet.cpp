@@ -1,0 +1,218 @@
+#include "ai_model_settings_sheet.h"
+#include "app_state.h"
+#include "fake_http_server.h"
+#include "json_codec.h"
+#include "memory_defaults_store.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <memory>
+
+namespace {
+struct Sheet {
+    MemoryDefaultsStore defaults;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<AIModelSettingsSheet> sheet;
+
+    explicit Sheet(const AppSettings& stored)
+    {
+        defaults.values.insert(AppState::settingsKey, JsonCodec::encodeSettingsDocument(stored));
+        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
+        sheet = std::make_unique<AIModelSettingsSheet>(*state);
+        sheet->show();
+    }
+    template <typename T>
+    T* get(const char* name) const { return sheet->findChild<T*>(name); }
+    void pick(AIProvider p) const { get<QComboBox>("providerPicker")->setCurrentIndex(int(p)); }
+    QString key() const { return get<QLineEdit>("apiKeyField")->text(); }
+    QString model() const { return get<QComboBox>("modelPicker")->currentText(); }
+    QStringList suggestions() const
+    {
+        QStringList items;
+        auto* box = get<QComboBox>("modelPicker");
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        return items;
+    }
+    bool canTest() const { return get<QPushButton>("testConnectionButton")->isEnabled(); }
+    bool canSave() const { return get<QPushButton>("saveButton")->isEnabled(); }
+    std::optional<AppSettings> stored() const
+    {
+        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
+    }
+};
+
+AppSettings keyedSettings()
+{
+    AppSettings s;
+    s.aiProvider = AIProvider::openai;
+    s.selectedModel = "gpt-4-turbo";
+    s.openaiApiKey = "sk-saved";
+    s.claudeApiKey = "cl-saved";
+    return s;
+}
+
+AppSettings ollamaAt(const QString& host)
+{
+    AppSettings s;
+    s.aiProvider = AIProvider::ollama;
+    s.selectedModel = "llama3";
+    s.ollamaHost = host;
+    return s;
+}
+
+// A loopback address where nothing listens.
+QString deadHost()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return QString("http://127.0.0.1:%1").arg(probe.serverPort());
+}
+} // namespace
+
+class TestAIModelSettingsSheet : public QObject {
+    Q_OBJECT
+private slots:
+    void providerSwitchReloadsThatProvidersSavedKey()
+    {
+        Sheet s(keyedSettings());
+        QCOMPARE(s.key(), QString("sk-saved"));
+        QCOMPARE(s.model(), QString("gpt-4-turbo")); // the stored model, not the list's first
+        QVERIFY(!s.sheet->hasChanges() && !s.canSave());
+
+        s.get<QLineEdit>("apiKeyField")->setText("typed, not saved");
+        s.pick(AIProvider::claude);
+        QCOMPARE(s.key(), QString("cl-saved"));
+        QCOMPARE(s.model(), QString("claude-sonnet-4-20250514"));
+        s.pick(AIProvider::openai);
+        QCOMPARE(s.key(), QString("sk-saved"));
+        QCOMPARE(s.model(), QString("gpt-4o"));
+        QVERIFY(s.canSave());
+
+        s.pick(AIProvider::tovalin); // no model section, and an empty model
+        QVERIFY(!s.get<QComboBox>("modelPicker")->isVisible() && !s.get<QLineEdit>("apiKeyField")->isVisible());
+        QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
+        QCOMPARE(s.stored()->aiProvider, AIProvider::tovalin);
+        QCOMPARE(s.stored()->selectedModel, QString());
+        QCOMPARE(s.stored()->openaiApiKey, QString("sk-saved"));
+        QVERIFY(!s.canSave() && s.sheet->isVisible()); // saving keeps the sheet open
+    }
+
+    void typedModelAndKeyAreSavedAndDoneDiscards()
+    {
+        Sheet s(keyedSettings());
+        s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
+        s.get<QLineEdit>("apiKeyField")->setText("sk-new");
+        QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
+        QCOMPARE(s.stored()->selectedModel, QString("gpt-5-mini"));
+        QCOMPARE(s.stored()->openaiApiKey, QString("sk-new"));
+        QCOMPARE(s.stored()->claudeApiKey, QString("cl-saved"));
+
+        s.pick(AIProvider::gemini);
+        QTest::mouseClick(s.get<QPushButton>("doneButton"), Qt::LeftButton);
+        QVERIFY(!s.sheet->isVisible());
+        QCOMPARE(s.state->settings().aiProvider, AIProvider::openai);
+    }
+
+    void testButtonEnabling_data()
+    {
+        QTest::addColumn<AIProvider>("provider");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("keyed, no key") << AIProvider::deepseek << "" << false;
+        QTest::newRow("keyed, key") << AIProvider::gemini << "g" << true;
+        QTest::newRow("ollama") << AIProvider::ollama << "" << true;
+        QTest::newRow("built in") << AIProvider::tovalin << "" << true;
+    }
+    void testButtonEnabling()
+    {
+        QFETCH(AIProvider, provider);
+        QFETCH(QString, key);
+        QFETCH(bool, enabled);
+        Sheet s(ollamaAt(deadHost()));
+        s.pick(provider);
+        s.get<QLineEdit>("apiKeyField")->setText(key);
+        QCOMPARE(s.canTest(), enabled);
+    }
+
+    void connectionTestShowsSuccessOrTheError_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("success") << 200 << QByteArray(R"({"message":{"role":"assistant","content":"OK"}})")
+                                 << "Connection successful!";
+        QTest::newRow("failure") << 404 << QByteArray("{\"error\":\"model 'gpt-5-mini' not found, try pulling it first\"}")
+                                 << "Server error: model 'gpt-5-mini' not found, try pulling it first";
+    }
+    void connectionTestShowsSuccessOrTheError()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, shown);
+        FakeHttpServer server([&](const RecordedRequest& r) {
+            return r.path == "/api/tags" ? ScriptedResponse{200, R"({"models":[]})"} : ScriptedResponse{status, body};
+        });
+        const QString storedHost = deadHost();
+        Sheet s(ollamaAt(storedHost));
+        // The test uses what the sheet shows, unsaved.
+        s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
+        s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
+        QTest::mouseClick(s.get<QPushButton>("testConnectionButton"), Qt::LeftButton);
+        QVERIFY(s.sheet->isTestingConnection() && !s.canTest());
+        QTRY_VERIFY(!s.sheet->isTestingConnection());
+        QVERIFY(s.canTest());
+        QCOMPARE(s.get<QLabel>("testResultLabel")->text(), shown);
+        QCOMPARE(s.sheet->testResult()->success, status == 200);
+        const RecordedRequest chat = server.requests.last();
+        QCOMPARE(chat.path, QByteArray("/api/chat"));
+        QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
+        QCOMPARE(s.stored()->ollamaHost, storedHost); // nothing saved
+    }
+
+    void sheetClosedDuringTheTest()
+    {
+        std::unique_ptr<Sheet> s;
+        bool answered = false;
+        FakeHttpServer server([&](const RecordedRequest& r) {
+            if (r.path == "/api/chat") {
+                s.reset(); // the user closed the sheet while the provider was thinking
+                answered = true;
+            }
+            return ScriptedResponse{200, R"({"message":{"content":"OK"},"models":[]})"};
+        });
+        s = std::make_unique<Sheet>(ollamaAt(server.baseUrl()));
+        QTest::mouseClick(s->get<QPushButton>("testConnectionButton"), Qt::LeftButton);
+        QTRY_VERIFY(answered);
+        QTest::qWait(50); // the answer reaches a coroutine whose sheet is gone
+    }
+
+    void ollamaSuggestionsFromTheHostOrTheFixedList()
+    {
+        FakeHttpServer server([](const RecordedRequest&) {
+            return ScriptedResponse{200, R"({"models":[{"name":"qwen2.5:7b","size":1},{"name":"llama3.2:latest"}]})"};
+        });
+        Sheet s(keyedSettings());
+        s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
+        s.pick(AIProvider::ollama);
+        QTRY_COMPARE(s.suggestions(), (QStringList{"qwen2.5:7b", "llama3.2:latest"}));
+        QCOMPARE(server.requests.first().method, QByteArray("GET"));
+        QCOMPARE(server.requests.first().path, QByteArray("/api/tags"));
+        QCOMPARE(s.model(), QString("qwen2.5:7b")); // an installed model replaces the fixed default
+
+        Sheet dead(ollamaAt(deadHost()));
+        QSignalSpy loaded(dead.sheet.get(), &AIModelSettingsSheet::modelSuggestionsLoaded);
+        QVERIFY(loaded.wait());
+        QCOMPARE(dead.suggestions(), AIModelSettingsSheet::suggestedModels(AIProvider::ollama));
+        QCOMPARE(dead.model(), QString("llama3"));
+        QVERIFY(!dead.sheet->hasChanges());
+    }
+};
+
+QTEST_MAIN(TestAIModelSettingsSheet)
+#include "test_ai_model_settings_sheet.moc"

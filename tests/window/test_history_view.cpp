@@ -1,0 +1,192 @@
+#include "app_state.h"
+#include "history_detail_sheet.h"
+#include "history_filter_proxy.h"
+#include "history_row.h"
+#include "history_view.h"
+#include "json_codec.h"
+#include "memory_defaults_store.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+namespace {
+HistoryItem entry(const QString& name, const QString& original, const QString& result,
+                  std::optional<QString> error = {})
+{
+    HistoryItem item;
+    item.id = QUuid::createUuid();
+    item.commandId = QUuid::createUuid();
+    item.commandName = name;
+    item.originalText = original;
+    item.resultText = result;
+    item.timestamp = QDateTime::currentDateTimeUtc();
+    item.success = !error;
+    item.errorMessage = error;
+    return item;
+}
+
+// A store holding the given history and the page over it.
+struct Page {
+    MemoryDefaultsStore defaults;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<HistoryView> view;
+
+    explicit Page(const QList<HistoryItem>& history)
+    {
+        defaults.values.insert(AppState::historyKey, JsonCodec::encodeHistoryDocument(history));
+        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
+        view = std::make_unique<HistoryView>(*state);
+        view->resize(700, 500);
+        view->show();
+    }
+    QStringList shownNames() const
+    {
+        QStringList names;
+        const auto* list = view->findChild<QListView*>("historyList");
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            names << list->model()->index(row, 0).data().toString();
+        return names;
+    }
+    bool clearAllShown() const { return view->findChild<QPushButton*>("clearAllButton")->isVisible(); }
+    void search(const QString& text) { view->findChild<QLineEdit*>("searchEdit")->setText(text); }
+};
+
+const QList<HistoryItem> kHistory{
+    entry("Fix Grammar & Spelling", "teh cat sat", "The cat sat."),
+    entry("Translate to English", "Hola mundo", "Hello world"),
+    entry("Summarize", "a long report", "", QStringLiteral("quota exceeded for mundial plan")),
+};
+} // namespace
+
+class TestHistoryView : public QObject {
+    Q_OBJECT
+private slots:
+    void searchMatchesNamesAndTextsButNotErrors_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("empty search") << "" << QStringList{"Fix Grammar & Spelling", "Translate to English", "Summarize"};
+        QTest::newRow("name, other case") << "GRAMMAR" << QStringList{"Fix Grammar & Spelling"};
+        QTest::newRow("original text") << "mundo" << QStringList{"Translate to English"};
+        QTest::newRow("result text") << "hello W" << QStringList{"Translate to English"};
+        QTest::newRow("original and result") << "cat" << QStringList{"Fix Grammar & Spelling"};
+        QTest::newRow("error only") << "quota" << QStringList{};
+        QTest::newRow("error, with another match") << "mund" << QStringList{"Translate to English"};
+    }
+    void searchMatchesNamesAndTextsButNotErrors()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, shown);
+        Page page(kHistory);
+        QAbstractItemModelTester tester(page.view->filterModel());
+        page.search(search);
+        QCOMPARE(page.shownNames(), shown);
+        QCOMPARE(page.view->content(), shown.isEmpty() ? HistoryView::Content::noResults : HistoryView::Content::list);
+        QVERIFY(page.clearAllShown()); // offered whenever there is history, matching or not
+        QCOMPARE(page.view->findChild<QToolButton*>("clearSearchButton")->isVisible(), !search.isEmpty());
+    }
+
+    void emptyHistoryAndClearAll()
+    {
+        Page empty({});
+        empty.search("anything");
+        QCOMPARE(empty.view->content(), HistoryView::Content::empty);
+        QVERIFY(!empty.clearAllShown());
+
+        Page page(kHistory);
+        page.search("nothing like it");
+        QTest::mouseClick(page.view->findChild<QPushButton*>("clearAllButton"), Qt::LeftButton);
+        QVERIFY(page.state->history().isEmpty()); // no confirmation step
+        QCOMPARE(page.defaults.values.value(AppState::historyKey), QByteArray("[]"));
+        QCOMPARE(page.view->content(), HistoryView::Content::empty);
+        QVERIFY(!page.clearAllShown());
+
+        page.state->addHistoryItem(kHistory.first()); // a run finishing while the page is shown
+        page.search("");
+        QCOMPARE(page.shownNames(), QStringList{"Fix Grammar & Spelling"});
+    }
+
+    void detailSheetCopiesToTheClipboard_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("original") << 0 << "copyOriginalButton" << "teh cat sat";
+        QTest::newRow("result section") << 0 << "copyResultButton" << "The cat sat.";
+        QTest::newRow("Copy Result") << 1 << "copyResultFooterButton" << "Hello world";
+    }
+    void detailSheetCopiesToTheClipboard()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, button);
+        QFETCH(QString, copied);
+        Page page(kHistory);
+        QApplication::clipboard()->setText("before");
+        auto* list = page.view->findChild<QListView*>("historyList");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+        const QList<HistoryDetailSheet*> sheets = page.view->findChildren<HistoryDetailSheet*>();
+        QCOMPARE(sheets.size(), 1);
+        HistoryDetailSheet* sheet = sheets.first();
+        QCOMPARE(sheet->item(), kHistory.at(row));
+        QVERIFY(!sheet->findChild<QWidget*>("errorSection"));
+        QTest::mouseClick(sheet->findChild<QAbstractButton*>(button), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), copied);
+        QVERIFY(sheet->isVisible()); // copying leaves the sheet open
+    }
+
+    void failedEntryShowsItsError()
+    {
+        HistoryDetailSheet sheet(kHistory.at(2));
+        QVERIFY(sheet.findChild<QWidget*>("errorSection"));
+    }
+
+    void relativeTime_data()
+    {
+        QTest::addColumn<int>("secondsAgo");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("seconds") << 42 << "just now";
+        QTest::newRow("minutes") << 5 * 60 + 59 << "5 min ago";
+        QTest::newRow("hours") << 3 * 3600 << "3 hr ago";
+        QTest::newRow("one day") << 30 * 3600 << "yesterday";
+        QTest::newRow("days") << 4 * 86400 << "4 days ago";
+        QTest::newRow("clock skew") << -30 << "just now";
+    }
+    void relativeTime()
+    {
+        QFETCH(int, secondsAgo);
+        QFETCH(QString, text);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QCOMPARE(HistoryRow::relativeTime(now.addSecs(-secondsAgo), now), text);
+    }
+
+    void fullHistoryOfLongTextsStaysFast()
+    {
+        const QString longText = QString("word ").repeated(20'000) + "\nsecond line";
+        QList<HistoryItem> full;
+        for (int i = 0; i < AppState::historyLimit; ++i)
+            full << entry(QString("Command %1").arg(i), longText, longText);
+        Page page(full);
+        auto* list = page.view->findChild<QListView*>("historyList");
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 10; ++i) {
+            page.search(i % 2 ? "Command" : "");
+            list->viewport()->grab();
+        }
+        QCOMPARE(list->model()->rowCount(), AppState::historyLimit);
+        // Ten searches and repaints of the whole list take tens of milliseconds; eliding the
+        // whole texts instead of one line of them took over a second.
+        QVERIFY2(timer.elapsed() < 600, qPrintable(QString::number(timer.elapsed())));
+    }
+};
+
+QTEST_MAIN(TestHistoryView)
+#include "test_history_view.moc"

@@ -1,0 +1,177 @@
+#include "accessibility_service.h"
+#include "ai_model_settings_sheet.h"
+#include "app_state.h"
+#include "inert_accessibility_backend.h"
+#include "json_codec.h"
+#include "memory_defaults_store.h"
+#include "settings_view.h"
+#include "toggle_switch.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+namespace {
+using Edit = std::function<void(SettingsView&)>;
+using Expect = std::function<void(AppSettings&)>;
+
+struct Page {
+    MemoryDefaultsStore defaults;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<SettingsView> view;
+
+    explicit Page(std::optional<QByteArray> storedSettings = {})
+    {
+        if (storedSettings)
+            defaults.values.insert(AppState::settingsKey, *storedSettings);
+        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
+        view = std::make_unique<SettingsView>(*state);
+        view->show();
+    }
+    std::optional<AppSettings> stored() const
+    {
+        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
+    }
+};
+
+Edit toggle(const QString& label)
+{
+    return [label](SettingsView& view) {
+        for (auto* t : view.findChildren<ToggleSwitch*>())
+            if (t->accessibleName() == label)
+                QTest::mouseClick(t, Qt::LeftButton);
+    };
+}
+
+Edit slideTo(const char* name, bool right)
+{
+    return [name, right](SettingsView& view) {
+        auto* slider = view.findChild<QSlider*>(name);
+        slider->setFocus();
+        QTest::keyClick(slider, right ? Qt::Key_End : Qt::Key_Home);
+    };
+}
+
+// Trust that the test grants and withdraws; counts requests to open the desktop's settings.
+struct SwitchableTrust : InertAccessibilityBackend {
+    bool trusted = false;
+    int settingsOpened = 0;
+    bool isTrusted() override { return trusted; }
+    void openAccessibilitySettings() override { ++settingsOpened; }
+};
+
+// A user clicking a link row, with the opened address captured instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+} // namespace
+
+class TestSettingsView : public QObject {
+    Q_OBJECT
+private slots:
+    void eachControlWritesItsMember_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<Expect>("expect");
+        const auto row = [](const char* name, Edit edit, Expect expect) { QTest::newRow(name) << edit << expect; };
+        row("Theme", [](SettingsView& v) { v.findChild<QComboBox*>("themePicker")->setCurrentIndex(2); },
+            [](AppSettings& s) { s.theme = AppTheme::dark; });
+        row("Overlay Opacity, left end", slideTo("opacitySlider", false), [](AppSettings& s) { s.overlayOpacity = 0.5; });
+        row("Overlay Width, right end", slideTo("widthSlider", true), [](AppSettings& s) { s.overlayWidth = 800; });
+        row("Auto-close", toggle("Auto-close overlay after command"), [](AppSettings& s) { s.autoCloseOverlay = false; });
+        row("Sound", toggle("Sound effects"), [](AppSettings& s) { s.soundEnabled = false; });
+        row("Haptic", toggle("Haptic feedback"), [](AppSettings& s) { s.hapticEnabled = false; });
+        row("Login", toggle("Launch at login"), [](AppSettings& s) { s.launchAtLogin = true; });
+        row("Menu bar", toggle("Show in menu bar"), [](AppSettings& s) { s.showInMenuBar = false; });
+        row("Dock", toggle("Show in Dock"), [](AppSettings& s) { s.showInDock = false; });
+    }
+    void eachControlWritesItsMember()
+    {
+        QFETCH(Edit, edit);
+        QFETCH(Expect, expect);
+        Page page;
+        QCOMPARE(page.defaults.writes, 1); // the seeded command list; showing the page saves nothing
+        edit(*page.view);
+        AppSettings expected;
+        expect(expected);
+        QCOMPARE(page.state->settings(), expected);
+        QCOMPARE(page.stored(), std::optional(expected));
+    }
+
+    void controlsFollowTheStoreAndTheSummaryNamesTheModel()
+    {
+        Page page;
+        auto* summary = page.view->findChild<QLabel*>("providerSummary");
+        QCOMPARE(summary->text(), QString("Tovalin (Default)"));
+        AppSettings s = page.state->settings();
+        s.aiProvider = AIProvider::claude;
+        s.selectedModel = "claude-3-haiku-20240307";
+        s.showInDock = false;
+        page.state->setSettings(s);
+        QCOMPARE(summary->text(), QString("Claude - claude-3-haiku-20240307"));
+        for (auto* t : page.view->findChildren<ToggleSwitch*>())
+            QCOMPARE(t->isChecked(), t->accessibleName() != "Show in Dock" && t->accessibleName() != "Launch at login");
+
+        QTest::mouseClick(page.view->findChild<QPushButton*>("configureButton"), Qt::LeftButton);
+        QVERIFY(page.view->findChild<AIModelSettingsSheet*>());
+    }
+
+    void aboutRows()
+    {
+        Page page;
+        QCOMPARE(page.view->findChild<QLabel*>("versionLabel")->text(), QString(TOVALIN_PROJECT_VERSION));
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        QDesktopServices::setUrlHandler("mailto", &catcher, "open");
+        QTest::mouseClick(page.view->findChild<QPushButton*>("websiteRow"), Qt::LeftButton);
+        QTest::mouseClick(page.view->findChild<QPushButton*>("supportRow"), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("https");
+        QDesktopServices::unsetUrlHandler("mailto");
+        QCOMPARE(catcher.urls.size(), 2);
+        QCOMPARE(catcher.urls[0].scheme(), QString("https"));
+        QCOMPARE(catcher.urls[1].scheme(), QString("mailto"));
+    }
+
+    void permissionRowFollowsTheCheck()
+    {
+        MemoryDefaultsStore defaults;
+        auto backend = std::make_unique<SwitchableTrust>();
+        SwitchableTrust* trust = backend.get();
+        AccessibilityService accessibility(std::move(backend));
+        AppState state({&defaults, nullptr, &accessibility, {}});
+        trust->trusted = true;
+        SettingsView view(state);
+        view.show();
+        auto* granted = view.findChild<QWidget*>("grantedLabel");
+        auto* enable = view.findChild<QPushButton*>("enableButton");
+        QVERIFY(granted->isVisible() && !enable->isVisible());
+
+        trust->trusted = false; // withdrawn while the page was away
+        view.hide();
+        view.show();
+        QVERIFY(!granted->isVisible() && enable->isVisible());
+        QTest::mouseClick(enable, Qt::LeftButton);
+        QCOMPARE(trust->settingsOpened, 1);
+    }
+
+    void unreadableSettingsNotice()
+    {
+        QVERIFY(!Page().view->findChild<QLabel*>("unreadableSettingsNotice"));
+        Page page(QByteArray("{\"aiProvider\": \"openai\""));
+        auto* notice = page.view->findChild<QLabel*>("unreadableSettingsNotice");
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY(notice->toolTip().contains("offset"));
+    }
+};
+
+QTEST_MAIN(TestSettingsView)
+#include "test_settings_view.moc"
