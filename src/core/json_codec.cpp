@@ -278,6 +278,10 @@ QJsonObject encode(const AppSettings& v)
                   {QStringLiteral("overlayOpacity"), v.overlayOpacity}};
     putOptional(o, "claudeModel", v.claudeModel);
     putOptional(o, "openaiModel", v.openaiModel);
+    putOptional(o, "customBaseURL", v.customBaseURL);
+    putOptional(o, "customApiKey", v.customApiKey);
+    putOptional(o, "customModel", v.customModel);
+    putOptional(o, "tovalinBaseURL", v.tovalinBaseURL);
     return o;
 }
 
@@ -310,6 +314,10 @@ std::optional<AppSettings> decodeAppSettings(const QJsonObject& o)
     v.overlayOpacity = r.number("overlayOpacity");
     v.claudeModel = r.optionalString("claudeModel");
     v.openaiModel = r.optionalString("openaiModel");
+    v.customBaseURL = r.optionalString("customBaseURL");
+    v.customApiKey = r.optionalString("customApiKey");
+    v.customModel = r.optionalString("customModel");
+    v.tovalinBaseURL = r.optionalString("tovalinBaseURL");
     if (!r.ok())
         return std::nullopt;
     return v;

@@ -26,6 +26,20 @@ private slots:
         AppSettings withModel;
         withModel.claudeModel = QStringLiteral("claude-3-haiku");
         QCOMPARE(decodeSettingsDocument(encodeSettingsDocument(withModel)), std::optional(withModel));
+
+        // The OpenAI-compatible server and the relay address are written only when set.
+        AppSettings custom;
+        custom.aiProvider = AIProvider::custom;
+        custom.customBaseURL = QStringLiteral("http://127.0.0.1:8080/v1");
+        custom.customApiKey = QStringLiteral("");
+        custom.customModel = QStringLiteral("qwen2.5");
+        custom.tovalinBaseURL = QStringLiteral("https://relay.example.org");
+        const QJsonObject co = encode(custom);
+        QCOMPARE(co.size(), 21);
+        QCOMPARE(co["aiProvider"].toString(), QStringLiteral("custom"));
+        QCOMPARE(co["customApiKey"].toString(), QString(""));
+        QCOMPARE(decodeAppSettings(co), std::optional(custom));
+        QCOMPARE(aiProviderFromRaw("custom"), std::optional(AIProvider::custom));
     }
 
     void commandsAndHistoryRoundTrip()
