@@ -65,7 +65,7 @@ bool isTransportFailure(QNetworkReply::NetworkError code, bool hasStatus)
            || code == QNetworkReply::ProtocolFailure;
 }
 
-QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers, qint64 bodySize)
+QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers)
 {
     QNetworkRequest request;
     // Credentials written into the address go out with this one request, not through
@@ -77,15 +77,11 @@ QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers, qint64 bodySiz
         url.setUserInfo(QString());
     }
     request.setUrl(url);
-    request.setRawHeader("Content-Type", "application/json");
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
-    request.setHeader(QNetworkRequest::ContentLengthHeader, bodySize);
     // A redirect would carry the key (and the text) to wherever the server points.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    // The body is read from the one-shot device as it goes out, not buffered for a resend.
-    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     // HTTP/2 restarts streams on its own; one plain HTTP/1.1 exchange per request.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     // A fresh connection each time: a kept-alive one the server has just closed would make
@@ -96,22 +92,68 @@ QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers, qint64 bodySiz
 
 } // namespace
 
+namespace {
+constexpr char kInFlight[] = "tovalinInFlight";
+// Qt opens at most this many connections to one host per manager and queues the rest.
+constexpr int kConnectionsPerManager = 6;
+
+// Counts a request against its manager for as long as it runs.
+class InFlight {
+public:
+    explicit InFlight(QNetworkAccessManager* manager) : m_manager(manager) { add(1); }
+    ~InFlight() { add(-1); }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+private:
+    void add(int n)
+    {
+        if (m_manager)
+            m_manager->setProperty(kInFlight, m_manager->property(kInFlight).toInt() + n);
+    }
+    QPointer<QNetworkAccessManager> m_manager;
+};
+} // namespace
+
 QNetworkAccessManager& HttpJsonClient::networkAccessManager()
 {
-    static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-    return *manager;
+    // One manager serves the app; a relay with many requests in flight to one upstream
+    // gets another for each further six, so none waits in Qt's queue.
+    static QList<QPointer<QNetworkAccessManager>> managers;
+    managers.removeAll(nullptr);
+    for (const auto& manager : managers)
+        if (manager->property(kInFlight).toInt() < kConnectionsPerManager)
+            return *manager;
+    managers.append(new QNetworkAccessManager(QCoreApplication::instance()));
+    return *managers.last();
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByteArray body,
                                             std::chrono::milliseconds timeout)
 {
-    const QNetworkRequest request = makeRequest(std::move(url), headers, body.size());
+    QNetworkRequest request = makeRequest(std::move(url), headers);
+    request.setRawHeader("Content-Type", "application/json");
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    // The body is read from the one-shot device as it goes out, not buffered for a resend.
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     auto* upload = new OneShotBody(std::move(body));
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(networkAccessManager().post(request, upload));
-    upload->setParent(reply.get());
+    QNetworkReply* sent = networkAccessManager().post(request, upload);
+    upload->setParent(sent);
+    co_return co_await finish(sent, timeout);
+}
 
+QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout,
+                                           HttpHeaders headers)
+{
+    co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), headers)),
+                              timeout);
+}
+
+QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent,
+                                              std::chrono::milliseconds timeout)
+{
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
+    const InFlight counted(sent->manager());
     auto exchange = std::make_shared<Exchange>();
     QNetworkReply* raw = reply.get();
     // Qt's own transfer time-out restarts with every byte; this one ends the exchange.
