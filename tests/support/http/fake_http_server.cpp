@@ -49,6 +49,12 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
     using Delivery = ScriptedResponse::Delivery;
     if (response.status == 0)
         return;
+    if (response.delayMs > 0) {
+        ScriptedResponse now = response;
+        now.delayMs = 0;
+        QTimer::singleShot(response.delayMs, socket, [socket, now] { answer(socket, now); });
+        return;
+    }
     if (response.delivery == Delivery::drop) {
         socket->disconnectFromHost();
         return;
