@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test deps build clean
+.PHONY: run test bench deps build clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,9 @@ run: build
 
 test: build
 	bash scripts/run-tests.sh $(BUILD_DIR)
+
+bench: build
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target bench
 
 clean:
 	rm -rf $(BUILD_DIR)
