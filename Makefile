@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test deps build package package-check clean
+.PHONY: run test bench deps build package package-check clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -27,6 +27,9 @@ package: build
 
 package-check: package
 	bash scripts/package-check.sh $(BUILD_DIR)
+
+bench: build
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target bench
 
 clean:
 	rm -rf $(BUILD_DIR)

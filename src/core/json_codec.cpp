@@ -300,6 +300,10 @@ QJsonObject encode(const AppSettings& v)
     putOptional(o, "openaiModel", v.openaiModel);
     putOptional(o, "typeToAskInPalette", v.typeToAskInPalette);
     putOptional(o, "restoreClipboard", v.restoreClipboard);
+    putOptional(o, "customBaseURL", v.customBaseURL);
+    putOptional(o, "customApiKey", v.customApiKey);
+    putOptional(o, "customModel", v.customModel);
+    putOptional(o, "tovalinBaseURL", v.tovalinBaseURL);
     return o;
 }
 
@@ -333,6 +337,10 @@ std::optional<AppSettings> decodeAppSettings(const QJsonObject& o, QString* fail
     v.overlayOpacity = r.number("overlayOpacity");
     v.claudeModel = r.optionalString("claudeModel");
     v.openaiModel = r.optionalString("openaiModel");
+    v.customBaseURL = r.optionalString("customBaseURL");
+    v.customApiKey = r.optionalString("customApiKey");
+    v.customModel = r.optionalString("customModel");
+    v.tovalinBaseURL = r.optionalString("tovalinBaseURL");
     v.typeToAskInPalette = r.optionalBoolean("typeToAskInPalette");
     v.restoreClipboard = r.optionalBoolean("restoreClipboard");
     if (!r.ok()) {

@@ -48,6 +48,7 @@ QString rawValue(AIProvider p)
     case AIProvider::deepseek: return QStringLiteral("deepseek");
     case AIProvider::gemini: return QStringLiteral("gemini");
     case AIProvider::ollama: return QStringLiteral("ollama");
+    case AIProvider::custom: return QStringLiteral("custom");
     }
     return {};
 }
@@ -61,6 +62,7 @@ QString displayName(AIProvider p)
     case AIProvider::deepseek: return QStringLiteral("DeepSeek");
     case AIProvider::gemini: return QStringLiteral("Gemini");
     case AIProvider::ollama: return QStringLiteral("Ollama");
+    case AIProvider::custom: return QStringLiteral("OpenAI-compatible");
     }
     return {};
 }
@@ -74,6 +76,7 @@ QString icon(AIProvider p)
     case AIProvider::deepseek: return QStringLiteral("magnifyingglass");
     case AIProvider::gemini: return QStringLiteral("star");
     case AIProvider::ollama: return QStringLiteral("server.rack");
+    case AIProvider::custom: return QStringLiteral("point.3.connected.trianglepath.dotted");
     }
     return {};
 }

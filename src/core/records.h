@@ -11,7 +11,7 @@
 #include <optional>
 
 enum class CommandCategory { writing, translation, coding, social, business, creative, education };
-enum class AIProvider { tovalin, openai, claude, deepseek, gemini, ollama };
+enum class AIProvider { tovalin, openai, claude, deepseek, gemini, ollama, custom };
 enum class AppTheme { system, light, dark };
 enum class MainTab { home, commands, hotkeys, history, settings };
 
@@ -21,7 +21,8 @@ inline constexpr std::array allCommandCategories{
     CommandCategory::education};
 inline constexpr std::array allAIProviders{AIProvider::tovalin, AIProvider::openai,
                                            AIProvider::claude,  AIProvider::deepseek,
-                                           AIProvider::gemini,  AIProvider::ollama};
+                                           AIProvider::gemini,  AIProvider::ollama,
+                                           AIProvider::custom};
 inline constexpr std::array allAppThemes{AppTheme::system, AppTheme::light, AppTheme::dark};
 inline constexpr std::array allMainTabs{MainTab::home, MainTab::commands, MainTab::hotkeys,
                                         MainTab::history, MainTab::settings};
@@ -82,6 +83,14 @@ struct AppSettings {
     double overlayOpacity = 0.95;
     std::optional<QString> claudeModel;
     std::optional<QString> openaiModel;
+    // Added later, so optional: files written before them still load, and older versions
+    // skip them. The OpenAI-compatible server: its base URL (".../v1"), an optional key,
+    // and the model last typed for it (the factory uses selectedModel, as for every provider).
+    std::optional<QString> customBaseURL;
+    std::optional<QString> customApiKey;
+    std::optional<QString> customModel;
+    // The built-in provider's relay; absent or empty means the address this build was made with.
+    std::optional<QString> tovalinBaseURL;
     // Left out of the document until changed, so files of earlier versions read the same.
     std::optional<bool> typeToAskInPalette;
     std::optional<bool> restoreClipboard;

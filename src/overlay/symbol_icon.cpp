@@ -67,6 +67,7 @@ constexpr Entry kTable[] = {
     {"magnifyingglass", 0xe8b6}, // search
     {"star", 0xe838},            // star
     {"server.rack", 0xe875},     // dns
+    {"point.3.connected.trianglepath.dotted", 0xe9f4}, // hub
     // Tabs, tray and window pages
     {"house", 0xe88a},                    // home
     {"command", 0xeae7},                  // keyboard_command_key

@@ -15,19 +15,22 @@ ReplyRules chatCompletionsRules()
 } // namespace
 
 ChatCompletionsService::ChatCompletionsService(QString apiKey, QString model, QString baseURL,
-                                               std::chrono::milliseconds timeout)
+                                               std::chrono::milliseconds timeout, KeyUse keyUse)
     : KeyedProviderService(chatCompletionsRules(), std::move(apiKey), std::move(model), std::move(baseURL),
-                           timeout)
+                           timeout),
+      m_keyUse(keyUse)
 {
 }
 
 ProviderService::Outgoing ChatCompletionsService::prepare(const QString& prompt,
                                                           const QString& text) const
 {
-    requireKey(apiKey());
+    if (m_keyUse == KeyUse::required)
+        requireKey(apiKey());
     Outgoing out;
     out.url = endpointUrl(baseURL());
-    out.headers = {{"Authorization", "Bearer " + apiKey().toUtf8()}};
+    if (!apiKey().isEmpty())
+        out.headers = {{"Authorization", "Bearer " + apiKey().toUtf8()}};
     out.body = QJsonObject{{QStringLiteral("model"), model()},
                            {QStringLiteral("messages"), userMessages(prompt, text)},
                            {QStringLiteral("max_tokens"), 4096},

@@ -92,12 +92,40 @@ QNetworkRequest makeRequest(QUrl url, const HttpHeaders& headers)
 
 } // namespace
 
+namespace {
+constexpr char kInFlight[] = "tovalinInFlight";
+// Qt opens at most this many connections to one host per manager and queues the rest.
+constexpr int kConnectionsPerManager = 6;
+
+// Counts a request against its manager for as long as it runs.
+class InFlight {
+public:
+    explicit InFlight(QNetworkAccessManager* manager) : m_manager(manager) { add(1); }
+    ~InFlight() { add(-1); }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+private:
+    void add(int n)
+    {
+        if (m_manager)
+            m_manager->setProperty(kInFlight, m_manager->property(kInFlight).toInt() + n);
+    }
+    QPointer<QNetworkAccessManager> m_manager;
+};
+} // namespace
+
 QNetworkAccessManager& HttpJsonClient::networkAccessManager()
 {
-    static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-    return *manager;
+    // One manager serves the app; a relay with many requests in flight to one upstream
+    // gets another for each further six, so none waits in Qt's queue.
+    static QList<QPointer<QNetworkAccessManager>> managers;
+    managers.removeAll(nullptr);
+    for (const auto& manager : managers)
+        if (manager->property(kInFlight).toInt() < kConnectionsPerManager)
+            return *manager;
+    managers.append(new QNetworkAccessManager(QCoreApplication::instance()));
+    return *managers.last();
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByteArray body,
@@ -109,19 +137,23 @@ QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByte
     // The body is read from the one-shot device as it goes out, not buffered for a resend.
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     auto* upload = new OneShotBody(std::move(body));
-    QNetworkReply* reply = networkAccessManager().post(request, upload);
-    upload->setParent(reply);
-    co_return co_await finish(reply, timeout);
+    QNetworkReply* sent = networkAccessManager().post(request, upload);
+    upload->setParent(sent);
+    co_return co_await finish(sent, timeout);
 }
 
-QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout)
+QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout,
+                                           HttpHeaders headers)
 {
-    co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), {})), timeout);
+    co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), headers)),
+                              timeout);
 }
 
-QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent, std::chrono::milliseconds timeout)
+QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent,
+                                              std::chrono::milliseconds timeout)
 {
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
+    const InFlight counted(sent->manager());
     auto exchange = std::make_shared<Exchange>();
     QNetworkReply* raw = reply.get();
     // Qt's own transfer time-out restarts with every byte; this one ends the exchange.

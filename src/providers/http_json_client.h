@@ -20,7 +20,7 @@ struct HttpReply {
     QByteArray body;
 };
 
-// Posts JSON bodies (and sends the odd GET) through one network access manager shared by all clients.
+// Posts JSON bodies through network access managers shared by all clients.
 class HttpJsonClient {
 public:
     // Far beyond any real answer; a longer reply is cut off and the call fails.
@@ -32,15 +32,16 @@ public:
     // an oversized reply, ...); an HTTP error status is not a failure here.
     static QCoro::Task<HttpReply> post(QUrl url, HttpHeaders headers, QByteArray body,
                                        std::chrono::milliseconds timeout);
-    // Sends GET; redirects, time-out, size cap and failures as for post().
-    static QCoro::Task<HttpReply> get(QUrl url, std::chrono::milliseconds timeout);
+    // Sends GET with `headers`, under the same rules and failures as post().
+    static QCoro::Task<HttpReply> get(QUrl url, std::chrono::milliseconds timeout,
+                                      HttpHeaders headers = {});
 
     // A short readable text for a transport failure; `fallback` for codes without one.
     static QString describe(QNetworkReply::NetworkError code, const QString& fallback);
 
 private:
     // Waits for a sent request within `timeout` and sorts its outcome; owns the reply.
-    static QCoro::Task<HttpReply> finish(QNetworkReply* reply, std::chrono::milliseconds timeout);
+    static QCoro::Task<HttpReply> finish(QNetworkReply* sent, std::chrono::milliseconds timeout);
     // Created on first use, not at start-up: the network stack costs memory.
     static QNetworkAccessManager& networkAccessManager();
 };

@@ -4,9 +4,11 @@
 #include "app_state.h"
 #include "external_links.h"
 #include "form_section.h"
+#include "custom_model_list.h"
 #include "ollama_model_list.h"
 #include "page_style.h"
 #include "provider_factory.h"
+#include "tovalin_api_service.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -53,6 +55,7 @@ QStringList AIModelSettingsSheet::suggestedModels(AIProvider provider)
     case AIProvider::deepseek: return {"deepseek-chat", "deepseek-coder"};
     case AIProvider::gemini: return {"gemini-1.5-pro", "gemini-1.5-flash", "gemini-pro"};
     case AIProvider::ollama: return {"llama3", "llama3.1", "mistral", "codellama", "phi3"};
+    case AIProvider::custom: return {}; // the server's own list, once it answers
     }
     return {};
 }
@@ -64,6 +67,7 @@ QString AIModelSettingsSheet::storedKey(const AppSettings& settings, AIProvider 
     case AIProvider::claude: return settings.claudeApiKey;
     case AIProvider::deepseek: return settings.deepseekApiKey;
     case AIProvider::gemini: return settings.geminiApiKey;
+    case AIProvider::custom: return settings.customApiKey.value_or(QString());
     case AIProvider::tovalin:
     case AIProvider::ollama: return {};
     }
@@ -72,7 +76,8 @@ QString AIModelSettingsSheet::storedKey(const AppSettings& settings, AIProvider 
 
 bool AIModelSettingsSheet::isKeyed(AIProvider provider)
 {
-    return provider != AIProvider::tovalin && provider != AIProvider::ollama;
+    // A key that must be given; an OpenAI-compatible server may do without one.
+    return provider != AIProvider::tovalin && provider != AIProvider::ollama && provider != AIProvider::custom;
 }
 
 AIModelSettingsSheet::AIModelSettingsSheet(AppState& appState, QWidget* parent)
@@ -176,7 +181,30 @@ QWidget* AIModelSettingsSheet::buildForm()
     builtInLayout->addLayout(usingRow);
     builtInLayout->addWidget(caption(tr("No API key required. Fast & secure."), builtInRow));
     m_builtInSection->addRow(builtInRow);
+    m_relay = new QLineEdit;
+    m_relay->setObjectName(QStringLiteral("relayAddressField"));
+    m_relay->setPlaceholderText(TovalinAPIService::defaultBaseURL());
+    connect(m_relay, &QLineEdit::textChanged, this, [this] {
+        if (!m_loading)
+            markChanged();
+    });
+    m_builtInSection->addFieldRow(tr("Relay address"), m_relay,
+                                  caption(tr("Your organisation's own relay, if it runs one"), nullptr));
     sections->addWidget(m_builtInSection);
+
+    m_customSection = new FormSection(tr("Server"), QString(), form);
+    m_baseURL = new QLineEdit;
+    m_baseURL->setObjectName(QStringLiteral("baseURLField"));
+    m_baseURL->setPlaceholderText(QStringLiteral("http://127.0.0.1:8080/v1"));
+    connect(m_baseURL, &QLineEdit::textChanged, this, [this] {
+        if (!m_loading)
+            markChanged();
+    });
+    connect(m_baseURL, &QLineEdit::editingFinished, this, &AIModelSettingsSheet::refreshOllamaSuggestions);
+    m_customSection->addFieldRow(tr("Base URL:"), m_baseURL,
+                                 caption(tr("Any server that speaks the OpenAI chat-completions API"), nullptr));
+    // Above the key, which is optional here.
+    sections->insertWidget(sections->indexOf(m_keySection), m_customSection);
     sections->addStretch();
 
     QScrollArea* scroll = PageStyle::scrollArea(form, this);
@@ -234,13 +262,14 @@ void AIModelSettingsSheet::load()
     m_model->setCurrentText(settings.selectedModel);
     m_apiKey->setText(storedKey(settings, settings.aiProvider));
     m_host->setText(settings.ollamaHost);
+    m_relay->setText(settings.tovalinBaseURL.value_or(QString()));
+    m_baseURL->setText(settings.customBaseURL.value_or(QString()));
     m_loading = false;
     m_hasChanges = false;
     m_modelIsProviderDefault = false;
     showProviderSections();
     updateButtons();
-    if (m_selectedProvider == AIProvider::ollama)
-        refreshOllamaSuggestions();
+    refreshOllamaSuggestions();
 }
 
 void AIModelSettingsSheet::selectProvider(AIProvider provider)
@@ -249,7 +278,9 @@ void AIModelSettingsSheet::selectProvider(AIProvider provider)
     const QStringList models = suggestedModels(provider);
     m_loading = true;
     setModelSuggestions(models);
-    m_model->setCurrentText(models.value(0));
+    // A server of one's own has no fixed list: the name last typed for it comes back.
+    m_model->setCurrentText(provider == AIProvider::custom ? m_appState.settings().customModel.value_or(QString())
+                                                           : models.value(0));
     // A key typed for another provider and not saved is dropped.
     m_apiKey->setText(storedKey(m_appState.settings(), provider));
     m_loading = false;
@@ -257,8 +288,7 @@ void AIModelSettingsSheet::selectProvider(AIProvider provider)
     m_testResult.reset();
     showProviderSections();
     markChanged();
-    if (provider == AIProvider::ollama)
-        refreshOllamaSuggestions();
+    refreshOllamaSuggestions();
 }
 
 void AIModelSettingsSheet::markChanged()
@@ -278,10 +308,13 @@ void AIModelSettingsSheet::setModelSuggestions(const QStringList& models)
 void AIModelSettingsSheet::showProviderSections()
 {
     const AIProvider p = m_selectedProvider;
-    m_modelSection->setVisible(!suggestedModels(p).isEmpty());
-    m_keySection->setVisible(isKeyed(p));
+    m_modelSection->setVisible(!suggestedModels(p).isEmpty() || p == AIProvider::custom);
+    // An OpenAI-compatible server may want a key or not.
+    m_keySection->setVisible(isKeyed(p) || p == AIProvider::custom);
+    m_keyLink->setVisible(isKeyed(p));
     m_ollamaSection->setVisible(p == AIProvider::ollama);
     m_builtInSection->setVisible(p == AIProvider::tovalin);
+    m_customSection->setVisible(p == AIProvider::custom);
     if (isKeyed(p)) {
         m_keyLink->setText(QStringLiteral("<a href=\"%1\">%2</a>")
                                .arg(ExternalLinks::apiKeyPage(p).toString(),
@@ -291,27 +324,36 @@ void AIModelSettingsSheet::showProviderSections()
 
 void AIModelSettingsSheet::refreshOllamaSuggestions()
 {
-    if (m_selectedProvider != AIProvider::ollama)
+    const AIProvider provider = m_selectedProvider;
+    if (provider != AIProvider::ollama && provider != AIProvider::custom)
         return;
     const int request = ++m_suggestionRequest;
-    [](QPointer<AIModelSettingsSheet> self, QString host, int request) -> QCoro::Task<> {
-        const std::optional<QStringList> names = co_await OllamaModelList::fetch(host);
+    [](QPointer<AIModelSettingsSheet> self, AIProvider provider, QString address, QString key,
+       int request) -> QCoro::Task<> {
+        // Two statements: GCC 12 miscompiles co_await inside a conditional expression.
+        std::optional<QStringList> names;
+        if (provider == AIProvider::ollama)
+            names = co_await OllamaModelList::fetch(address);
+        else
+            names = co_await CustomModelList::fetch(address, key);
         // Only the answer to the latest request counts: the host may have changed meanwhile.
         if (self && request == self->m_suggestionRequest)
             self->applyOllamaSuggestions(names);
-    }(QPointer(this), m_host->text().trimmed(), request);
+    }(QPointer(this), provider, (provider == AIProvider::ollama ? m_host : m_baseURL)->text().trimmed(),
+      m_apiKey->text(), request);
 }
 
 void AIModelSettingsSheet::applyOllamaSuggestions(const std::optional<QStringList>& names)
 {
-    if (m_selectedProvider != AIProvider::ollama)
+    if (m_selectedProvider != AIProvider::ollama && m_selectedProvider != AIProvider::custom)
         return;
     const bool installed = names && !names->isEmpty();
-    const QStringList models = installed ? *names : suggestedModels(AIProvider::ollama);
+    const QStringList models = installed ? *names : suggestedModels(m_selectedProvider);
     m_loading = true;
     setModelSuggestions(models);
     // Switching to Ollama picked the first fixed name; an installed model is a better first choice.
-    if (installed && m_modelIsProviderDefault && !models.contains(m_model->currentText()))
+    if (installed && (m_modelIsProviderDefault || m_model->currentText().isEmpty())
+        && !models.contains(m_model->currentText()))
         m_model->setCurrentText(models.first());
     m_loading = false;
     emit modelSuggestionsLoaded();
@@ -329,9 +371,16 @@ AppSettings AIModelSettingsSheet::editedSettings() const
     case AIProvider::claude: s.claudeApiKey = key; break;
     case AIProvider::deepseek: s.deepseekApiKey = key; break;
     case AIProvider::gemini: s.geminiApiKey = key; break;
+    case AIProvider::custom:
+        s.customApiKey = key;
+        s.customBaseURL = m_baseURL->text().trimmed();
+        s.customModel = s.selectedModel;
+        break;
     case AIProvider::tovalin:
     case AIProvider::ollama: break;
     }
+    const QString relay = m_relay->text().trimmed();
+    s.tovalinBaseURL = relay.isEmpty() ? std::nullopt : std::optional<QString>(relay);
     return s;
 }
 

@@ -80,6 +80,9 @@ private:
     FormSection* m_ollamaSection = nullptr;
     QLineEdit* m_host = nullptr;
     FormSection* m_builtInSection = nullptr;
+    QLineEdit* m_relay = nullptr;
+    FormSection* m_customSection = nullptr;
+    QLineEdit* m_baseURL = nullptr;
     QPushButton* m_test = nullptr;
     QTimer* m_spinner = nullptr;
     int m_spinnerStep = 0;

@@ -19,7 +19,8 @@ inline QUrl apiKeyPage(AIProvider provider)
     case AIProvider::deepseek: return QUrl(QStringLiteral("https://platform.deepseek.com/api_keys"));
     case AIProvider::gemini: return QUrl(QStringLiteral("https://aistudio.google.com/app/apikey"));
     case AIProvider::tovalin:
-    case AIProvider::ollama: return {};
+    case AIProvider::ollama:
+    case AIProvider::custom: return {};
     }
     return {};
 }

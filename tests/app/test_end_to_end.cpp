@@ -38,22 +38,36 @@ void burst(const QStringList& keys)
 }
 
 // One run of the product: a fake Ollama answering as told, Tovalin configured for
-// it and holding its hotkeys, and the field's text selected in the active window.
+// it (directly, or through a tovalin-relay as the built-in provider) and holding its
+// hotkeys, and the field's text selected in the active window.
 class Scenario {
 public:
+    enum class Road { direct, throughRelay };
+
     Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands(),
-             const std::function<void(AppSettings&)>& tweak = {})
+             const std::function<void(AppSettings&)>& tweak = {}, Road road = Road::direct)
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
         if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
             return;
-        const auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_ollama.readLine()));
+        auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_ollama.readLine()));
+        const QString ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
         AppSettings settings;
         settings.aiProvider = AIProvider::ollama;
         settings.selectedModel = QStringLiteral("llama3");
-        settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        settings.ollamaHost = ollamaHost;
         if (tweak)
             tweak(settings);
+        if (road == Road::throughRelay) {
+            m_relay.start(QStringLiteral(RELAY_BINARY), {"--listen", "127.0.0.1:0", "--provider", "ollama",
+                                                         "--base-url", ollamaHost, "--model", "llama3"});
+            if (!QTest::qWaitFor([&] { return m_relay.canReadLine(); }, 5000))
+                return;
+            port = QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString::fromUtf8(m_relay.readLine()));
+            settings.aiProvider = AIProvider::tovalin;
+            settings.selectedModel.clear();
+            settings.tovalinBaseURL = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        }
         if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
             || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
             return;
@@ -75,6 +89,8 @@ public:
         m_app.waitForFinished(5000);
         m_ollama.kill();
         m_ollama.waitForFinished();
+        m_relay.kill();
+        m_relay.waitForFinished();
     }
     bool isReady() const { return m_ready; }
     QString logPath() const { return m_tmp.root() + "/requests.jsonl"; }
@@ -101,6 +117,7 @@ private:
     PrivateSessionBus m_bus;
     FakeNotificationServer m_notifications{m_bus.address()};
     QProcess m_ollama;
+    QProcess m_relay;
     QProcess m_app;
     QString m_output;
     bool m_ready = false;
@@ -138,6 +155,24 @@ private slots:
         QCOMPARE(entry.originalText, QStringLiteral("teh sentence to fix"));
         QCOMPARE(entry.resultText, QStringLiteral("The polished sentence."));
         QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
+    }
+
+    // The default provider pointed at a team's own relay, whose upstream is the fake Ollama.
+    void theBuiltInProviderAnswersThroughATeamRelay()
+    {
+        Scenario run({"--reply", "The relayed sentence."}, defaultCommands(), {}, Scenario::Road::throughRelay);
+        QVERIFY(run.isReady());
+        YadEntry field("teh sentence to relay");
+        QVERIFY(field.isReady());
+        key("super+shift+space");
+        QTest::qWait(400);
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTest::qWait(600);
+        QCOMPARE(run.sentMessages(), QStringList{defaultCommands()[0].prompt + "\n\nText to process:\nteh sentence to relay"});
+        QCOMPARE(run.firstRequest()["model"].toString(), QStringLiteral("llama3"));
+        QCOMPARE(run.history().first().resultText, QStringLiteral("The relayed sentence."));
+        QCOMPARE(field.submit(), std::optional<QString>("The relayed sentence."));
     }
 
     void commandHotkeyRoadPastesWithoutThePalette()

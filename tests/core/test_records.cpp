@@ -30,6 +30,20 @@ private slots:
         QCOMPARE(decodeSettingsDocument(encodeSettingsDocument(withModel)), std::optional(withModel));
         QVERIFY(!withModel.typesToAsk() && withModel.restoresClipboard());
         QVERIFY(AppSettings().typesToAsk() && !AppSettings().restoresClipboard());
+
+        // The OpenAI-compatible server and the relay address are written only when set.
+        AppSettings custom;
+        custom.aiProvider = AIProvider::custom;
+        custom.customBaseURL = QStringLiteral("http://127.0.0.1:8080/v1");
+        custom.customApiKey = QStringLiteral("");
+        custom.customModel = QStringLiteral("qwen2.5");
+        custom.tovalinBaseURL = QStringLiteral("https://relay.example.org");
+        const QJsonObject co = encode(custom);
+        QCOMPARE(co.size(), 21);
+        QCOMPARE(co["aiProvider"].toString(), QStringLiteral("custom"));
+        QCOMPARE(co["customApiKey"].toString(), QString(""));
+        QCOMPARE(decodeAppSettings(co), std::optional(custom));
+        QCOMPARE(aiProviderFromRaw("custom"), std::optional(AIProvider::custom));
     }
 
     void commandsAndHistoryRoundTrip()

@@ -1,5 +1,7 @@
 #include "ai_error.h"
 #include "claude_service.h"
+#include "custom_model_list.h"
+#include "custom_openai_service.h"
 #include "deepseek_service.h"
 #include "fake_http_server.h"
 #include "gemini_service.h"
@@ -18,6 +20,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(ScriptedResponse)
+Q_DECLARE_METATYPE(std::optional<QStringList>)
 
 using namespace std::chrono_literals;
 using HeaderMap = QMap<QByteArray, QByteArray>;
@@ -86,6 +89,11 @@ const ClientCase kCases[] = {
      R"({"candidates":[{"content":{"parts":[{"text":"  Fixed text.\n"}],"role":"model"},"finishReason":"STOP","index":0}],"usageMetadata":{"totalTokenCount":35},"modelVersion":"gemini-1.5-flash"})",
      R"({"error":{"code":400,"message":"API key not valid. Please pass a valid API key.","status":"INVALID_ARGUMENT"}})", "API key not valid. Please pass a valid API key.",
      {R"({"usageMetadata":{}})", R"({"candidates":[]})", R"({"candidates":[{"finishReason":"SAFETY"}]})", R"({"candidates":[{"content":{"parts":{"text":"x"}}}]})"}},
+    // A trailing slash on the typed base URL is dropped.
+    {"custom", [](const QString& b, const QString& k, Millis t) { return std::make_unique<CustomOpenAIService>(k, "gpt-4o-mini", b + "/v1/", t); },
+     "/v1/chat/completions", "", {{"authorization", "Bearer " + kKey}}, kChatBody, kChatSuccess,
+     kChatError, "Incorrect API key provided",
+     {R"({"choices":[]})", R"({"object":"chat.completion"})", R"({"choices":[{"message":{"content":null}}]})"}},
     {"ollama", [](const QString& b, const QString&, Millis t) { return std::make_unique<OllamaService>(b, "llama3", t); },
      "/api/chat", "", {}, R"({"model":"llama3","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":false})",
      R"({"model":"llama3","created_at":"2024-05-01T10:00:00Z","message":{"role":"assistant","content":"  Fixed text.\n"},"done_reason":"stop","done":true,"eval_count":4})",
@@ -94,6 +102,10 @@ const ClientCase kCases[] = {
 };
 
 bool is(const ClientCase& c, const char* name) { return qstrcmp(c.name, name) == 0; }
+const ClientCase& byName(const char* name)
+{
+    return *std::find_if(std::begin(kCases), std::end(kCases), [name](const ClientCase& c) { return is(c, name); });
+}
 bool keyed(const ClientCase& c) { return !is(c, "tovalin") && !is(c, "ollama"); }
 // The relay client lets transport failures through unwrapped.
 QString transportFailure(const ClientCase& c, const QString& text)
@@ -210,14 +222,54 @@ private slots:
         for (const ClientCase& c : kCases) {
             if (!keyed(c))
                 continue;
-            QCOMPARE(outcomeOf(c.make(m_server.baseUrl(), "", 5s)), kInvalidKey);
-            // Blanks are a key and go out; in Gemini's URL they are refused before sending.
+            m_server.requests.clear();
             m_reply = {401, c.error};
+            // An empty key fails unsent, except for an OpenAI-compatible server, which then gets no key.
+            QCOMPARE(outcomeOf(c.make(m_server.baseUrl(), "", 5s)), kInvalidKey);
+            QCOMPARE(m_server.requests.size(), is(c, "custom") ? 1 : 0);
+            if (is(c, "custom"))
+                QCOMPARE(m_server.requests.takeFirst().headers.value("authorization"), QByteArray());
+            // Blanks are a key and go out; in Gemini's URL they are refused before sending.
             QCOMPARE(outcomeOf(c.make(m_server.baseUrl(), "   ", 5s)), is(c, "gemini") ? kInvalidResponse : kInvalidKey);
+            QCOMPARE(m_server.requests.size(), is(c, "gemini") ? 0 : 1);
+            for (const RecordedRequest& request : m_server.requests)
+                QVERIFY(request.headers.contains("authorization") || request.headers.contains("x-api-key"));
         }
-        QCOMPARE(m_server.requests.size(), 3);
-        for (const RecordedRequest& request : m_server.requests)
-            QVERIFY(request.headers.contains("authorization") || request.headers.contains("x-api-key"));
+        const QString port = QString::number(m_server.serverPort());
+        for (const QString& base : {QString(), "127.0.0.1:" + port + "/v1", "http://127.0.0.1:" + port + "/a b"})
+            QCOMPARE(outcomeOf(std::make_unique<CustomOpenAIService>("", "m", base)),
+                     serverError("Invalid OpenAI-compatible server URL"));
+    }
+
+    void customModelSuggestions_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<ScriptedResponse>("reply");
+        QTest::addColumn<std::optional<QStringList>>("expected");
+        const QByteArray list = R"({"object":"list","data":[{"id":"qwen2.5-7b","object":"model","owned_by":"llamacpp"},{"id":"llama-3.1-8b"},{"id":"qwen2.5-7b"},{"object":"model"}]})";
+        QTest::newRow("with key") << kKey << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
+        QTest::newRow("without key") << QByteArray() << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
+        QTest::newRow("empty") << kKey << ScriptedResponse{200, R"({"data":[]})"} << std::optional<QStringList>(QStringList());
+        QTest::newRow("refused") << kKey << ScriptedResponse{401, kChatError} << std::optional<QStringList>();
+        QTest::newRow("not a list") << kKey << ScriptedResponse{200, R"({"models":[{"name":"x"}]})"} << std::optional<QStringList>();
+        QTest::newRow("silent") << kKey << ScriptedResponse{0, {}} << std::optional<QStringList>();
+    }
+    void customModelSuggestions()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(ScriptedResponse, reply);
+        QFETCH(std::optional<QStringList>, expected);
+        m_reply = reply;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(QCoro::waitFor(CustomModelList::fetch(m_server.baseUrl() + "/v1/", key, 500ms)), expected);
+        QVERIFY(clock.elapsed() < 1500);
+        QCOMPARE(m_server.requests.size(), 1);
+        QCOMPARE(m_server.requests[0].method, QByteArray("GET"));
+        QCOMPARE(m_server.requests[0].path, QByteArray("/v1/models"));
+        QCOMPARE(m_server.requests[0].headers.value("authorization"), key.isEmpty() ? QByteArray() : "Bearer " + key);
+        QCOMPARE(QCoro::waitFor(CustomModelList::fetch("not a url", key)), std::optional<QStringList>());
+        QCOMPARE(m_server.requests.size(), 1);
     }
 
     void ollamaHosts()
@@ -236,7 +288,7 @@ private slots:
         // Credentials in the host never show in a message and go out with the one request.
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
                  serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
-        m_reply = {200, kCases[5].success};
+        m_reply = {200, byName("ollama").success};
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://user:pw@127.0.0.1:" + port, "llama3")), "answer: Fixed text.");
         QCOMPARE(m_server.requests.size(), 1);
         QCOMPARE(m_server.requests[0].headers.value("authorization"), "Basic dXNlcjpwdw==");
@@ -310,6 +362,24 @@ private slots:
         QCOMPARE(ollamaClient->host(), s.ollamaHost);
         QCOMPARE(ollamaClient->model(), QString("chosen"));
         QCOMPARE(ollamaClient->timeout(), 120s);
+        QCOMPARE(dynamic_cast<const OllamaService*>(makeAIService(s, 2s).get())->timeout(), 2s);
+
+        s.customBaseURL = "http://10.1.2.3:8080/v1/";
+        const auto custom = build(AIProvider::custom);
+        const auto* customClient = dynamic_cast<const CustomOpenAIService*>(custom.get());
+        QVERIFY(customClient);
+        QCOMPARE(customClient->baseURL(), QString("http://10.1.2.3:8080/v1/chat/completions"));
+        QCOMPARE(customClient->apiKey(), QString()); // none stored: none sent
+        QCOMPARE(customClient->model(), QString("chosen"));
+        QCOMPARE(customClient->timeout(), 120s);
+
+        // The relay address: the setting when given, else the build's.
+        for (const auto& [setting, expected] : {std::pair<std::optional<QString>, QString>{std::nullopt, TOVALIN_RELAY_URL},
+                                                {"", TOVALIN_RELAY_URL}, {"http://relay.lan:8787/", "http://relay.lan:8787"}}) {
+            s.tovalinBaseURL = setting;
+            const auto client = build(AIProvider::tovalin);
+            QCOMPARE(dynamic_cast<const TovalinAPIService*>(client.get())->baseURL(), expected);
+        }
     }
 
 private:

@@ -212,6 +212,34 @@ private slots:
         QCOMPARE(dead.model(), QString("llama3"));
         QVERIFY(!dead.sheet->hasChanges());
     }
+
+    // The OpenAI-compatible server: its address, an optional key, its own model list; and
+    // the built-in provider's relay address.
+    void customServerAndRelayAddressAreSaved()
+    {
+        FakeHttpServer server([](const RecordedRequest& r) {
+            return r.path == "/v1/models" ? ScriptedResponse{200, R"({"data":[{"id":"qwen2.5-7b"},{"id":"phi-4"}]})"}
+                                          : ScriptedResponse{404, "{}"};
+        });
+        Sheet s(keyedSettings());
+        s.pick(AIProvider::custom);
+        QVERIFY(s.canTest()); // no key needed
+        auto* base = s.get<QLineEdit>("baseURLField");
+        base->setText(server.baseUrl() + "/v1");
+        emit base->editingFinished();
+        QTRY_COMPARE(s.suggestions(), (QStringList{"qwen2.5-7b", "phi-4"}));
+        QCOMPARE(s.model(), QString("qwen2.5-7b"));
+        QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
+        const AppSettings custom = *s.stored();
+        QVERIFY(custom.aiProvider == AIProvider::custom && custom.selectedModel == "qwen2.5-7b");
+        QCOMPARE(custom.customBaseURL, std::optional<QString>(server.baseUrl() + "/v1"));
+        QCOMPARE(custom.openaiApiKey, QString("sk-saved")); // other providers' keys stay
+
+        s.pick(AIProvider::tovalin);
+        s.get<QLineEdit>("relayAddressField")->setText("https://relay.example.org");
+        QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
+        QCOMPARE(s.stored()->tovalinBaseURL, std::optional<QString>("https://relay.example.org"));
+    }
 };
 
 QTEST_MAIN(TestAIModelSettingsSheet)

@@ -1,6 +1,5 @@
 #include "fake_http_server.h"
 
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -42,16 +41,7 @@ void FakeHttpServer::read(QTcpSocket* socket, QByteArray& buffer)
     request.query = target.value(1);
     requests.append(request);
 
-    const ScriptedResponse response = m_handler(request);
-    if (response.delayMs <= 0) {
-        answer(socket, response);
-        return;
-    }
-    QPointer<QTcpSocket> later(socket);
-    QTimer::singleShot(response.delayMs, this, [this, later, response] {
-        if (later)
-            answer(later, response);
-    });
+    answer(socket, m_handler(request));
 }
 
 void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response)
@@ -59,6 +49,12 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
     using Delivery = ScriptedResponse::Delivery;
     if (response.status == 0)
         return;
+    if (response.delayMs > 0) {
+        ScriptedResponse now = response;
+        now.delayMs = 0;
+        QTimer::singleShot(response.delayMs, socket, [socket, now] { answer(socket, now); });
+        return;
+    }
     if (response.delivery == Delivery::drop) {
         socket->disconnectFromHost();
         return;

@@ -27,7 +27,7 @@ struct ScriptedResponse {
     QByteArray body;
     Delivery delivery = Delivery::whole;
     QByteArray location = {}; // sent as a Location header when set
-    int delayMs = 0;          // a provider that thinks before it answers
+    int delayMs = 0;          // the answer starts this long after the request
 };
 
 // An HTTP/1.1 server on 127.0.0.1 for tests: records every request and answers it

@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the GUI thread, so an
-// ended session still releases its hotkeys the orderly way.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the main thread, so an
+// ended session (or a stopped service) still winds down the orderly way.
 class UnixSignalWatcher : public QObject {
     Q_OBJECT
 public:
