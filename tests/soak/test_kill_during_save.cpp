@@ -39,6 +39,7 @@ private slots:
             QElapsedTimer clock;
             clock.start();
             app.start(QStringLiteral(TOVALIN_BINARY), {QStringLiteral("--background")});
+            app.waitForStarted();
             if (killAfterMs) {
                 while (clock.elapsed() < *killAfterMs && app.state() == QProcess::Running)
                     QTest::qWait(1);
