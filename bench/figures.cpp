@@ -264,8 +264,10 @@ int main(int argc, char** argv)
         p.setProcessEnvironment(env);
         const double from = nowMs();
         p.start(binary, args);
-        if (!waitUntil([&] { return x.hotkeyTaken(); }, 20000))
+        if (!waitUntil([&] { return x.hotkeyTaken(); }, 20000)) {
+            std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
             fail("tovalin did not grab the palette hotkey");
+        }
         return nowMs() - from;
     };
     // One showing: the hotkey, then the map (or, when timed, the first paint).
@@ -303,7 +305,9 @@ int main(int argc, char** argv)
                                  qPrintable(stats(cold[0]).section(' ', 1, 1)), qPrintable(stats(cold[1]).section(' ', 1, 1)),
                                  int(cold[0].size()));
     waitUntil([&] { return !x.hotkeyTaken(); }, 10000);
-    field.activateWindow();
+    // The main windows of the plain starts took the focus; the field needs it back.
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                                  QString::number(field.winId())});
     waitUntil([&] { return field.isActiveWindow(); }, 5000);
 
     start(tovalin, {QStringLiteral("--background")});
