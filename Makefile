@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test bench deps build package package-check clean
+.PHONY: run test deps build package package-check clean bench fuzz
 
 deps:
 	@bash scripts/install-deps.sh
@@ -29,7 +29,12 @@ package-check: package
 	bash scripts/package-check.sh $(BUILD_DIR)
 
 bench: build
-	cmake --build $(BUILD_DIR) -j$(JOBS) --target bench
+	bash bench/run-all.sh $(BUILD_DIR)
+
+# Each fuzz target runs FUZZ_SECONDS (CI runs them shorter).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	bash scripts/run-fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR)

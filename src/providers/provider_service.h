@@ -18,6 +18,7 @@ public:
 
     QCoro::Task<QString> processText(QString prompt, QString text) final;
     std::chrono::milliseconds timeout() const { return m_timeout; }
+    const ReplyRules& replyRules() const { return m_rules; }
 
 protected:
     struct Outgoing {

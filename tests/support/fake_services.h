@@ -70,7 +70,8 @@ struct FakeSelectionAccess : SelectionAccess {
     QCoro::Task<std::optional<QString>> getSelectedText() override
     {
         ++reads;
-        co_return selection;
+        // A copy: QCoro 0.8 moves from an lvalue handed to co_return, which would empty the selection.
+        co_return std::optional<QString>(selection);
     }
     bool pasteText(const QString& text, std::optional<quint64> intoWindow, bool) override
     {

@@ -76,8 +76,8 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
     }
     socket->write(head + "Content-Length: " + QByteArray::number(response.body.size())
                   + "\r\nConnection: close\r\n\r\n");
-    if (response.delivery == Delivery::whole) {
-        socket->write(response.body);
+    if (response.delivery == Delivery::whole || response.delivery == Delivery::truncated) {
+        socket->write(response.delivery == Delivery::whole ? response.body : response.body.left(response.body.size() / 2));
         socket->disconnectFromHost();
         return;
     }

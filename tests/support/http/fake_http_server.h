@@ -22,6 +22,7 @@ struct ScriptedResponse {
         trickle, // one byte of the body every 100 ms
         endless, // a chunked body that never ends
         drop,    // the connection closes without an answer
+        truncated, // the connection closes halfway through the announced body
     };
     int status = 200;
     QByteArray body;
