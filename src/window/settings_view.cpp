@@ -63,7 +63,9 @@ SettingsView::SettingsView(AppState& appState, QWidget* parent) : QWidget(parent
     sections->addWidget(switchesSection(tr("Behavior"), QStringLiteral("gearshape"),
                                         {{tr("Auto-close overlay after command"), &AppSettings::autoCloseOverlay},
                                          {tr("Sound effects"), &AppSettings::soundEnabled},
-                                         {tr("Haptic feedback"), &AppSettings::hapticEnabled}}));
+                                         {tr("Haptic feedback"), &AppSettings::hapticEnabled},
+                                         {tr("Type to filter or ask in the palette"), &AppSettings::typeToAskInPalette, true},
+                                         {tr("Restore clipboard after pasting"), &AppSettings::restoreClipboard, false}}));
     sections->addWidget(switchesSection(tr("System"), QStringLiteral("desktopcomputer"),
                                         {{tr("Launch at login"), &AppSettings::launchAtLogin},
                                          {tr("Show in menu bar"), &AppSettings::showInMenuBar},
@@ -209,18 +211,29 @@ FormSection* SettingsView::appearanceSection()
     return section;
 }
 
-FormSection* SettingsView::switchesSection(const QString& title, const QString& symbol,
-                                           const QList<std::pair<QString, bool AppSettings::*>>& rows)
+SettingsView::Switch::Switch(QString label, bool AppSettings::*member)
+    : label(std::move(label)), read([member](const AppSettings& s) { return s.*member; }),
+      write([member](AppSettings& s, bool on) { s.*member = on; })
+{
+}
+
+SettingsView::Switch::Switch(QString label, std::optional<bool> AppSettings::*member, bool byDefault)
+    : label(std::move(label)), read([member, byDefault](const AppSettings& s) { return (s.*member).value_or(byDefault); }),
+      write([member](AppSettings& s, bool on) { s.*member = on; })
+{
+}
+
+FormSection* SettingsView::switchesSection(const QString& title, const QString& symbol, const QList<Switch>& rows)
 {
     auto* section = new FormSection(title, symbol);
-    for (const auto& [label, member] : rows) {
+    for (const Switch& row : rows) {
         auto* toggle = new ToggleSwitch;
-        toggle->setAccessibleName(label);
-        connect(toggle, &ToggleSwitch::toggled, this, [this, member = member](bool on) {
-            change([member, on](AppSettings& s) { s.*member = on; });
+        toggle->setAccessibleName(row.label);
+        connect(toggle, &ToggleSwitch::toggled, this, [this, write = row.write](bool on) {
+            change([write, on](AppSettings& s) { write(s, on); });
         });
-        m_switches.append({toggle, member});
-        section->addRow(label, toggle);
+        m_switches.append({toggle, row.read});
+        section->addRow(row.label, toggle);
     }
     return section;
 }
@@ -272,9 +285,9 @@ void SettingsView::showSettings()
         const QSignalBlocker block(m_width);
         m_width->setValue(int(std::lround(s.overlayWidth)));
     }
-    for (const auto& [toggle, member] : std::as_const(m_switches)) {
+    for (const auto& [toggle, read] : std::as_const(m_switches)) {
         const QSignalBlocker block(toggle);
-        toggle->setChecked(s.*member);
+        toggle->setChecked(read(s));
     }
 }
 

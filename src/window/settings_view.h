@@ -38,8 +38,15 @@ private:
     FormSection* aiModelSection();
     FormSection* permissionsSection();
     FormSection* appearanceSection();
-    FormSection* switchesSection(const QString& title, const QString& symbol,
-                                 const QList<std::pair<QString, bool AppSettings::*>>& rows);
+    // A switch over one setting: plain members, or the optional ones with their default.
+    struct Switch {
+        QString label;
+        std::function<bool(const AppSettings&)> read;
+        std::function<void(AppSettings&, bool)> write;
+        Switch(QString label, bool AppSettings::*member);
+        Switch(QString label, std::optional<bool> AppSettings::*member, bool byDefault);
+    };
+    FormSection* switchesSection(const QString& title, const QString& symbol, const QList<Switch>& rows);
     FormSection* aboutSection();
     // The slider between its two end labels.
     static QWidget* labelledSlider(QSlider* slider, const QString& low, const QString& high);
@@ -57,6 +64,6 @@ private:
     QComboBox* m_theme = nullptr;
     QSlider* m_opacity = nullptr;
     QSlider* m_width = nullptr;
-    QList<std::pair<ToggleSwitch*, bool AppSettings::*>> m_switches;
+    QList<std::pair<ToggleSwitch*, std::function<bool(const AppSettings&)>>> m_switches;
     QPointer<AIModelSettingsSheet> m_aiSheet;
 };

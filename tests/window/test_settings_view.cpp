@@ -93,6 +93,8 @@ private slots:
         row("Login", toggle("Launch at login"), [](AppSettings& s) { s.launchAtLogin = true; });
         row("Menu bar", toggle("Show in menu bar"), [](AppSettings& s) { s.showInMenuBar = false; });
         row("Dock", toggle("Show in Dock"), [](AppSettings& s) { s.showInDock = false; });
+        row("Typing", toggle("Type to filter or ask in the palette"), [](AppSettings& s) { s.typeToAskInPalette = false; });
+        row("Clipboard", toggle("Restore clipboard after pasting"), [](AppSettings& s) { s.restoreClipboard = true; });
     }
     void eachControlWritesItsMember()
     {
@@ -118,8 +120,9 @@ private slots:
         s.showInDock = false;
         page.state->setSettings(s);
         QCOMPARE(summary->text(), QString("Claude - claude-3-haiku-20240307"));
+        const QStringList off{"Show in Dock", "Launch at login", "Restore clipboard after pasting"};
         for (auto* t : page.view->findChildren<ToggleSwitch*>())
-            QCOMPARE(t->isChecked(), t->accessibleName() != "Show in Dock" && t->accessibleName() != "Launch at login");
+            QCOMPARE(t->isChecked(), !off.contains(t->accessibleName()));
 
         QTest::mouseClick(page.view->findChild<QPushButton*>("configureButton"), Qt::LeftButton);
         QVERIFY(page.view->findChild<AIModelSettingsSheet*>());
