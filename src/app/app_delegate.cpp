@@ -55,7 +55,8 @@ void AppDelegate::runLaunchSequence()
     m_overlayPanel = std::make_unique<OverlayPanel>(m_appState);
     m_paletteKeys = makePaletteKeys();
     m_overlayPanel->setPaletteKeys(m_paletteKeys.get());
-    m_theme.apply(m_appState.settings().theme);
+    m_appliedTheme = m_appState.settings().theme;
+    m_theme.apply(m_appliedTheme);
     connect(&m_appState, &AppState::settingsChanged, this, &AppDelegate::applySystemSettings);
     // Pay for the native window, fonts and glyphs now rather than on the first key press.
     QTimer::singleShot(0, m_overlayPanel.get(), &OverlayPanel::warmUp);
@@ -92,6 +93,12 @@ void AppDelegate::installStatusItem()
 void AppDelegate::applySystemSettings()
 {
     const AppSettings& settings = m_appState.settings();
+    // The theme recolours every open window and the palette at once, but only when it
+    // changed: a slider dragged in Settings saves on every step.
+    if (settings.theme != m_appliedTheme) {
+        m_appliedTheme = settings.theme;
+        m_theme.apply(settings.theme);
+    }
     if (m_statusItem)
         m_statusItem->setVisible(settings.showInMenuBar);
     if (settings.launchAtLogin != m_autostart.isInstalled() && !m_autostart.setInstalled(settings.launchAtLogin))

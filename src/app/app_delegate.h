@@ -66,6 +66,7 @@ private:
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<RunFeedback> m_feedback;
     ThemeApplier m_theme;
+    AppTheme m_appliedTheme = AppTheme::system;
     ContentView::Permission m_permission;
     AutostartEntry m_autostart;
     std::unique_ptr<ContentView> m_mainWindow;

@@ -52,6 +52,11 @@ private slots:
             titles << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(titles, QStringList({"Show Tovalin", "-", "Trigger Command", "-", "Quit"}));
         QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
+        // A theme chosen in Settings applies at once.
+        AppSettings light = state.settings();
+        light.theme = AppTheme::light;
+        state.setSettings(light);
+        QVERIFY(QApplication::palette().color(QPalette::Window).lightness() > 128);
 
         ConsoleCapture console;
         access.selection = QString();
