@@ -93,7 +93,9 @@ QSize OverlayView::paletteSizeHint() const
         width = std::max(width, 360);
         height = reviewTitleHeight + reviewContentHeight() + hintLineHeight;
     }
-    return {width + 2 * outerPadding, height + 2 * outerPadding};
+    // "Overlay Width" sets the palette's width; a row that needs more still gets it.
+    const int chosen = int(std::clamp(m_appState.settings().overlayWidth, 0.0, 4000.0));
+    return {std::max(width + 2 * outerPadding, chosen), height + 2 * outerPadding};
 }
 
 QSize OverlayView::sizeHint() const { return paletteSizeHint().grownBy(shadowMargins()); }

@@ -196,6 +196,21 @@ private slots:
         QVERIFY(f.waitForPastes(1));
     }
 
+    void theWidthSettingWidensThePalette()
+    {
+        OverlayFixture f({true, true});
+        OverlayView view(*f.state);
+        AppSettings s = f.state->settings();
+        s.overlayWidth = 0; // the rows' own width
+        f.state->setSettings(s);
+        const int ideal = view.paletteSizeHint().width();
+        for (const int chosen : {ideal + 150, ideal - 50}) {
+            s.overlayWidth = chosen;
+            f.state->setSettings(s);
+            QCOMPARE(view.paletteSizeHint().width(), std::max(chosen, ideal));
+        }
+    }
+
     void badgeOnlyForANonEmptyShortcut()
     {
         auto rowSize = [](std::optional<QString> shortcut) {
