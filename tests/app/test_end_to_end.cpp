@@ -273,6 +273,29 @@ private slots:
         runTool("xset", {"r", "rate"});
     }
 
+    // The user moves to another window while the provider thinks: nothing is pasted there,
+    // the answer waits on the clipboard, and the user is told.
+    void anAnswerNeverLandsInAnotherWindow()
+    {
+        Scenario run({"--reply", "Late answer", "--delay-ms", "1500"});
+        QVERIFY(run.isReady());
+        YadEntry first("text to fix");
+        QVERIFY(first.isReady());
+        key("super+shift+space");
+        QTest::qWait(300);
+        key("Return");
+        YadEntry second("another window");
+        QVERIFY(second.isReady());
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTRY_COMPARE(run.notifications().size(), 1);
+        QCOMPARE(run.notifications()[0].body, QStringLiteral("The window changed; the answer is on the clipboard"));
+        QTest::qWait(300);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Late answer"));
+        QCOMPARE(second.submit(), std::optional<QString>("another window"));
+        QTest::qWait(300); // the first field is active again
+        QCOMPARE(first.submit(), std::optional<QString>("text to fix"));
+    }
+
     void aTypedInstructionRunsAsThePrompt()
     {
         Scenario run({"--reply", "Short."});
