@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Resident memory after start and CPU used while idle, for the real binary.
+# Resident memory after a --background start (as from the login autostart) and CPU used
+# while idle, for the real binary.
 # Usage: bench/footprint.sh [build-dir] [idle-seconds]   (needs DISPLAY)
 set -euo pipefail
 BUILD=${1:-build}
@@ -7,7 +8,7 @@ IDLE=${2:-60}
 tmp=$(mktemp -d)
 chmod 700 "$tmp"
 XDG_CONFIG_HOME=$tmp/config XDG_STATE_HOME=$tmp/state XDG_RUNTIME_DIR=$tmp \
-  "$BUILD/src/app/tovalin" >/dev/null 2>&1 &
+  "$BUILD/src/app/tovalin" --background >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 sleep 3
@@ -17,5 +18,5 @@ t0=$(ticks)
 sleep "$IDLE"
 t1=$(ticks)
 hz=$(getconf CLK_TCK)
-echo "resident after start: $((rss / 1024)) MB ($rss kB)"
+echo "resident after a --background start: $((rss / 1024)) MB ($rss kB)"
 echo "CPU while idle for ${IDLE}s: $(( (t1 - t0) * 1000 / hz )) ms"
