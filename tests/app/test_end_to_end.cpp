@@ -8,6 +8,8 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
@@ -294,6 +296,34 @@ private slots:
         QCOMPARE(second.submit(), std::optional<QString>("another window"));
         QTest::qWait(300); // the first field is active again
         QCOMPARE(first.submit(), std::optional<QString>("text to fix"));
+    }
+
+    // An answer holding ESC reaches a shell in a terminal without it, so it cannot end a
+    // bracketed paste early and have the rest run as typed commands.
+    void controlCharactersNeverReachATerminal()
+    {
+        Scenario run({"--reply", "echo one\x1b[201~; echo two"});
+        QVERIFY(run.isReady());
+        QTemporaryDir dir;
+        const QString out = dir.filePath("line");
+        QProcess term;
+        term.start("xterm", {"-xrm", "XTerm*VT100.translations: #override Ctrl Shift <Key>V: insert-selection(CLIPBOARD)",
+                             "-geometry", "60x4+0+0", "-e", "sh", "-c", "printf 'select me'; read line; printf %s \"$line\" > \"$0\"", out});
+        QVERIFY(QTest::qWaitFor([&] { return X11TestClient().activeWindowPid() == uint32_t(term.processId()); }, 5000));
+        QTest::qWait(300);
+        // A triple click selects the line: PRIMARY, owned by the terminal.
+        runTool("xdotool", {"getactivewindow", "mousemove", "--window", "%1", "20", "8", "click", "--repeat", "3", "1"});
+        QTest::qWait(200);
+        key("super+shift+space");
+        QTest::qWait(300);
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
+        QTest::qWait(600);
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(term.state(), QProcess::NotRunning, 5000);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("echo one[201~; echo two"));
     }
 
     void aTypedInstructionRunsAsThePrompt()
