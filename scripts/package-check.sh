@@ -11,7 +11,7 @@ trap 'rm -rf "$root"' EXIT
 fail() { echo "package-check: $*"; exit 1; }
 
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/tovalin \
+for f in usr/bin/tovalin usr/bin/tovalin-relay usr/lib/systemd/system/tovalin-relay.service \
          usr/share/applications/tovalin.desktop \
          usr/share/metainfo/app.tovalin.Tovalin.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/tovalin.svg \
@@ -20,7 +20,8 @@ for f in usr/bin/tovalin \
 done
 [ -x "$root/usr/bin/tovalin" ] || fail "/usr/bin/tovalin is not executable"
 # Nothing but the application: no tests, benchmarks or headers.
-extra=$(cd "$root" && find . -type f | grep -v -e '^./usr/bin/tovalin$' -e '^./usr/share/' || true)
+extra=$(cd "$root" && find . -type f | grep -v -e '^./usr/bin/tovalin$' -e '^./usr/bin/tovalin-relay$' \
+  -e '^./usr/lib/systemd/system/tovalin-relay.service$' -e '^./usr/share/' || true)
 [ -z "$extra" ] || fail "unexpected files: $extra"
 
 desktop-file-validate "$root/usr/share/applications/tovalin.desktop"
