@@ -25,7 +25,9 @@ enum X11Key { xA = 38, xT = 28, xF1 = 67, xEscape = 9 };
 
 void press(QObject* target, int qtKey, Qt::KeyboardModifiers mods, quint32 x11Code)
 {
-    QKeyEvent event(QEvent::KeyPress, qtKey, mods, x11Code, 0, 0, QString(QChar(qtKey).toLower()));
+    // Only keys below the private range stand for a character (F1 and the like do not).
+    const QString text = qtKey < 0x10000 ? QString(QChar(qtKey).toLower()) : QString();
+    QKeyEvent event(QEvent::KeyPress, qtKey, mods, x11Code, 0, 0, text);
     QCoreApplication::sendEvent(target, &event);
 }
 
