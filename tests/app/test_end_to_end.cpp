@@ -33,6 +33,15 @@ void key(const QString& keys)
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
 }
 
+// The default commands, "Translate to English" bound to Ctrl+Alt+G.
+QList<Command> withCtrlAltG()
+{
+    QList<Command> commands = defaultCommands();
+    commands[6].shortcutKeyCode = 5;         // G
+    commands[6].shortcutModifiers = 0xC0000; // control + option
+    return commands;
+}
+
 // Keys sent in one burst, as a fast typist's "hotkey, Return" arrives.
 void burst(const QStringList& keys)
 {
@@ -179,9 +188,7 @@ private slots:
 
     void commandHotkeyRoadPastesWithoutThePalette()
     {
-        QList<Command> commands = defaultCommands();
-        commands[6].shortcutKeyCode = 5;         // G
-        commands[6].shortcutModifiers = 0xC0000; // control + option
+        const QList<Command> commands = withCtrlAltG();
         Scenario run({"--reply", "Bonjour"}, commands);
         QVERIFY(run.isReady());
         YadEntry field("Hello");
@@ -254,9 +261,7 @@ private slots:
 
     void aHeldCommandHotkeyRunsOnce()
     {
-        QList<Command> commands = defaultCommands();
-        commands[6].shortcutKeyCode = 5;         // G
-        commands[6].shortcutModifiers = 0xC0000; // control + option
+        const QList<Command> commands = withCtrlAltG();
         Scenario run({"--reply", "Once"}, commands);
         QVERIFY(run.isReady());
         YadEntry field("Held");
