@@ -10,8 +10,6 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <QTimer>
-#include <cerrno>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,11 +20,12 @@ constexpr int kListenRetryMs = 1000;
 // The instance answers at once; running a command does not wait for the provider.
 constexpr int kReplyTimeoutMs = 3000;
 
-QString ownerOf(const QLockFile& lock)
+QString lockPath(const QString& dir) { return dir + QStringLiteral("/instance.lock"); }
+
+QString ownerOf(const QString& dir)
 {
-    qint64 pid = 0;
-    QString host, app;
-    return lock.getLockInfo(&pid, &host, &app) ? QStringLiteral(" (pid %1)").arg(pid) : QString();
+    const std::optional<qint64> pid = InstanceLock::holder(lockPath(dir));
+    return pid.value_or(0) > 0 ? QStringLiteral(" (pid %1)").arg(*pid) : QString();
 }
 
 // The folder is the user's own already; this also keeps out root's and anyone else's
@@ -105,26 +104,14 @@ bool SingleInstance::claim()
 
 bool SingleInstance::takeLock(const QString& dir, const QString& refusal)
 {
-    auto lock = std::make_unique<QLockFile>(dir + QStringLiteral("/instance.lock"));
-    // A lock left by a process that is gone is taken over by tryLock itself.
-    if (!lock->tryLock(0)) {
+    auto lock = std::make_unique<InstanceLock>(lockPath(dir));
+    if (!lock->tryLock()) {
         if (!refusal.isEmpty())
-            Console::line(refusal.arg(ownerOf(*lock), dir));
+            Console::line(refusal.arg(ownerOf(dir), dir));
         return false;
     }
     m_locks.push_back(std::move(lock));
     return true;
-}
-
-std::optional<qint64> SingleInstance::lockOwner() const
-{
-    qint64 pid = 0;
-    QString host, app;
-    if (!QLockFile(m_dir + QStringLiteral("/instance.lock")).getLockInfo(&pid, &host, &app) || pid <= 0)
-        return std::nullopt;
-    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
-        return std::nullopt;
-    return pid;
 }
 
 RemoteReply SingleInstance::send(const RemoteRequest& request, bool awaitReply)
@@ -136,7 +123,7 @@ RemoteReply SingleInstance::send(const RemoteRequest& request, bool awaitReply)
         socket.connectToServer(socketPath());
         if (!socket.waitForConnected(kConnectTimeoutMs)) {
             // Without a live lock holder nothing runs, and waiting will not change that.
-            if (!lockOwner())
+            if (!InstanceLock::holder(lockPath(m_dir)))
                 return {RemoteReply::notRunning, QStringLiteral("Tovalin is not running")};
             // The running one may be between taking the lock and listening.
             QThread::msleep(kConnectTimeoutMs / 2);
@@ -156,7 +143,7 @@ RemoteReply SingleInstance::send(const RemoteRequest& request, bool awaitReply)
         break;
     }
     return {RemoteReply::notRunning, QStringLiteral("Tovalin is already running%1 but does not answer at %2")
-                                         .arg(ownerOf(QLockFile(m_dir + QStringLiteral("/instance.lock"))), socketPath())};
+                                         .arg(ownerOf(m_dir), socketPath())};
 }
 
 void SingleInstance::accept(QLocalSocket* socket)

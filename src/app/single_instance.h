@@ -1,8 +1,8 @@
 #pragma once
 
+#include "instance_lock.h"
 #include "remote_request.h"
 
-#include <QLockFile>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -54,8 +54,6 @@ signals:
 
 private:
     QString socketPath() const;
-    // The pid in the lock when that process is alive.
-    std::optional<qint64> lockOwner() const;
     void accept(QLocalSocket* socket);
     void readRequest(QLocalSocket* socket);
     RemoteReply answer(const QByteArray& line);
@@ -66,7 +64,7 @@ private:
 
     QString m_dir;
     QStringList m_stateDirs;
-    std::vector<std::unique_ptr<QLockFile>> m_locks;
+    std::vector<std::unique_ptr<InstanceLock>> m_locks;
     QLocalServer* m_server = nullptr;
     QTimer* m_retry = nullptr;
     RequestHandler m_handler;

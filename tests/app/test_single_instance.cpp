@@ -4,6 +4,7 @@
 #include "temp_state_dir.h"
 
 #include <QLocalServer>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +80,17 @@ private slots:
         QVERIFY(!instance.handedOver());
         QCOMPARE(console.lines, QStringList{QString("Tovalin is already running (pid %1) but does not answer at %2/instance.sock")
                                                .arg(QCoreApplication::applicationPid()).arg(runtime.path())});
+    }
+
+    // A start killed while it wrote its lock leaves the file empty or half written.
+    void aLockLeftByAKilledStartIsTakenAtOnce()
+    {
+        QTemporaryDir runtime;
+        for (const QByteArray& left : {QByteArray(), QByteArray("4"), QByteArray("2147483646\n")}) {
+            QVERIFY(writeFile(runtime.path() + "/instance.lock", left));
+            SingleInstance instance(runtime.path());
+            QVERIFY2(instance.claim(), left.constData());
+        }
     }
 
     void twoRuntimeFoldersCannotShareTheStateFolders()
