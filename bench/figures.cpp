@@ -265,7 +265,7 @@ int main(int argc, char** argv)
         const double from = nowMs();
         p.start(binary, args);
         if (!waitUntil([&] { return x.hotkeyTaken(); }, 20000)) {
-            std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
+            std::fprintf(stderr, "%s%s\n", p.readAllStandardOutput().constData(), p.readAllStandardError().constData());
             fail("tovalin did not grab the palette hotkey");
         }
         return nowMs() - from;
