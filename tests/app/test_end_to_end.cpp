@@ -7,12 +7,10 @@
 #include "x11_test_client.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -48,37 +46,23 @@ void burst(const QStringList& keys)
     runTool(QStringLiteral("xdotool"), QStringList{"key", "--delay", "0"} + keys);
 }
 
-// One run of the product: a fake Ollama answering as told, Tovalin configured for
-// it (directly, or through a tovalin-relay as the built-in provider) and holding its
-// hotkeys, and the field's text selected in the active window.
+// One run of the product: a fake Ollama answering as told, Tovalin configured for it
+// and holding its hotkeys.
 class Scenario {
 public:
-    enum class Road { direct, throughRelay };
-
     Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands(),
-             const std::function<void(AppSettings&)>& tweak = {}, Road road = Road::direct)
+             const std::function<void(AppSettings&)>& tweak = {})
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
         if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
             return;
-        auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_ollama.readLine()));
-        const QString ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        const auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(m_ollama.readLine()));
         AppSettings settings;
         settings.aiProvider = AIProvider::ollama;
         settings.selectedModel = QStringLiteral("llama3");
-        settings.ollamaHost = ollamaHost;
+        settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
         if (tweak)
             tweak(settings);
-        if (road == Road::throughRelay) {
-            m_relay.start(QStringLiteral(RELAY_BINARY), {"--listen", "127.0.0.1:0", "--provider", "ollama",
-                                                         "--base-url", ollamaHost, "--model", "llama3"});
-            if (!QTest::qWaitFor([&] { return m_relay.canReadLine(); }, 5000))
-                return;
-            port = QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString::fromUtf8(m_relay.readLine()));
-            settings.aiProvider = AIProvider::tovalin;
-            settings.selectedModel.clear();
-            settings.tovalinBaseURL = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
-        }
         if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
             || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
             return;
@@ -100,12 +84,9 @@ public:
         m_app.waitForFinished(5000);
         m_ollama.kill();
         m_ollama.waitForFinished();
-        m_relay.kill();
-        m_relay.waitForFinished();
     }
     bool isReady() const { return m_ready; }
     QString logPath() const { return m_tmp.root() + "/requests.jsonl"; }
-    QString output() { return m_output += QString::fromUtf8(m_app.readAllStandardOutput()); }
 
     // The user messages the fake server received.
     QStringList sentMessages() const
@@ -121,16 +102,27 @@ public:
         return JsonCodec::decodeHistoryDocument(readFile(m_tmp.stateDir() + "/history.json")).value_or(QList<HistoryItem>{});
     }
     const QList<FakeNotificationServer::Call>& notifications() const { return m_notifications.calls(); }
-    QJsonObject firstRequest() const { return QJsonDocument::fromJson(readFile(logPath()).split('\n').first()).object(); }
+
+    // The palette hotkey, then keys at the palette; true once the run is recorded, a moment
+    // after which its answer is pasted.
+    bool paletteRun(const QStringList& keys = {"Return"})
+    {
+        const qsizetype runs = history().size();
+        key("super+shift+space");
+        QTest::qWait(400);
+        for (const QString& k : keys)
+            key(k);
+        const bool recorded = QTest::qWaitFor([&] { return history().size() == runs + 1; }, 10000);
+        QTest::qWait(600); // the paste follows the answer by about 0.15 s
+        return recorded;
+    }
 
 private:
     TempStateDir m_tmp;
     PrivateSessionBus m_bus;
     FakeNotificationServer m_notifications{m_bus.address()};
     QProcess m_ollama;
-    QProcess m_relay;
     QProcess m_app;
-    QString m_output;
     bool m_ready = false;
 };
 } // namespace
@@ -144,60 +136,66 @@ private slots:
         QVERIFY2(!paletteHotkeyTaken(), "another program already holds Super+Shift+Space");
     }
 
+    // The chosen command's prompt and the selection go out; the answer is recorded and pasted
+    // over the selection. The palette owns the keyboard from the hotkey's press on: Escape or
+    // Return typed in the same burst as the hotkey act on the palette, not on the field.
     void paletteRoadPastesTheAnswer()
     {
         Scenario run({"--reply", "  The polished sentence.\n"});
         QVERIFY(run.isReady());
-        YadEntry field("teh sentence to fix");
+        {
+            YadEntry field("teh sentence to fix");
+            QVERIFY(field.isReady());
+            QVERIFY(run.paletteRun({"Down", "Return"}));
+            const Command chosen = defaultCommands()[1]; // Down once from the first row
+            QCOMPARE(run.sentMessages(), QStringList{chosen.prompt + "\n\nText to process:\nteh sentence to fix"});
+            const HistoryItem entry = run.history().first();
+            QVERIFY(entry.commandName == chosen.name && entry.success);
+            QCOMPARE(entry.originalText, QStringLiteral("teh sentence to fix"));
+            QCOMPARE(entry.resultText, QStringLiteral("The polished sentence."));
+            QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
+        }
+        {
+            YadEntry field("escape at once");
+            QVERIFY(field.isReady());
+            burst({"super+shift+space", "Escape"});
+            QTest::qWait(500);
+            QCOMPARE(field.submit(), std::optional<QString>("escape at once")); // the dialog was still open
+        }
+        QCOMPARE(run.sentMessages().size(), 1);
+        YadEntry field("return at once");
         QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(400);
-        key("Down");
-        key("Return");
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600); // the paste follows the answer by about 0.15 s
-
-        const Command chosen = defaultCommands()[1]; // Down once from the first row
-        QCOMPARE(run.sentMessages(), QStringList{chosen.prompt + "\n\nText to process:\nteh sentence to fix"});
-        QCOMPARE(run.firstRequest()["model"].toString(), QStringLiteral("llama3"));
-        QCOMPARE(run.firstRequest()["stream"], QJsonValue(false));
-        const HistoryItem entry = run.history().first();
-        QVERIFY(entry.commandName == chosen.name && entry.success);
-        QCOMPARE(entry.originalText, QStringLiteral("teh sentence to fix"));
-        QCOMPARE(entry.resultText, QStringLiteral("The polished sentence."));
+        burst({"super+shift+space", "Return"});
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 2, 10000);
+        QTest::qWait(600);
+        QCOMPARE(run.history().first().commandName, defaultCommands()[0].name);
         QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
     }
 
-    // The default provider pointed at a team's own relay, whose upstream is the fake Ollama.
-    void theBuiltInProviderAnswersThroughATeamRelay()
-    {
-        Scenario run({"--reply", "The relayed sentence."}, defaultCommands(), {}, Scenario::Road::throughRelay);
-        QVERIFY(run.isReady());
-        YadEntry field("teh sentence to relay");
-        QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(400);
-        key("Return");
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600);
-        QCOMPARE(run.sentMessages(), QStringList{defaultCommands()[0].prompt + "\n\nText to process:\nteh sentence to relay"});
-        QCOMPARE(run.firstRequest()["model"].toString(), QStringLiteral("llama3"));
-        QCOMPARE(run.history().first().resultText, QStringLiteral("The relayed sentence."));
-        QCOMPARE(field.submit(), std::optional<QString>("The relayed sentence."));
-    }
-
-    void commandHotkeyRoadPastesWithoutThePalette()
+    // Held down with auto-repeat on, a command hotkey still runs once, without the palette;
+    // the next press runs again.
+    void aCommandHotkeyRunsOncePerPress()
     {
         const QList<Command> commands = withCtrlAltG();
         Scenario run({"--reply", "Bonjour"}, commands);
         QVERIFY(run.isReady());
         YadEntry field("Hello");
         QVERIFY(field.isReady());
-        key("ctrl+alt+g");
+        QVERIFY(runTool("xset", {"r", "rate", "200", "30"}));
+        runTool("xdotool", {"keydown", "ctrl+alt+g"});
+        QTest::qWait(1500);
+        runTool("xdotool", {"keyup", "ctrl+alt+g"});
         QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600);
+        QTest::qWait(1000);
         QCOMPARE(run.history().first().commandName, QStringLiteral("Translate to English"));
         QCOMPARE(run.sentMessages(), QStringList{commands[6].prompt + "\n\nText to process:\nHello"});
+        key("ctrl+a"); // the paste left nothing selected
+        QTest::qWait(100);
+        key("ctrl+alt+g");
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 2, 10000);
+        runTool("xset", {"r", "rate"});
+        QCOMPARE(run.sentMessages().value(1), commands[6].prompt + "\n\nText to process:\nBonjour");
+        QTest::qWait(600);
         QCOMPARE(field.submit(), std::optional<QString>("Bonjour"));
     }
 
@@ -210,9 +208,7 @@ private slots:
         key("super+shift+space");
         QTest::qWait(400);
         key("Return");
-        QTRY_VERIFY_WITH_TIMEOUT(run.output().contains("Command execution error: "), 10000);
-        QVERIFY2(run.output().contains("serverError(\"model \\\"llama3\\\" not found, try pulling it first\")"), qPrintable(run.output()));
-        QTRY_COMPARE(run.notifications().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(run.notifications().size(), 1, 10000);
         QCOMPARE(run.notifications()[0].summary, defaultCommands()[0].name + " failed");
         QVERIFY2(run.notifications()[0].body.contains("model \"llama3\" not found, try pulling it first"),
                  qPrintable(run.notifications()[0].body));
@@ -221,65 +217,6 @@ private slots:
         QVERIFY(run.history().isEmpty());
         QCOMPARE(field.submit(), std::optional<QString>("keep me"));
     }
-
-    // While the palette is up, or about to be, every key is the palette's: none reaches the
-    // field, and Escape or Return typed in the same burst as the hotkey act on the palette.
-    void keysTypedAtThePaletteNeverReachTheField()
-    {
-        Scenario run({"--reply", "Answer"});
-        QVERIFY(run.isReady());
-        {
-            YadEntry field("typed around");
-            QVERIFY(field.isReady());
-            key("super+shift+space");
-            QTest::qWait(300);
-            runTool("xdotool", {"type", "xyz"});
-            key("Tab");
-            key("Escape"); // takes back the typed line
-            key("Escape"); // closes
-            QTest::qWait(300);
-            QCOMPARE(field.submit(), std::optional<QString>("typed around"));
-        }
-        {
-            YadEntry field("escape at once");
-            QVERIFY(field.isReady());
-            burst({"super+shift+space", "Escape"});
-            QTest::qWait(500);
-            QCOMPARE(field.submit(), std::optional<QString>("escape at once")); // the dialog was still open
-        }
-        QVERIFY(run.sentMessages().isEmpty());
-        {
-            YadEntry field("return at once");
-            QVERIFY(field.isReady());
-            burst({"super+shift+space", "Return"});
-            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-            QTest::qWait(600);
-            QCOMPARE(run.history().first().commandName, defaultCommands()[0].name);
-            QCOMPARE(field.submit(), std::optional<QString>("Answer"));
-        }
-    }
-
-    void aHeldCommandHotkeyRunsOnce()
-    {
-        const QList<Command> commands = withCtrlAltG();
-        Scenario run({"--reply", "Once"}, commands);
-        QVERIFY(run.isReady());
-        YadEntry field("Held");
-        QVERIFY(field.isReady());
-        QVERIFY(runTool("xset", {"r", "rate", "200", "30"}));
-        runTool("xdotool", {"keydown", "ctrl+alt+g"});
-        QTest::qWait(1500);
-        runTool("xdotool", {"keyup", "ctrl+alt+g"});
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(1000);
-        QCOMPARE(run.sentMessages().size(), 1);
-        key("ctrl+a"); // the paste left nothing selected
-        QTest::qWait(100);
-        key("ctrl+alt+g");
-        QTRY_COMPARE_WITH_TIMEOUT(run.sentMessages().size(), 2, 10000);
-        runTool("xset", {"r", "rate"});
-    }
-
     // The user moves to another window while the provider thinks: nothing is pasted there,
     // the answer waits on the clipboard, and the user is told.
     void anAnswerNeverLandsInAnotherWindow()
@@ -319,11 +256,7 @@ private slots:
         // A triple click selects the line: PRIMARY, owned by the terminal.
         runTool("xdotool", {"getactivewindow", "mousemove", "--window", "%1", "20", "8", "click", "--repeat", "3", "1"});
         QTest::qWait(200);
-        key("super+shift+space");
-        QTest::qWait(300);
-        key("Return");
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600);
+        QVERIFY(run.paletteRun());
         key("Return");
         QTRY_COMPARE_WITH_TIMEOUT(term.state(), QProcess::NotRunning, 5000);
         QFile file(out);
@@ -331,71 +264,35 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("echo one[201~; echo two"));
     }
 
-    void aTypedInstructionRunsAsThePrompt()
-    {
-        Scenario run({"--reply", "Short."});
-        QVERIFY(run.isReady());
-        YadEntry field("A rather long and winding sentence.");
-        QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(300);
-        runTool("xdotool", {"type", "shorter"});
-        key("Return");
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600);
-        QCOMPARE(run.sentMessages(), QStringList{"shorter\n\nText to process:\nA rather long and winding sentence."});
-        QCOMPARE(run.history().first().commandName, QStringLiteral("Custom Instruction"));
-        QCOMPARE(field.submit(), std::optional<QString>("Short."));
-    }
 
-    // Auto-close off: the answer waits in the palette for Return, Ctrl+C or Escape.
-    void theAnswerIsReviewedBeforeItReplaces()
+    // Auto-close off: the answer waits in the palette; Ctrl+C copies it, Return replaces the
+    // selection with it, and the clipboard (here an image) is given back after the paste.
+    void theAnswerIsReviewedAndTheClipboardGivenBack()
     {
-        Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), [](AppSettings& s) { s.autoCloseOverlay = false; });
+        Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), [](AppSettings& s) {
+            s.autoCloseOverlay = false;
+            s.restoreClipboard = true;
+        });
         QVERIFY(run.isReady());
-        const struct { QString key; bool replaced; bool copied; } cases[] = {
-            {"Escape", false, false}, {"ctrl+c", false, true}, {"Return", true, false}};
-        for (const auto& c : cases) {
-            QGuiApplication::clipboard()->setText("before");
+        {
             YadEntry field("original words");
             QVERIFY(field.isReady());
-            const qsizetype runs = run.history().size();
-            key("super+shift+space");
-            QTest::qWait(300);
-            key("Return");
-            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), runs + 1, 10000);
-            QTest::qWait(300);
-            key(c.key);
+            QVERIFY(run.paletteRun());
+            key("ctrl+c");
             QTest::qWait(600);
-            QCOMPARE(QGuiApplication::clipboard()->text(), c.copied ? QStringLiteral("Reviewed answer") : c.replaced ? QStringLiteral("Reviewed answer") : QStringLiteral("before"));
-            QCOMPARE(field.submit(), std::optional<QString>(c.replaced ? "Reviewed answer" : "original words"));
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Reviewed answer"));
+            QCOMPARE(field.submit(), std::optional<QString>("original words"));
         }
-    }
-
-    void theClipboardIsGivenBackAfterThePaste()
-    {
-        Scenario run({"--reply", "Pasted answer"}, defaultCommands(), [](AppSettings& s) { s.restoreClipboard = true; });
-        QVERIFY(run.isReady());
-        for (const bool image : {false, true}) {
-            QImage picture(8, 8, QImage::Format_RGB32);
-            picture.fill(Qt::red);
-            if (image)
-                QGuiApplication::clipboard()->setImage(picture);
-            else
-                QGuiApplication::clipboard()->setText("kept on the clipboard");
-            YadEntry field("replace me");
-            QVERIFY(field.isReady());
-            key("super+shift+space");
-            QTest::qWait(300);
-            key("Return");
-            QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), image ? 2 : 1, 10000);
-            QTest::qWait(1500);
-            if (image)
-                QCOMPARE(QGuiApplication::clipboard()->image().pixelColor(2, 2), QColor(Qt::red));
-            else
-                QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept on the clipboard"));
-            QCOMPARE(field.submit(), std::optional<QString>("Pasted answer"));
-        }
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(picture);
+        YadEntry field("replace me");
+        QVERIFY(field.isReady());
+        QVERIFY(run.paletteRun());
+        key("Return");
+        QTest::qWait(1500);
+        QCOMPARE(QGuiApplication::clipboard()->image().pixelColor(2, 2), QColor(Qt::red));
+        QCOMPARE(field.submit(), std::optional<QString>("Reviewed answer"));
     }
 
     // Two whole lines of a multi-line view, the second line's break included.
@@ -409,11 +306,7 @@ private slots:
         key("shift+Down");
         key("shift+Down");
         QTest::qWait(200);
-        key("super+shift+space");
-        QTest::qWait(300);
-        key("Return");
-        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
-        QTest::qWait(600);
+        QVERIFY(run.paletteRun());
         QCOMPARE(run.sentMessages(), QStringList{defaultCommands()[0].prompt
                      + "\n\nText to process:\nFirst line with teh typo.\nSecond line.\n"});
         const std::optional<QString> text = view.contents();

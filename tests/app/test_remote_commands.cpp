@@ -1,10 +1,12 @@
-// The real binary's command line, with and without a running instance, and what its
-// socket does with clients that are not tovalin.
+// The real binary: its first start, its command line with and without a running instance,
+// and what its socket does with clients that are not tovalin.
+#include "json_codec.h"
 #include "temp_state_dir.h"
 
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
+#include <unistd.h>
 
 namespace {
 QProcessEnvironment environmentFor(const TempStateDir& tmp)
@@ -17,15 +19,30 @@ QProcessEnvironment environmentFor(const TempStateDir& tmp)
     return env;
 }
 
+// Started, and up once its socket is there.
+bool start(QProcess& instance, const QProcessEnvironment& env, const QStringList& arguments = {"--background"})
+{
+    instance.setProcessEnvironment(env);
+    instance.start(TOVALIN_BINARY, arguments);
+    const QString socket = env.value("XDG_RUNTIME_DIR") + "/tovalin/instance.sock";
+    return QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 10000);
+}
+
+bool stop(QProcess& instance)
+{
+    instance.terminate();
+    return instance.waitForFinished(10000);
+}
+
 struct Outcome {
     int exitCode = -1;
     QString out, err;
 };
 
-Outcome tovalin(const TempStateDir& tmp, const QStringList& arguments)
+Outcome tovalin(const QProcessEnvironment& env, const QStringList& arguments)
 {
     QProcess p;
-    p.setProcessEnvironment(environmentFor(tmp));
+    p.setProcessEnvironment(env);
     p.start(TOVALIN_BINARY, arguments);
     if (!p.waitForFinished(10000))
         p.kill();
@@ -49,6 +66,43 @@ QByteArray ask(const QString& socketPath, const QByteArray& bytes)
 class TestRemoteCommands : public QObject {
     Q_OBJECT
 private slots:
+    // Only the command list is written, privately; a second start hands over to the first.
+    void firstStartSeedsTheCommandsAndOneInstanceRuns()
+    {
+        TempStateDir tmp;
+        QProcess first;
+        QVERIFY(start(first, environmentFor(tmp), {}));
+        const QString commands = tmp.configDir() + "/commands.json";
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(commands), 10000);
+        QCOMPARE(JsonCodec::decodeCommandsDocument(readFile(commands)).value_or(QList<Command>{}).size(), 7);
+        QCOMPARE(fileMode(commands), 0600);
+        QCOMPARE(fileMode(tmp.configDir()), 0700);
+        QVERIFY(!QFileInfo::exists(tmp.configDir() + "/settings.json"));
+        QVERIFY(!QFileInfo::exists(tmp.stateDir() + "/history.json"));
+        QCOMPARE(tovalin(environmentFor(tmp), {}).exitCode, 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(stop(first)); // ended by the session: it leaves cleanly
+        QVERIFY(first.exitStatus() == QProcess::NormalExit && first.exitCode() == 0);
+        QProcess next; // and the next start is the one instance again
+        QVERIFY(start(next, environmentFor(tmp), {}));
+        QVERIFY(!next.waitForFinished(1000));
+        QVERIFY(stop(next));
+    }
+
+    // Without XDG_RUNTIME_DIR the runtime folder is in the shared temp folder.
+    void aStartThatCannotUseItsRuntimeFolderSaysWhyAndFails()
+    {
+        TempStateDir tmp;
+        QProcessEnvironment env = environmentFor(tmp);
+        env.remove("XDG_RUNTIME_DIR");
+        env.insert("TMPDIR", tmp.root());
+        const QString runtime = tmp.root() + QString("/tovalin-%1").arg(::getuid());
+        QVERIFY(writeFile(runtime, "squatted"));
+        const Outcome outcome = tovalin(env, {});
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(outcome.out.contains("Cannot use the runtime folder " + runtime + ": it is not a folder\n"), qPrintable(outcome.out));
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -83,18 +137,14 @@ private slots:
         TempStateDir tmp;
         for (const bool withInstance : {false, true}) {
             QProcess instance;
-            if (withInstance) {
-                instance.setProcessEnvironment(environmentFor(tmp));
-                instance.start(TOVALIN_BINARY, {"--background"});
-                QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tmp.root() + "/tovalin/instance.sock"), 10000);
-            }
-            const Outcome outcome = tovalin(tmp, arguments);
+            if (withInstance)
+                QVERIFY(start(instance, environmentFor(tmp)));
+            const Outcome outcome = tovalin(environmentFor(tmp), arguments);
             QCOMPARE(outcome.exitCode, withInstance ? running : alone);
             const QString& says = (outcome.exitCode == 0 ? outcome.out : outcome.err);
             QVERIFY2(says.contains(withInstance ? runningSays : aloneSays), qPrintable(says));
             if (withInstance) {
-                instance.terminate();
-                QVERIFY(instance.waitForFinished(10000));
+                QVERIFY(stop(instance));
                 // A run reads the selection; offscreen there is none.
                 QCOMPARE(instance.readAllStandardOutput().contains("No text selected for command hotkey"),
                          QTest::currentDataTag() == QByteArray("run"));
@@ -106,10 +156,8 @@ private slots:
     {
         TempStateDir tmp;
         QProcess instance;
-        instance.setProcessEnvironment(environmentFor(tmp));
-        instance.start(TOVALIN_BINARY, {"--background"});
+        QVERIFY(start(instance, environmentFor(tmp)));
         const QString socket = tmp.root() + "/tovalin/instance.sock";
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 10000);
 
         const QByteArray refused = "2 Tovalin did not understand the request\n";
         QCOMPARE(ask(socket, QByteArray("\xff\xfe\x00garbage\n", 12)), refused);
@@ -122,10 +170,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(silent.state(), QLocalSocket::UnconnectedState, 10000);
 
         QCOMPARE(ask(socket, "palette\n"), QByteArray("0 Opening the palette\n"));
-        QCOMPARE(tovalin(tmp, {"--show"}).exitCode, 0);
+        QCOMPARE(tovalin(environmentFor(tmp), {"--show"}).exitCode, 0);
         QCOMPARE(instance.state(), QProcess::Running);
-        instance.terminate();
-        QVERIFY(instance.waitForFinished(10000));
+        QVERIFY(stop(instance));
     }
 
     void aWaylandSessionWithoutX11IsSaidOnce()
@@ -135,12 +182,9 @@ private slots:
         env.insert("WAYLAND_DISPLAY", "wayland-0");
         env.remove("DISPLAY");
         QProcess instance;
-        instance.setProcessEnvironment(env);
-        instance.start(TOVALIN_BINARY, {"--background"});
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(tmp.root() + "/tovalin/instance.sock"), 10000);
-        QCOMPARE(tovalin(tmp, {"--show"}).exitCode, 0); // the window built and shown
-        instance.terminate();
-        QVERIFY(instance.waitForFinished(10000));
+        QVERIFY(start(instance, env));
+        QCOMPARE(tovalin(env, {"--show"}).exitCode, 0); // the window built and shown
+        QVERIFY(stop(instance));
         const QByteArray out = instance.readAllStandardOutput();
         QCOMPARE(out.count("Wayland session without X11: "), 1);
         QVERIFY(out.contains("bind keys to \"tovalin --palette\""));

@@ -2,6 +2,7 @@
 #include "ai_error.h"
 #include "fake_http_server.h"
 #include "raw_http_request.h"
+#include "temp_state_dir.h"
 #include "tovalin_api_service.h"
 
 #include <QJsonArray>
@@ -132,8 +133,6 @@ private slots:
         QTest::newRow("far too large") << chat("Fix", QString(300000, 'x')) << fine << 413 << "The request is larger than 4096 bytes";
         QTest::newRow("upstream error") << chat("Fix", "t") << ScriptedResponse{404, "{\"error\":\"model \\\"llama3\\\" not found, try pulling it first\"}"}
                                         << 502 << "The relay's provider failed: model \"llama3\" not found, try pulling it first";
-        QTest::newRow("upstream html") << chat("Fix", "t") << ScriptedResponse{500, "<html>oops</html>"}
-                                       << 502 << "The relay's provider failed: Status code: 500. Make sure Ollama is running.";
         QTest::newRow("upstream slow") << chat("Fix", "t") << ScriptedResponse{0, {}} << 504 << "The relay's provider did not answer within 0.5 s";
     }
     void edgeCases()
@@ -244,11 +243,8 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir dir;
         const QString config = dir.filePath("relay.json");
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"provider":"openai","apiKey":"sk-from-file"})");
-        file.close();
-        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(writeFile(config, R"({"provider":"openai","apiKey":"sk-from-file"})"));
+        QVERIFY(QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         arguments.replaceInStrings("@file", config);
         Relay relay(arguments, key);
         QTRY_COMPARE(relay.process().state(), QProcess::NotRunning);
@@ -257,7 +253,7 @@ private slots:
         QVERIFY2(errors.contains(message), qPrintable(errors));
 
         // The same file, private, is taken: key and provider from it.
-        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         Relay accepted({"--config", config});
         QVERIFY(accepted.port);
         QVERIFY(accepted.output().contains("upstream openai, model chosen by each request"));
