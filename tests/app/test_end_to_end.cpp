@@ -47,11 +47,11 @@ void burst(const QStringList& keys)
 }
 
 // One run of the product: a fake Ollama answering as told, Tovalin configured for it
-// and holding its hotkeys.
+// (directly, or through a tovalin-relay as the built-in provider) and holding its hotkeys.
 class Scenario {
 public:
     Scenario(const QStringList& ollamaReply, const QList<Command>& commands = defaultCommands(),
-             const std::function<void(AppSettings&)>& tweak = {})
+             const std::function<void(AppSettings&)>& tweak = {}, bool throughRelay = false)
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), QStringList{"--port", "0", "--log", logPath()} + ollamaReply);
         if (!QTest::qWaitFor([&] { return m_ollama.canReadLine(); }, 5000))
@@ -63,6 +63,16 @@ public:
         settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
         if (tweak)
             tweak(settings);
+        if (throughRelay) {
+            m_relay.start(QStringLiteral(RELAY_BINARY), {"--listen", "127.0.0.1:0", "--provider", "ollama",
+                                                         "--base-url", settings.ollamaHost, "--model", "llama3"});
+            if (!QTest::qWaitFor([&] { return m_relay.canReadLine(); }, 5000))
+                return;
+            const auto relayPort = QRegularExpression("listening on 127\\.0\\.0\\.1:(\\d+)").match(QString::fromUtf8(m_relay.readLine()));
+            settings.aiProvider = AIProvider::tovalin;
+            settings.selectedModel.clear();
+            settings.tovalinBaseURL = QStringLiteral("http://127.0.0.1:%1").arg(relayPort.captured(1));
+        }
         if (!writeFile(m_tmp.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings))
             || !writeFile(m_tmp.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(commands)))
             return;
@@ -82,8 +92,10 @@ public:
     {
         m_app.terminate();
         m_app.waitForFinished(5000);
-        m_ollama.kill();
-        m_ollama.waitForFinished();
+        for (QProcess* server : {&m_ollama, &m_relay}) {
+            server->kill();
+            server->waitForFinished();
+        }
     }
     bool isReady() const { return m_ready; }
     QString logPath() const { return m_tmp.root() + "/requests.jsonl"; }
@@ -122,6 +134,7 @@ private:
     PrivateSessionBus m_bus;
     FakeNotificationServer m_notifications{m_bus.address()};
     QProcess m_ollama;
+    QProcess m_relay;
     QProcess m_app;
     bool m_ready = false;
 };
@@ -170,6 +183,43 @@ private slots:
         QTest::qWait(600);
         QCOMPARE(run.history().first().commandName, defaultCommands()[0].name);
         QCOMPARE(field.submit(), std::optional<QString>("The polished sentence."));
+    }
+
+    // Letters and Tab typed at the palette never reach the field; a typed line is the prompt.
+    void typingAtThePaletteIsThePalettes()
+    {
+        Scenario run({"--reply", "Short."});
+        QVERIFY(run.isReady());
+        {
+            YadEntry field("typed around");
+            QVERIFY(field.isReady());
+            key("super+shift+space");
+            QTest::qWait(300);
+            runTool("xdotool", {"type", "xyz"});
+            for (const char* k : {"Tab", "Escape", "Escape"}) // the first Escape takes back the line
+                key(k);
+            QTest::qWait(300);
+            QCOMPARE(field.submit(), std::optional<QString>("typed around"));
+        }
+        QVERIFY(run.sentMessages().isEmpty());
+        YadEntry field("A rather long and winding sentence.");
+        QVERIFY(field.isReady());
+        QVERIFY(run.paletteRun({"s", "h", "o", "r", "t", "e", "r", "Return"}));
+        QCOMPARE(run.sentMessages(), QStringList{"shorter\n\nText to process:\nA rather long and winding sentence."});
+        QCOMPARE(run.history().first().commandName, QStringLiteral("Custom Instruction"));
+        QCOMPARE(field.submit(), std::optional<QString>("Short."));
+    }
+
+    // The built-in provider pointed at a team's own relay, whose upstream is the fake Ollama.
+    void theBuiltInProviderAnswersThroughATeamRelay()
+    {
+        Scenario run({"--reply", "The relayed sentence."}, defaultCommands(), {}, true);
+        QVERIFY(run.isReady());
+        YadEntry field("teh sentence to relay");
+        QVERIFY(field.isReady());
+        QVERIFY(run.paletteRun());
+        QCOMPARE(run.sentMessages(), QStringList{defaultCommands()[0].prompt + "\n\nText to process:\nteh sentence to relay"});
+        QCOMPARE(field.submit(), std::optional<QString>("The relayed sentence."));
     }
 
     // Held down with auto-repeat on, a command hotkey still runs once, without the palette;
@@ -265,8 +315,8 @@ private slots:
     }
 
 
-    // Auto-close off: the answer waits in the palette; Ctrl+C copies it, Return replaces the
-    // selection with it, and the clipboard (here an image) is given back after the paste.
+    // Auto-close off: the answer waits in the palette; Escape drops it, Ctrl+C copies it, Return
+    // replaces the selection with it, and the clipboard (here an image) is given back after.
     void theAnswerIsReviewedAndTheClipboardGivenBack()
     {
         Scenario run({"--reply", "Reviewed answer"}, defaultCommands(), [](AppSettings& s) {
@@ -274,13 +324,14 @@ private slots:
             s.restoreClipboard = true;
         });
         QVERIFY(run.isReady());
-        {
+        for (const char* k : {"Escape", "ctrl+c"}) {
+            QGuiApplication::clipboard()->setText("before");
             YadEntry field("original words");
             QVERIFY(field.isReady());
             QVERIFY(run.paletteRun());
-            key("ctrl+c");
+            key(k);
             QTest::qWait(600);
-            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Reviewed answer"));
+            QCOMPARE(QGuiApplication::clipboard()->text(), k == QLatin1String("Escape") ? "before" : "Reviewed answer");
             QCOMPARE(field.submit(), std::optional<QString>("original words"));
         }
         QImage picture(8, 8, QImage::Format_RGB32);
