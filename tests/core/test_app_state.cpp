@@ -132,35 +132,14 @@ private slots:
         QCOMPARE(stored(d), s.commands());
     }
 
-    void historyCapAndClear()
-    {
-        MemoryDefaultsStore d;
-        AppState s({&d, nullptr, nullptr, {}});
-        QList<HistoryItem> added;
-        for (int i = 0; i < 101; ++i) {
-            HistoryItem h;
-            h.id = QUuid::createUuid();
-            h.timestamp = QDateTime::currentDateTimeUtc();
-            added << h;
-            s.addHistoryItem(h);
-        }
-        QCOMPARE(s.history().size(), 100);
-        QCOMPARE(s.history().first(), added.last());
-        QCOMPARE(s.history().last(), added[1]); // the oldest is gone
-        QCOMPARE(JsonCodec::decodeHistoryDocument(d.values.value(kHistory))->size(), 100);
-        s.clearHistory();
-        QCOMPARE(d.values.value(kHistory), QByteArray("[]"));
-    }
-
+    // Only enabled commands with a key and modifiers that fit get a hotkey. (What a press runs
+    // is driven by the delegate's test and end to end.)
     void commandHotkeyPass()
     {
         MemoryDefaultsStore d;
         d.values.insert(kCommands, "[]");
         RecordingHotkeyRegistry hotkeys;
-        FakeSelectionAccess access;
-        auto script = std::make_shared<FakeAIService::Script>();
-        script->answer = "done";
-        AppState s({&d, &hotkeys, &access, [script](const AppSettings&) { return std::make_unique<FakeAIService>(script); }});
+        AppState s({&d, &hotkeys, nullptr, {}});
         Command labelOnly = makeCommand("label only");
         labelOnly.shortcut = "⌘⇧G";
         for (const Command& c : {makeCommand("one", true, 5, 0x120000), makeCommand("disabled", false, 6, 0x120000),
@@ -169,16 +148,8 @@ private slots:
             s.addCommand(c);
         QCOMPARE(hotkeys.commandHotkeys.size(), 2);
         QCOMPARE(hotkeys.commandHotkeys[0].keyCode, uint16_t(5));
-        QCOMPARE(hotkeys.commandHotkeys[1].id, 2u);
+        QCOMPARE(hotkeys.commandHotkeys[1].keyCode, uint16_t(9));
         QCOMPARE(hotkeys.commandHotkeys[1].modifiers, 0x1E0000u);
-
-        access.selection = QString(); // nothing selected: silently nothing
-        hotkeys.commandHotkeys[1].action();
-        QTRY_COMPARE(access.reads, 1);
-        access.selection = "selected words";
-        hotkeys.commandHotkeys[1].action();
-        QTRY_COMPARE(access.pasted, QStringList{"done"});
-        QCOMPARE(script->calls, (QList<std::pair<QString, QString>>{{"two prompt", "selected words"}}));
     }
 
     void overlayFlags()
