@@ -264,18 +264,17 @@ private slots:
 
     void ollamaHosts()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString dead = QString("http://127.0.0.1:%1/").arg(probe.serverPort());
-        probe.close();
-        QCOMPARE(outcomeOf(std::make_unique<OllamaService>(dead, "llama3")),
-                 serverError("Cannot connect to Ollama. Make sure Ollama is running on " + dead));
         const QString port = QString::number(m_server.serverPort());
         for (const QString& host : {QString(), "127.0.0.1:" + port, "ftp://127.0.0.1:" + port, "http://127.0.0.1:" + port + "/a b", QString("http://")})
             QCOMPARE(outcomeOf(std::make_unique<OllamaService>(host, "llama3")), serverError("Invalid Ollama host URL"));
         QCOMPARE(m_server.requests.size(), 0);
 
         // Credentials in the host never show in a message and go out with the one request.
+        // (The relay's test sees the message for a host without them.)
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString dead = QString("http://127.0.0.1:%1/").arg(probe.serverPort());
+        probe.close();
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
                  serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
         m_reply = {200, byName("ollama").success};
