@@ -13,7 +13,6 @@ private slots:
     void freshSettingsHaveTheStoredShape()
     {
         const QJsonObject o = QJsonDocument::fromJson(encodeSettingsDocument(AppSettings{})).object();
-        QCOMPARE(o.size(), 17); // the two optional model names are left out
         const QJsonObject expected{
             {"aiProvider", "tovalin"}, {"selectedModel", "gpt-4o-mini"}, {"openaiApiKey", ""},
             {"claudeApiKey", ""}, {"deepseekApiKey", ""}, {"geminiApiKey", ""},
@@ -23,27 +22,21 @@ private slots:
             {"overlayHotkey", QJsonObject{{"keyCode", 49}, {"modifiers", 1179648}, {"displayString", "⌘⇧Space"}}}};
         QCOMPARE(o, expected);
 
-        AppSettings withModel;
-        withModel.claudeModel = QStringLiteral("claude-3-haiku");
-        withModel.typeToAskInPalette = false;
-        withModel.restoreClipboard = true;
-        QCOMPARE(decodeSettingsDocument(encodeSettingsDocument(withModel)), std::optional(withModel));
-        QVERIFY(!withModel.typesToAsk() && withModel.restoresClipboard());
-        QVERIFY(AppSettings().typesToAsk() && !AppSettings().restoresClipboard());
-
-        // The OpenAI-compatible server and the relay address are written only when set.
+        // Optional members are written only when set, an empty one too.
         AppSettings custom;
         custom.aiProvider = AIProvider::custom;
+        custom.claudeModel = QStringLiteral("claude-3-haiku");
+        custom.typeToAskInPalette = false;
+        custom.restoreClipboard = true;
         custom.customBaseURL = QStringLiteral("http://127.0.0.1:8080/v1");
         custom.customApiKey = QStringLiteral("");
         custom.customModel = QStringLiteral("qwen2.5");
         custom.tovalinBaseURL = QStringLiteral("https://relay.example.org");
         const QJsonObject co = encode(custom);
-        QCOMPARE(co.size(), 21);
-        QCOMPARE(co["aiProvider"].toString(), QStringLiteral("custom"));
-        QCOMPARE(co["customApiKey"].toString(), QString(""));
-        QCOMPARE(decodeAppSettings(co), std::optional(custom));
-        QCOMPARE(aiProviderFromRaw("custom"), std::optional(AIProvider::custom));
+        QCOMPARE(co.size(), 24);
+        QCOMPARE(co["aiProvider"], QJsonValue("custom"));
+        QCOMPARE(co["customApiKey"], QJsonValue(""));
+        QCOMPARE(decodeSettingsDocument(encodeSettingsDocument(custom)), std::optional(custom));
     }
 
     void commandsAndHistoryRoundTrip()
@@ -86,14 +79,19 @@ private slots:
         QCOMPARE(decodeDate(86400)->toUTC(), QDateTime(QDate(2001, 1, 2), QTime(0, 0), Qt::UTC));
     }
 
-    void builtInListsMatchTheirTables()
+    void builtInLists()
     {
         const QList<Command>& defaults = defaultCommands();
         QStringList names;
-        for (const Command& c : defaults) {
-            names << c.name;
-            QVERIFY(c.isEnabled);
-            QCOMPARE(c.hasHotkey(), c.shortcut.has_value()); // a label is always backed by a key
+        for (const Command& d : defaults) {
+            names << d.name;
+            QVERIFY(d.isEnabled);
+            QCOMPARE(d.hasHotkey(), d.shortcut.has_value()); // a label is always backed by a key
+            // The library offers the defaults unchanged, and marks them as added by name.
+            auto it = std::find_if(commandLibrary().begin(), commandLibrary().end(),
+                                   [&](const Command& l) { return l.name == d.name; });
+            QVERIFY2(it != commandLibrary().end() && it->prompt == d.prompt && it->icon == d.icon && it->category == d.category,
+                     qPrintable(d.name));
         }
         QCOMPARE(names, QStringList({"Fix Grammar & Spelling", "Make Professional", "Make Friendly",
                                      "Rewrite for Clarity", "Turn into Bullet Points",
@@ -102,25 +100,6 @@ private slots:
         QCOMPARE(defaults[5].shortcut, std::optional<QString>("⌘⇧K"));
         QVERIFY(defaults[0].shortcutKeyCode == 5 && defaults[5].shortcutKeyCode == 40);
         QVERIFY(defaults[0].shortcutModifiers == 0x120000u && defaults[5].shortcutModifiers == 0x120000u);
-        QCOMPARE(defaultCommands()[3].id, defaults[3].id); // same ids for the whole run
-
-        QMap<CommandCategory, int> counts;
-        QStringList translations;
-        for (const Command& c : commandLibrary()) {
-            ++counts[c.category];
-            QVERIFY(!c.shortcut);
-            if (c.category == CommandCategory::translation)
-                translations << c.name;
-        }
-        QCOMPARE(commandLibrary().size(), 45);
-        QCOMPARE(counts.values(), QList<int>({9, 14, 6, 4, 4, 4, 4})); // in category order
-        QCOMPARE(translations.first(), QStringLiteral("Translate to English"));
-        QCOMPARE(translations.last(), QStringLiteral("Translate to Indonesian"));
-        for (const Command& d : defaults) { // the defaults reappear in the library unchanged
-            auto it = std::find_if(commandLibrary().begin(), commandLibrary().end(),
-                                   [&](const Command& l) { return l.name == d.name; });
-            QVERIFY(it != commandLibrary().end() && it->prompt == d.prompt && it->icon == d.icon && it->category == d.category);
-        }
     }
 };
 
