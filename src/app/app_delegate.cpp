@@ -16,18 +16,33 @@
 #include <QProcessEnvironment>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <QWidget>
 #include <algorithm>
 
 namespace {
 constexpr uint32_t kDefaultKeyCode = 49;        // Space
 constexpr uint32_t kDefaultModifiers = 0x120000; // command + shift
+constexpr int kTrimAfterRunsMs = 2000;
 }
 
 AppDelegate::AppDelegate(AppState& appState, HotkeyRegistry& hotkeys, SelectionAccess& selection,
                          QObject* parent)
     : QObject(parent), m_appState(appState), m_hotkeys(hotkeys), m_selection(selection)
 {
+#ifdef __GLIBC__
+    // A run leaves freed pieces of its texts and replies all over the heap; glibc keeps
+    // them resident until told. Once the runs are over, give them back.
+    connect(&m_appState, &AppState::runsInFlightChanged, this, [this] {
+        if (m_appState.runsInFlight() == 0)
+            QTimer::singleShot(kTrimAfterRunsMs, this, [this] {
+                if (m_appState.runsInFlight() == 0)
+                    malloc_trim(0);
+            });
+    });
+#endif
 }
 
 AppDelegate::~AppDelegate()

@@ -2,10 +2,20 @@
 
 #include <canberra.h>
 
-EventSound::~EventSound()
+EventSound::EventSound()
+{
+    m_release.setSingleShot(true);
+    m_release.setInterval(releaseAfterMs);
+    m_release.callOnTimeout([this] { release(); });
+}
+
+EventSound::~EventSound() { release(); }
+
+void EventSound::release()
 {
     if (m_context)
         ca_context_destroy(m_context);
+    m_context = nullptr;
 }
 
 void EventSound::play(Event event)
@@ -24,4 +34,5 @@ void EventSound::play(Event event)
     ca_context_play(m_context, 0, CA_PROP_EVENT_ID, event == Event::complete ? "complete" : "dialog-error",
                     CA_PROP_EVENT_DESCRIPTION, event == Event::complete ? "Text replaced" : "Command failed",
                     nullptr);
+    m_release.start();
 }
