@@ -21,7 +21,8 @@ bool InstanceLock::tryLock()
 {
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a link: the pid would be written over whatever it points at.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -39,7 +40,7 @@ bool InstanceLock::tryLock()
 
 std::optional<qint64> InstanceLock::holder(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return std::nullopt;
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {

@@ -91,6 +91,12 @@ private slots:
             SingleInstance instance(runtime.path());
             QVERIFY2(instance.claim(), left.constData());
         }
+        // A link in its place is never written through.
+        const QString lock = runtime.path() + "/instance.lock", kept = runtime.path() + "/kept";
+        QVERIFY(QFile::remove(lock) && writeFile(kept, "kept") && QFile::link(kept, lock));
+        ConsoleCapture console;
+        QVERIFY(!SingleInstance(runtime.path()).claim());
+        QCOMPARE(readFile(kept), QByteArray("kept"));
     }
 
     void twoRuntimeFoldersCannotShareTheStateFolders()
