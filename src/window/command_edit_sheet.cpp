@@ -65,14 +65,7 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
         this, editing ? QStringLiteral("Edit Command") : QStringLiteral("New Command"), {500, 550});
     layout->setContentsMargins(20, 16, 20, 16);
     layout->setSpacing(8);
-    auto* header = new QHBoxLayout;
-    header->addWidget(PageStyle::label(windowTitle(), PageStyle::TextStyle::headline));
-    header->addStretch();
-    auto* close = PageStyle::symbolButton(QStringLiteral("xmark.circle.fill"), PageStyle::Tint::secondary, 18,
-                                          QStringLiteral("closeButton"), this);
-    connect(close, &QToolButton::clicked, this, &QDialog::reject);
-    header->addWidget(close);
-    layout->addLayout(header);
+    layout->addLayout(PageStyle::sheetHeader(this));
     layout->addSpacing(4);
 
     QFormLayout* general = addSection(layout, QString(), this);

@@ -22,14 +22,8 @@ CommandLibraryView::CommandLibraryView(AppState& appState, QWidget* parent)
     layout->setContentsMargins(0, 16, 0, 0);
     layout->setSpacing(12);
 
-    auto* header = new QHBoxLayout;
+    QHBoxLayout* header = PageStyle::sheetHeader(this);
     header->setContentsMargins(20, 0, 16, 0);
-    header->addWidget(PageStyle::label(QStringLiteral("Command Library"), PageStyle::TextStyle::headline));
-    header->addStretch();
-    auto* close = PageStyle::symbolButton(QStringLiteral("xmark.circle.fill"), PageStyle::Tint::secondary, 18,
-                                          QStringLiteral("closeButton"), this);
-    connect(close, &QToolButton::clicked, this, &QDialog::reject);
-    header->addWidget(close);
     layout->addLayout(header);
 
     auto* search = new SearchField(QStringLiteral("Search library..."), this);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -219,6 +220,18 @@ QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     return layout;
+}
+
+QHBoxLayout* sheetHeader(QDialog* sheet)
+{
+    auto* header = new QHBoxLayout;
+    header->addWidget(label(sheet->windowTitle(), TextStyle::headline));
+    header->addStretch();
+    QToolButton* close = symbolButton(QStringLiteral("xmark.circle.fill"), Tint::secondary, 18,
+                                      QStringLiteral("closeButton"), sheet);
+    QObject::connect(close, &QToolButton::clicked, sheet, &QDialog::reject);
+    header->addWidget(close);
+    return header;
 }
 
 QFrame* divider(QWidget* parent)

@@ -16,6 +16,7 @@ class QRectF;
 class QScrollArea;
 class QScrollBar;
 class QToolButton;
+class QHBoxLayout;
 class QVBoxLayout;
 
 // What the main window's pages share: text styles, semantic colours taken from the
@@ -65,6 +66,10 @@ void makeThin(QScrollBar* bar, int inset = 0);
 // Makes the dialog a window-modal sheet of a fixed size over its parent's window;
 // returns its layout, a column without margins or spacing for the sheet to fill.
 QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size);
+
+// A sheet's header row: its title as a headline and a close button ("closeButton") that
+// rejects the sheet.
+QHBoxLayout* sheetHeader(QDialog* sheet);
 
 // The tile commands are drawn on: a blue symbol on blue at 0.1 opacity.
 void paintSymbolTile(QPainter& painter, const QRectF& tile, const QString& symbol, qreal glyphSize,
