@@ -23,8 +23,13 @@ CommandLine::CommandLine(const QStringList& arguments)
         m_error = m_parser.errorText();
         return;
     }
-    if (m_parser.isSet(help)) {
+    // --help-all is offered by --help; it answers the same way, with Qt's own options after.
+    const bool helpAll = m_parser.isSet(QStringLiteral("help-all"));
+    if (m_parser.isSet(help) || helpAll) {
         m_action = Action::help;
+        if (helpAll)
+            m_helpFooter = QStringLiteral("\nQt's options are taken too, for example -platform NAME (xcb, wayland,\n"
+                                          "offscreen), -display NAME, -style NAME and -reverse.\n");
         return;
     }
     if (m_parser.isSet(version)) {

@@ -22,10 +22,11 @@ public:
     // Why the arguments were refused (Action::invalid).
     const QString& error() const { return m_error; }
     // Needs a QCoreApplication for the program's name.
-    QString helpText() const { return m_parser.helpText(); }
+    QString helpText() const { return m_parser.helpText() + m_helpFooter; }
 
 private:
     QCommandLineParser m_parser;
+    QString m_helpFooter;
     Action m_action = Action::start;
     bool m_background = false;
     RemoteRequest m_request;

@@ -197,9 +197,10 @@ void SingleInstance::listen()
             while (QLocalSocket* socket = m_server->nextPendingConnection())
                 accept(socket);
         });
-        // Told by the kernel when the folder changes: nothing runs while all is well.
-        auto* watcher = new QFileSystemWatcher({m_dir}, this);
-        connect(watcher, &QFileSystemWatcher::directoryChanged, this, &SingleInstance::listen);
+        // Told by the kernel when the folder changes: nothing runs while all is well. The
+        // parent is watched too, since a removed folder takes its own watch with it.
+        m_watcher = new QFileSystemWatcher({m_dir, QFileInfo(m_dir).absolutePath()}, this);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &SingleInstance::listen);
         m_retry = new QTimer(this);
         m_retry->setSingleShot(true);
         m_retry->setInterval(kListenRetryMs);
@@ -207,12 +208,38 @@ void SingleInstance::listen()
     }
     if (m_server->isListening() && QFileInfo::exists(socketPath()))
         return;
-    m_server->close();
-    QLocalServer::removeServer(socketPath()); // we hold the lock: any socket file left is stale
-    if (m_server->listen(socketPath()))
-        return;
-    if (!m_retry->isActive())
+    QString problem = restoreFolder();
+    if (problem.isEmpty()) {
+        m_server->close();
+        QLocalServer::removeServer(socketPath()); // we hold the lock: any socket file left is stale
+        if (m_server->listen(socketPath())) {
+            m_listenProblem.clear();
+            return;
+        }
+        problem = m_server->errorString();
+    }
+    // Said once per outage, not on every retry.
+    if (problem != m_listenProblem)
         Console::line(QStringLiteral("Cannot listen at %1 (%2); a second start cannot reach this one until it can")
-                          .arg(socketPath(), m_server->errorString()));
+                          .arg(socketPath(), problem));
+    m_listenProblem = problem;
     m_retry->start();
+}
+
+QString SingleInstance::restoreFolder()
+{
+    if (QFileInfo::exists(lockPath(m_dir)))
+        return {};
+    // Removed while running: made again under the same rules, and the lock taken anew, or
+    // a second start would find the place free and run beside this one.
+    if (const QString problem = PrivatePath::prepareFolder(m_dir, true); !problem.isEmpty())
+        return problem;
+    auto lock = std::make_unique<InstanceLock>(lockPath(m_dir));
+    if (!lock->tryLock())
+        return QStringLiteral("another Tovalin%1 took %2").arg(ownerOf(m_dir), m_dir);
+    if (!m_locks.empty())
+        m_locks.front() = std::move(lock);
+    if (!m_watcher->directories().contains(m_dir))
+        m_watcher->addPath(m_dir);
+    return {};
 }

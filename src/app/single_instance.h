@@ -12,6 +12,7 @@
 class QLocalServer;
 class QLocalSocket;
 class QTimer;
+class QFileSystemWatcher;
 
 // One Tovalin per user session: a second start asks the running one to come
 // forward instead of grabbing the same keys twice. The same socket carries the
@@ -61,12 +62,16 @@ private:
     // Listens on the socket, again whenever it is gone (deleted, or closed by Qt when
     // accepting failed for lack of file handles); retried while listening fails.
     void listen();
+    // Makes the runtime folder and its lock again when they were removed; why not, else empty.
+    QString restoreFolder();
 
     QString m_dir;
     QStringList m_stateDirs;
     std::vector<std::unique_ptr<InstanceLock>> m_locks;
     QLocalServer* m_server = nullptr;
     QTimer* m_retry = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
+    QString m_listenProblem;
     RequestHandler m_handler;
     bool m_handedOver = false;
 };

@@ -34,8 +34,9 @@ AppState::AppState(Services services, QObject* parent)
 
     const auto storedSettings = defaults.data(QLatin1String(settingsKey));
     if (storedSettings) {
-        QString reason;
-        if (auto decoded = JsonCodec::decodeSettingsDocument(*storedSettings, &reason)) {
+        QString reason = defaults.readProblem(QLatin1String(settingsKey));
+        if (auto decoded = reason.isEmpty() ? JsonCodec::decodeSettingsDocument(*storedSettings, &reason)
+                                            : std::nullopt) {
             m_settings = *decoded;
         } else {
             const QString key = QLatin1String(settingsKey);
@@ -81,6 +82,10 @@ void AppState::setSettings(const AppSettings& settings)
 void AppState::setCommands(QList<Command> commands)
 {
     m_commands = std::move(commands);
+    const auto tooLong = [](const Command& c) { return c.name.size() > Command::maxNameLength; };
+    if (std::any_of(m_commands.cbegin(), m_commands.cend(), tooLong))
+        for (Command& command : m_commands)
+            command.name = Command::cappedName(command.name);
     emit commandsChanged();
 }
 

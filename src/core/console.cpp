@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "pasted_text.h"
+
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -10,15 +12,14 @@ Console::Sink& sink()
     return s;
 }
 
-bool isControl(char16_t c) { return c < 0x20 || (c >= 0x7f && c <= 0x9f); }
-
 QString escapeControls(const QString& text)
 {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (isControl(c.unicode()))
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        if (isHiddenControl(c.unicode()))
+            out += c.unicode() > 0xff ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                                      : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         else
             out += c;
     }

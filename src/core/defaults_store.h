@@ -16,6 +16,13 @@ public:
     // The value under the key could not be decoded: keep it aside before it is
     // first overwritten, so nothing the user wrote is lost.
     virtual void markUnreadable(const QString& key) { (void)key; }
+    // Why the last data() for the key gave bytes it did not read (a place that is not the
+    // user's, a folder in its stead, ...); empty when it read them.
+    virtual QString readProblem(const QString& key) const
+    {
+        (void)key;
+        return {};
+    }
     // Where the value under the key lives, as a user would look for it (a file path).
     virtual QString location(const QString& key) const { return key; }
     // Where an unreadable value under the key will be kept; empty when it is not kept.

@@ -50,19 +50,25 @@ std::optional<QByteArray> FileDefaultsStore::data(const QString& key)
     const QString path = pathForKey(key);
     if (path.isEmpty())
         return std::nullopt;
-    // A refused document counts as stored but unreadable: defaults, no reseeding.
+    m_readProblems.remove(key);
+    // Something there that is not read counts as stored but unreadable: defaults, no
+    // reseeding, and never silently overwritten. Why is kept for the user.
+    const auto unread = [this, &key](const QString& why) {
+        m_readProblems.insert(key, why);
+        return std::optional<QByteArray>(QByteArray());
+    };
     if (!mayUse(path, false))
-        return QByteArray();
+        return unread(m_refusedPaths.value(QFileInfo(path).absolutePath(), m_refusedPaths.value(path)));
     QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
-    // Something is there; if it cannot be read as a document it still counts as
-    // a stored value, so it is neither reseeded nor silently overwritten.
-    if (!info.isFile() || info.size() > m_maxDocumentBytes)
-        return QByteArray();
+    if (!info.isFile())
+        return unread(QStringLiteral("it is not a file"));
+    if (info.size() > m_maxDocumentBytes)
+        return unread(QStringLiteral("it is larger than %1 bytes").arg(m_maxDocumentBytes));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+        return unread(file.errorString());
     return file.read(m_maxDocumentBytes + 1);
 }
 
@@ -78,7 +84,7 @@ bool FileDefaultsStore::mayUse(const QString& path, bool createFolder)
     if (problem.isEmpty())
         return true;
     if (!m_refusedPaths.contains(place)) {
-        m_refusedPaths.insert(place);
+        m_refusedPaths.insert(place, problem);
         Console::line(QStringLiteral("Not using %1: %2").arg(place, problem));
     }
     return false;
@@ -117,16 +123,22 @@ void FileDefaultsStore::keepUnreadableCopy(const QString& path)
     for (const QString& name : numbered) // older ones, from before there was a limit too
         if (name.section(QLatin1Char('.'), -1).toInt() >= keptUnreadableCopies)
             remove(document.dir().filePath(name));
+    // Copies made by older versions, or opened up by hand, are private again once they move.
+    const auto makePrivate = [](const QString& entry) {
+        const QFileInfo info(entry);
+        if (!info.isSymLink())
+            QFile::setPermissions(entry, info.isDir() ? kOwnerOnlyFile | QFileDevice::ExeOwner : kOwnerOnlyFile);
+    };
     for (int n = keptUnreadableCopies - 1; n >= 1; --n)
-        QDir().rename(copy(n), copy(n + 1));
+        if (QDir().rename(copy(n), copy(n + 1)))
+            makePrivate(copy(n + 1));
 
     const QString target = copy(1);
     if (!QDir().rename(path, target)) {
         Console::line(QStringLiteral("Could not keep unreadable %1 as %2").arg(path, target));
         return;
     }
-    QFile::setPermissions(target, QFileInfo(target).isDir() ? kOwnerOnlyFile | QFileDevice::ExeOwner
-                                                            : kOwnerOnlyFile);
+    makePrivate(target);
     Console::line(QStringLiteral("Kept unreadable %1 as %2").arg(path, target));
 }
 

@@ -21,6 +21,7 @@ public:
     void markUnreadable(const QString& key) override;
     QString location(const QString& key) const override { return pathForKey(key); }
     QString unreadableCopyLocation(const QString& key) const override;
+    QString readProblem(const QString& key) const override { return m_readProblems.value(key); }
     // Larger files are not documents this program wrote; they load as unreadable.
     qint64 maxDocumentBytes() const override { return m_maxDocumentBytes; }
 
@@ -42,5 +43,6 @@ private:
     QString m_stateDir;
     qint64 m_maxDocumentBytes;
     QSet<QString> m_unreadableKeys;
-    QSet<QString> m_refusedPaths; // already reported
+    QHash<QString, QString> m_refusedPaths; // already reported, with why
+    QHash<QString, QString> m_readProblems;
 };

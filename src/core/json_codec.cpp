@@ -261,7 +261,7 @@ std::optional<Command> decodeCommand(const QJsonObject& o)
     Reader r(o);
     Command v;
     v.id = r.uuid("id");
-    v.name = r.string("name");
+    v.name = Command::cappedName(r.string("name"));
     v.prompt = r.string("prompt");
     v.icon = r.string("icon");
     v.isEnabled = r.boolean("isEnabled");

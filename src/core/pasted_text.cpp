@@ -40,9 +40,14 @@ QString withoutControlCharacters(const QString& text)
                 out.append(u'\n');
             continue;
         }
-        const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f);
-        if (!control || c == u'\t' || c == u'\n')
+        if (!isHiddenControl(c) || c == u'\t' || c == u'\n')
             out.append(QChar(c));
     }
     return out;
+}
+
+bool isHiddenControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || (c >= 0x202a && c <= 0x202e)
+        || (c >= 0x2066 && c <= 0x2069);
 }

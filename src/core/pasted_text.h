@@ -13,4 +13,9 @@ QString withUnixLineEnds(QString text);
 // Control characters other than tab and line feed taken out (CR ends a line as LF does).
 // An answer is pasted into terminals too, where ESC could end a bracketed paste early
 // and the rest would run as typed commands.
+// Bidirectional embeddings, overrides and isolates go too: U+202E can make a pasted
+// command or a console line read differently from what it does.
 QString withoutControlCharacters(const QString& text);
+
+// The characters withoutControlCharacters takes out (tab and line ends aside).
+bool isHiddenControl(char16_t c);

@@ -129,3 +129,11 @@ std::optional<CommandCategory> commandCategoryFromRaw(const QString& raw) { retu
 std::optional<AIProvider> aiProviderFromRaw(const QString& raw) { return fromRaw(allAIProviders, raw); }
 std::optional<AppTheme> appThemeFromRaw(const QString& raw) { return fromRaw(allAppThemes, raw); }
 std::optional<MainTab> mainTabFromRaw(const QString& raw) { return fromRaw(allMainTabs, raw); }
+
+QString Command::cappedName(const QString& name)
+{
+    if (name.size() <= maxNameLength)
+        return name;
+    const bool splitsPair = name.at(maxNameLength - 1).isHighSurrogate();
+    return name.left(maxNameLength - (splitsPair ? 1 : 0));
+}

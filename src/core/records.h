@@ -44,6 +44,11 @@ std::optional<AppTheme> appThemeFromRaw(const QString& raw);
 std::optional<MainTab> mainTabFromRaw(const QString& raw);
 
 struct Command {
+    // Longer names are cut to this on the way in: a name is a row's label, not a text.
+    static constexpr qsizetype maxNameLength = 200;
+    // The name cut to maxNameLength, never inside a surrogate pair.
+    static QString cappedName(const QString& name);
+
     QUuid id;
     QString name;
     QString prompt;

@@ -44,14 +44,19 @@ QSize OverlayCommandRow::badgeSize() const
 QSize OverlayCommandRow::sizeHint() const
 {
     const QFontMetrics fm(m_nameFont);
-    int width = paddingX + tileSize + spacing + fm.horizontalAdvance(m_command.name) + paddingX;
-    int content = std::max(tileSize, fm.height());
-    if (hasBadge(m_command)) {
-        const QSize badge = badgeSize();
-        width += badgeGap + badge.width();
-        content = std::max(content, badge.height());
-    }
-    return {width, content + 2 * paddingY};
+    // Measured no further than a stored name may reach; a longer one is elided anyway.
+    int width = paddingX + tileSize + spacing
+        + fm.horizontalAdvance(QStringView(m_command.name).left(Command::maxNameLength).toString()) + paddingX;
+    if (hasBadge(m_command))
+        width += badgeGap + badgeSize().width();
+    return {width, height(m_nameFont)};
+}
+
+int OverlayCommandRow::height(const QFont& baseFont)
+{
+    const int name = QFontMetrics(sized(baseFont, nameFontSize)).height();
+    const int badge = QFontMetrics(sized(baseFont, badgeFontSize)).height() + 2 * badgePaddingY;
+    return std::max({tileSize, name, badge}) + 2 * paddingY;
 }
 
 void OverlayCommandRow::paint(QPainter& painter, const QRect& rect, const QPalette& palette) const
@@ -92,8 +97,8 @@ void OverlayCommandRow::paint(QPainter& painter, const QRect& rect, const QPalet
                       content.height());
     painter.setFont(m_nameFont);
     painter.setPen(foreground);
-    const QString text =
-        QFontMetrics(m_nameFont).elidedText(m_command.name, Qt::ElideRight, int(name.width()));
+    const QString text = QFontMetrics(m_nameFont).elidedText(
+        QStringView(m_command.name).left(Command::maxNameLength).toString(), Qt::ElideRight, int(name.width()));
     painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, text);
     painter.restore();
 }

@@ -34,6 +34,8 @@ public:
     static bool hasBadge(const Command& command);
 
     QSize sizeHint() const;
+    // Every row is this tall, with or without a badge, so the list can be laid out by index.
+    static int height(const QFont& baseFont);
     void paint(QPainter& painter, const QRect& rect, const QPalette& palette) const;
 
 private:

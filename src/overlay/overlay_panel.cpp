@@ -83,6 +83,7 @@ void OverlayPanel::showOverlay()
 
     m_screen = screen;
     m_view->setMaximumPaletteHeight(screen->availableGeometry().height() / 2);
+    m_view->setMaximumListHeight(overlayMaximumHeight(screen->availableGeometry().height()));
     fitToPalette();
     setWindowOpacity(0.0);
 

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QVariantAnimation>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,6 +28,11 @@ OverlayView::OverlayView(AppState& appState, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&m_appState, &AppState::commandsChanged, this, [this] {
+        m_rows.reset();
+        m_idealWidth.reset();
+        // The highlight stays where it was, even past a list that shrank: Return then runs
+        // nothing rather than a command the user did not pick.
+        m_firstRow = std::clamp(m_firstRow, 0, std::max(int(cachedRows().size()) - rowsThatFit(), 0));
         updateGeometry();
         update();
     });
@@ -41,16 +47,59 @@ QList<Command> OverlayView::enabledCommands() const
     return enabled;
 }
 
-QList<PaletteQuery::Row> OverlayView::rows() const
+const QList<PaletteQuery::Row>& OverlayView::cachedRows() const
 {
-    return m_query.rows(enabledCommands());
+    if (!m_rows)
+        m_rows = m_query.rows(enabledCommands());
+    return *m_rows;
+}
+
+void OverlayView::queryChanged()
+{
+    m_rows.reset();
+    m_selectedIndex = 0;
+    m_firstRow = 0;
+}
+
+int OverlayView::rowsThatFit() const
+{
+    const int room = m_maximumListHeight - 2 * outerPadding - (m_query.isEmpty() ? 0 : queryLineHeight);
+    return std::max(1, room / OverlayCommandRow::height(font()));
+}
+
+int OverlayView::visibleRowCount() const
+{
+    return std::min(int(cachedRows().size()) - m_firstRow, rowsThatFit());
+}
+
+void OverlayView::setMaximumListHeight(int height)
+{
+    m_maximumListHeight = height;
+    // The highlighted row stays in view.
+    m_firstRow = std::clamp(m_firstRow, std::max(m_selectedIndex - rowsThatFit() + 1, 0), std::max(m_selectedIndex, 0));
+}
+
+void OverlayView::select(int index)
+{
+    const int count = int(cachedRows().size());
+    m_selectedIndex = std::clamp(index, 0, std::max(count - 1, 0));
+    const int fit = rowsThatFit();
+    if (m_selectedIndex < m_firstRow)
+        m_firstRow = m_selectedIndex;
+    else if (m_selectedIndex >= m_firstRow + fit)
+        m_firstRow = m_selectedIndex - fit + 1;
+    m_firstRow = std::clamp(m_firstRow, 0, std::max(count - fit, 0));
 }
 
 void OverlayView::resetSelection()
 {
-    m_selectedIndex = 0;
     m_pressedCommand.reset();
-    m_query.clear();
+    if (!m_query.isEmpty()) {
+        m_query.clear();
+        m_rows.reset();
+    }
+    m_selectedIndex = 0;
+    m_firstRow = 0;
     ++m_reviewRun; // an answer still on its way belongs to a palette that is gone
     setMode(Mode::choosing);
     update();
@@ -77,18 +126,41 @@ int OverlayView::listTop() const
     return paletteRect().top() + outerPadding + (m_query.isEmpty() ? 0 : queryLineHeight);
 }
 
+int OverlayView::idealWidth() const
+{
+    if (m_idealWidth)
+        return *m_idealWidth;
+    // The width follows every enabled command, so typing does not make the palette jump.
+    // Past a few hundred commands only the longest names are measured: the widest row is
+    // among them, and a huge list still opens at once.
+    constexpr qsizetype measured = 300;
+    QList<Command> commands = enabledCommands();
+    const auto longer = [](const Command& a, const Command& b) {
+        const auto length = [](const Command& c) {
+            return std::min(c.name.size(), Command::maxNameLength) + (OverlayCommandRow::hasBadge(c) ? 12 : 0);
+        };
+        return length(a) > length(b);
+    };
+    if (commands.size() > measured) {
+        std::nth_element(commands.begin(), commands.begin() + measured, commands.end(), longer);
+        commands.resize(measured);
+    }
+    int width = 0;
+    for (const Command& command : std::as_const(commands))
+        width = std::max(width, OverlayCommandRow(command, false, font()).sizeHint().width());
+    // Names that long are elided anyway; the palette stays a palette.
+    m_idealWidth = std::min(width, maximumIdealWidth);
+    return *m_idealWidth;
+}
+
 QSize OverlayView::paletteSizeHint() const
 {
-    // The width follows every enabled command, so typing does not make the palette jump.
-    int width = 0;
-    for (const Command& command : enabledCommands())
-        width = std::max(width, OverlayCommandRow(command, false, font()).sizeHint().width());
+    int width = idealWidth();
     int height = 0;
     if (m_mode == Mode::choosing) {
         if (!m_query.isEmpty())
             height += queryLineHeight;
-        for (const PaletteQuery::Row& row : rows())
-            height += OverlayCommandRow(row.command, false, font()).sizeHint().height();
+        height += std::max(visibleRowCount(), 0) * OverlayCommandRow::height(font());
     } else {
         width = std::max(width, 360);
         height = reviewTitleHeight + reviewContentHeight() + hintLineHeight;
@@ -100,34 +172,22 @@ QSize OverlayView::paletteSizeHint() const
 
 QSize OverlayView::sizeHint() const { return paletteSizeHint().grownBy(shadowMargins()); }
 
-QList<QRect> OverlayView::rowRects(const QList<PaletteQuery::Row>& rows) const
-{
-    const QRect inner = paletteRect().adjusted(outerPadding, outerPadding, -outerPadding, -outerPadding);
-    QList<QRect> rects;
-    int y = listTop();
-    for (const PaletteQuery::Row& row : rows) {
-        const int height = OverlayCommandRow(row.command, false, font()).sizeHint().height();
-        rects.append(QRect(inner.left(), y, inner.width(), height));
-        y += height;
-    }
-    return rects;
-}
-
 QRect OverlayView::rowRect(int index) const
 {
-    const QList<QRect> rects = rowRects(rows());
-    return index >= 0 && index < rects.size() ? rects[index] : QRect();
+    if (index < m_firstRow || index >= m_firstRow + visibleRowCount())
+        return {};
+    const QRect inner = paletteRect().adjusted(outerPadding, outerPadding, -outerPadding, -outerPadding);
+    const int height = OverlayCommandRow::height(font());
+    return {inner.left(), listTop() + (index - m_firstRow) * height, inner.width(), height};
 }
 
-int OverlayView::rowAt(const QPoint& pos, const QList<PaletteQuery::Row>& rows) const
+int OverlayView::rowAt(const QPoint& pos) const
 {
     if (m_mode != Mode::choosing)
         return -1;
-    const QList<QRect> rects = rowRects(rows);
-    for (int i = 0; i < rects.size(); ++i)
-        if (rects[i].contains(pos))
-            return i;
-    return -1;
+    const int first = rowRect(m_firstRow).top();
+    const int index = m_firstRow + (pos.y() - first) / OverlayCommandRow::height(font());
+    return pos.y() >= first && rowRect(index).contains(pos) ? index : -1;
 }
 
 void OverlayView::paintEvent(QPaintEvent*)
@@ -149,10 +209,9 @@ void OverlayView::paintEvent(QPaintEvent*)
     if (m_mode == Mode::choosing) {
         if (!m_query.isEmpty())
             paintQueryLine(painter, QRect(inner.left(), inner.top(), inner.width(), queryLineHeight));
-        const QList<PaletteQuery::Row> list = rows();
-        const QList<QRect> rects = rowRects(list);
-        for (int i = 0; i < list.size(); ++i)
-            OverlayCommandRow(list[i].command, i == m_selectedIndex, font()).paint(painter, rects[i], palette());
+        const QList<PaletteQuery::Row>& list = cachedRows();
+        for (int i = m_firstRow; i < m_firstRow + visibleRowCount(); ++i)
+            OverlayCommandRow(list[i].command, i == m_selectedIndex, font()).paint(painter, rowRect(i), palette());
     } else {
         paintReview(painter, inner);
     }
@@ -300,6 +359,12 @@ void OverlayView::chooseKey(QKeyEvent* event)
     const QList<PaletteQuery::Row> list = rows();
     const int count = int(list.size());
     const bool typing = m_appState.settings().typesToAsk();
+    const int page = std::max(rowsThatFit() - 1, 1);
+    const auto retyped = [this] {
+        queryChanged();
+        emit sizeChanged();
+        update();
+    };
     switch (event->key()) {
     case Qt::Key_Return:
         if (m_selectedIndex >= 0 && m_selectedIndex < count)
@@ -309,36 +374,36 @@ void OverlayView::chooseKey(QKeyEvent* event)
         // The first Escape takes back what was typed; the next one closes.
         if (typing && !m_query.isEmpty()) {
             m_query.clear();
-            m_selectedIndex = 0;
-            emit sizeChanged();
-            update();
+            retyped();
         } else {
             emit closeRequested();
         }
         break;
     case Qt::Key_Down:
-        m_selectedIndex = std::max(std::min(m_selectedIndex + 1, count - 1), 0);
-        update();
-        break;
     case Qt::Key_Up:
-        m_selectedIndex = std::max(m_selectedIndex - 1, 0);
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        const int to = event->key() == Qt::Key_Down       ? m_selectedIndex + 1
+                       : event->key() == Qt::Key_Up       ? m_selectedIndex - 1
+                       : event->key() == Qt::Key_PageDown ? m_selectedIndex + page
+                       : event->key() == Qt::Key_PageUp   ? m_selectedIndex - page
+                       : event->key() == Qt::Key_Home     ? 0
+                                                          : count - 1;
+        select(to);
         update();
         break;
+    }
     case Qt::Key_Backspace:
-        if (typing && m_query.backspace()) {
-            m_selectedIndex = 0;
-            emit sizeChanged();
-            update();
-        }
+        if (typing && m_query.backspace())
+            retyped();
         break;
     default:
         // Letters with Ctrl or Alt are shortcuts of the user's, not text.
         if (typing && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            && m_query.type(event->text())) {
-            m_selectedIndex = 0;
-            emit sizeChanged();
-            update();
-        }
+            && m_query.type(event->text()))
+            retyped();
         break;
     }
     // Every key is the palette's while it shows; none is passed on.
@@ -385,10 +450,9 @@ void OverlayView::mousePressEvent(QMouseEvent* event)
     m_pressedCommand.reset();
     if (event->button() != Qt::LeftButton)
         return;
-    const QList<PaletteQuery::Row> list = rows();
-    const int row = rowAt(event->position().toPoint(), list);
+    const int row = rowAt(event->position().toPoint());
     if (row >= 0)
-        m_pressedCommand = list[row].command.id;
+        m_pressedCommand = cachedRows()[row].command.id;
 }
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event)
@@ -397,10 +461,29 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !pressed)
         return;
     // Like a button: the release has to land on the row that was pressed.
-    const QList<PaletteQuery::Row> list = rows();
-    const int row = rowAt(event->position().toPoint(), list);
-    if (row >= 0 && list[row].command.id == *pressed)
-        execute(list[row].command);
+    const int row = rowAt(event->position().toPoint());
+    if (row >= 0 && cachedRows()[row].command.id == *pressed)
+        execute(cachedRows()[row].command);
+}
+
+void OverlayView::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    const int notches = event->angleDelta().y() / 120;
+    if (m_mode != Mode::choosing || notches == 0)
+        return;
+    const int fit = rowsThatFit();
+    m_firstRow = std::clamp(m_firstRow - 3 * notches, 0, std::max(int(cachedRows().size()) - fit, 0));
+    // The highlight stays on a row that can be seen, so Return never runs a hidden one.
+    m_selectedIndex = std::clamp(m_selectedIndex, m_firstRow, m_firstRow + std::max(visibleRowCount() - 1, 0));
+    update();
+}
+
+void OverlayView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_idealWidth.reset();
+    QWidget::changeEvent(event);
 }
 
 void OverlayView::execute(const Command& chosen)

@@ -32,6 +32,8 @@ public:
     static constexpr int reviewTitleHeight = 38;
     static constexpr int hintLineHeight = 28;
     static constexpr int busyHeight = 56;
+    // The widest the commands' names make the palette ("Overlay Width" may ask for more).
+    static constexpr int maximumIdealWidth = 640;
 
     // choosing: the list; working: waiting for the answer; answer / failed: the outcome.
     enum class Mode { choosing, working, answer, failed };
@@ -41,8 +43,12 @@ public:
     // The store's commands with isEnabled set, in stored order, read anew on every call.
     QList<Command> enabledCommands() const;
 
-    // The rows on show: the enabled commands, filtered by what was typed, and "Ask".
-    QList<PaletteQuery::Row> rows() const;
+    // The rows of the list: the enabled commands, filtered by what was typed, and "Ask".
+    // Kept until the commands or the typed text change, so a long list costs one pass.
+    QList<PaletteQuery::Row> rows() const { return cachedRows(); }
+    // The list shows at most as many rows as fit the screen; the rest scroll into view.
+    int firstVisibleRow() const { return m_firstRow; }
+    int visibleRowCount() const;
     const PaletteQuery& query() const { return m_query; }
     Mode mode() const { return m_mode; }
     // The answer or the error on show.
@@ -53,6 +59,8 @@ public:
     void resetSelection();
     // The tallest the answer may make the palette (half the screen).
     void setMaximumPaletteHeight(int height) { m_maximumHeight = height; }
+    // The tallest the list may make it.
+    void setMaximumListHeight(int height);
 
     bool isTranslucent() const { return m_translucent; }
     // Translucent: see-through rounded background with a drawn shadow around it (needs a
@@ -65,7 +73,7 @@ public:
     QMargins shadowMargins() const;
     // Where the rounded palette lies in this widget.
     QRect paletteRect() const;
-    // Row i of the enabled commands, or a null rect when out of range.
+    // Row i of rows(), or a null rect when it is out of range or scrolled out of view.
     QRect rowRect(int index) const;
 
     QSize sizeHint() const override;
@@ -82,10 +90,18 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    int rowAt(const QPoint& pos, const QList<PaletteQuery::Row>& rows) const;
-    QList<QRect> rowRects(const QList<PaletteQuery::Row>& rows) const;
+    const QList<PaletteQuery::Row>& cachedRows() const;
+    // The typed text changed: the list starts over at its top.
+    void queryChanged();
+    // Highlights row `index` (kept in range) and scrolls it into view.
+    void select(int index);
+    int rowsThatFit() const;
+    int idealWidth() const;
+    int rowAt(const QPoint& pos) const;
     int listTop() const;
     void execute(const Command& command);
     QCoro::Task<> review(Command command, QString text);
@@ -100,6 +116,10 @@ private:
     AppState& m_appState;
     PaletteQuery m_query;
     int m_selectedIndex = 0;
+    int m_firstRow = 0;
+    int m_maximumListHeight = 600;
+    mutable std::optional<QList<PaletteQuery::Row>> m_rows;
+    mutable std::optional<int> m_idealWidth;
     bool m_translucent = false;
     std::optional<QUuid> m_pressedCommand;
 

@@ -112,6 +112,7 @@ private slots:
         QTest::addColumn<QString>("runningSays");
         const QString none = "Tovalin is not running\n";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "--run <NAME>" << 0 << "--run <NAME>";
+        QTest::newRow("help-all") << QStringList{"--help-all"} << 0 << "-platform NAME" << 0 << "-platform NAME";
         const QString version = "Tovalin " TOVALIN_VERSION "\n";
         QTest::newRow("version") << QStringList{"--version"} << 0 << version << 0 << version;
         QTest::newRow("palette") << QStringList{"--palette"} << 1 << none << 0 << "Opening the palette\n";

@@ -3,6 +3,7 @@
 #include "single_instance.h"
 #include "temp_state_dir.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLockFile>
 #include <QSignalSpy>
@@ -46,25 +47,29 @@ private slots:
 
     void aVanishedSocketIsMadeAgain_data()
     {
-        QTest::addColumn<bool>("closedByQt"); // as when accepting fails for lack of file handles
-        QTest::newRow("deleted") << false;
-        QTest::newRow("closed") << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("deleted") << "deleted";
+        QTest::newRow("closed") << "closed";
+        QTest::newRow("folder removed") << "folder removed"; // rm -rf $XDG_RUNTIME_DIR/tovalin
     }
     void aVanishedSocketIsMadeAgain()
     {
-        QFETCH(bool, closedByQt);
+        QFETCH(QString, how);
         QTemporaryDir runtime;
-        const QString socket = runtime.path() + "/instance.sock";
-        SingleInstance first(runtime.path()), second(runtime.path());
+        const QString dir = runtime.path() + "/tovalin", socket = dir + "/instance.sock";
+        SingleInstance first(dir), second(dir);
         QSignalSpy shown(&first, &SingleInstance::activationRequested);
         QVERIFY(first.claim());
-        if (closedByQt)
+        if (how == "closed")
             first.findChild<QLocalServer*>()->close();
-        else
+        else if (how == "deleted")
             QVERIFY(QFile::remove(socket));
+        else
+            QVERIFY(QDir(dir).removeRecursively());
         QVERIFY(!QFileInfo::exists(socket));
         QTRY_VERIFY(QFileInfo::exists(socket));
-        QVERIFY(!second.claim());
+        QCOMPARE(QFileInfo(dir).permissions() & 0x0077, 0); // made again under the same rules
+        QVERIFY(!second.claim()); // the lock was taken again too
         QVERIFY(second.handedOver());
         QTRY_COMPARE(shown.size(), 1);
     }

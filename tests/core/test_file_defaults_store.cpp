@@ -68,6 +68,7 @@ private slots:
 
         // Only the three newest copies stay, each private; older ones, the folder too, go.
         for (int i = 1; i <= 3; ++i) {
+            QFile::setPermissions(commands + ".unreadable", QFileDevice::Permissions(0x6644)); // opened up by hand
             QVERIFY(writeFile(commands, "broken " + QByteArray::number(i)));
             QFile::setPermissions(commands, QFile::permissions(commands) | QFileDevice::ReadOther);
             store.markUnreadable("tovalin_commands");
@@ -164,6 +165,10 @@ private slots:
             QVERIFY(!written);
             QCOMPARE(readFile(setup == "link file" ? tmp.root() + "/victim" : settings), stored);
             QCOMPARE(console.lines, QStringList{"Not using " + tmp.configHome() + "/" + refused + ": " + why});
+            // The user is told why, not that the document is empty.
+            const AppState state({&store, nullptr, nullptr, {}});
+            QVERIFY(state.unreadableSettings());
+            QCOMPARE(state.unreadableSettings()->reason, why);
         }
     }
 };

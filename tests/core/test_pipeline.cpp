@@ -118,14 +118,14 @@ private slots:
         for (const bool switchWindow : {false, true}) {
             Fixture f;
             f.access.front = 7;
-            f.script->answer = "rm\x1b[201~ -rf\x07 x\r\ny\rz\u0085\x7f\tend";
+            f.script->answer = "rm\x1b[201~ -rf\x07 x\r\ny\rz\u0085\x7f\tend\u202e\u2066 \u202ab";
             f.script->delayMs = 30;
             if (switchWindow)
                 QTimer::singleShot(5, [&] { f.access.front = 8; });
             QSignalSpy left(&f.state, &AppState::answerLeftOnClipboard);
             QSignalSpy succeeded(&f.state, &AppState::commandSucceeded);
             f.run("text");
-            const QString clean = "rm[201~ -rf x\ny\nz\tend";
+            const QString clean = "rm[201~ -rf x\ny\nz\tend b";
             QCOMPARE(f.access.pasted, switchWindow ? QStringList() : QStringList{clean});
             QCOMPARE(f.access.leftOnClipboard, switchWindow ? QStringList{clean} : QStringList());
             QCOMPARE(left.size(), int(switchWindow));

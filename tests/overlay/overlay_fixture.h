@@ -7,6 +7,7 @@
 
 #include <QTest>
 #include <memory>
+#include <utility>
 
 // (prompt, text) of each provider call.
 using Runs = QList<std::pair<QString, QString>>;
@@ -31,11 +32,18 @@ struct OverlayFixture {
     std::shared_ptr<FakeAIService::Script> script = std::make_shared<FakeAIService::Script>();
     std::unique_ptr<AppState> state;
 
-    explicit OverlayFixture(const QList<bool>& enabled)
+    explicit OverlayFixture(const QList<bool>& enabled) : OverlayFixture(std::in_place, lettered(enabled)) {}
+
+    static QList<Command> lettered(const QList<bool>& enabled)
     {
         QList<Command> commands;
         for (int i = 0; i < enabled.size(); ++i)
             commands.append(overlayCommand(QString(QChar(u'A' + i)), enabled[i]));
+        return commands;
+    }
+
+    OverlayFixture(std::in_place_t, const QList<Command>& commands)
+    {
         defaults.values.insert(QString::fromLatin1(AppState::commandsKey), JsonCodec::encodeCommandsDocument(commands));
         script->answer = QStringLiteral("answer");
         state = std::make_unique<AppState>(AppState::Services{

@@ -20,6 +20,9 @@ private slots:
         QTest::newRow("narrow widens") << QSize(200, 200) << QRect(0, 0, 1440, 875) << QRect(580, 194, 280, 200);
         QTest::newRow("wide kept") << QSize(350, 200) << QRect(0, 0, 1440, 875) << QRect(545, 194, 350, 200);
         QTest::newRow("offset screen") << QSize(300, 100) << QRect(1440, 25, 1920, 1050) << QRect(2250, 398, 300, 100);
+        // Too tall to grow upwards from there: moved down, never above the area's top.
+        QTest::newRow("tall") << QSize(300, 680) << QRect(0, 0, 1280, 800) << QRect(490, 0, 300, 680);
+        QTest::newRow("taller than the area") << QSize(300, 5000) << QRect(0, 30, 1280, 800) << QRect(490, 30, 300, 800);
     }
 
     void geometry()

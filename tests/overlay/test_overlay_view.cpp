@@ -42,8 +42,11 @@ private slots:
             << QList<bool>{false, false} << QList<int>{down, up, ret, esc} << 0 << "" << 1;
         QTest::newRow("other keys do nothing")
             << QList<bool>{true, true, true}
-            << QList<int>{down, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Left, Qt::Key_Right, Qt::Key_PageDown, Qt::Key_A}
+            << QList<int>{down, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Left, Qt::Key_Right, Qt::Key_A}
             << 1 << "" << 0;
+        QTest::newRow("page down, home, end") << QList<bool>{true, true, true, true}
+                                              << QList<int>{Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End, ret} << 3
+                                              << "prompt D" << 1;
     }
 
     void keys()
