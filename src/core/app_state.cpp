@@ -71,6 +71,14 @@ AppState::AppState(Services services, QObject* parent)
     // the next change of the list replaces it.
     if (!storedCommands)
         saveCommands();
+
+    // One place keeps the grabs in step with the list, whatever changed it (an edit, a
+    // reset, an undo); the views never register anything themselves.
+    connect(this, &AppState::commandsChanged, this, &AppState::registerCommandHotkeys);
+    connect(this, &AppState::settingsChanged, this, [this] {
+        if (m_settings.overlayHotkey != m_registeredWithOverlay)
+            registerCommandHotkeys();
+    });
 }
 
 void AppState::setSettings(const AppSettings& settings)
@@ -141,7 +149,6 @@ void AppState::addCommand(const Command& command)
     list.append(command);
     setCommands(std::move(list));
     saveCommands();
-    registerCommandHotkeys();
 }
 
 void AppState::updateCommand(const Command& command)
@@ -154,7 +161,6 @@ void AppState::updateCommand(const Command& command)
     list[it - m_commands.cbegin()] = command;
     setCommands(std::move(list));
     saveCommands();
-    registerCommandHotkeys();
 }
 
 void AppState::deleteCommand(const Command& command)
@@ -163,7 +169,6 @@ void AppState::deleteCommand(const Command& command)
     list.removeIf([&](const Command& c) { return c.id == command.id; });
     setCommands(std::move(list));
     saveCommands();
-    registerCommandHotkeys();
 }
 
 void AppState::setCommandEnabled(const Command& command, bool enabled)
@@ -225,23 +230,79 @@ void AppState::addLibraryCommand(const Command& libraryCommand)
     addCommand(copy);
 }
 
+namespace {
+bool sameCombination(std::optional<uint16_t> keyCode, std::optional<uint64_t> modifiers, uint16_t otherKeyCode,
+                     uint64_t otherModifiers)
+{
+    constexpr uint64_t bits = 0x1E0000;
+    return keyCode == otherKeyCode && modifiers && (*modifiers & bits) == (otherModifiers & bits);
+}
+
+bool sameCombination(const Command& command, uint16_t keyCode, uint64_t modifiers)
+{
+    return sameCombination(command.shortcutKeyCode, command.shortcutModifiers, keyCode, modifiers);
+}
+} // namespace
+
 void AppState::registerCommandHotkeys()
 {
     HotkeyRegistry* hotkeys = m_services.hotkeys;
     if (!hotkeys)
         return;
+    m_registeredWithOverlay = m_settings.overlayHotkey;
+    m_hotkeyProblems.clear();
     hotkeys->unregisterAllCommandHotkeys();
+    QList<const Command*> registered;
     for (const Command& command : std::as_const(m_commands)) {
         // Masks that do not fit the 32-bit facility are skipped rather than truncated.
         if (!command.hasHotkey() || *command.shortcutModifiers > 0xFFFFFFFFu)
             continue;
-        QPointer<AppState> self(this);
-        hotkeys->registerCommandHotkey(*command.shortcutKeyCode, uint32_t(*command.shortcutModifiers),
-                                       [self, command]() {
-                                           if (self)
-                                               self->runOnSelection(command);
-                                       });
+        const uint16_t keyCode = *command.shortcutKeyCode;
+        const uint32_t modifiers = uint32_t(*command.shortcutModifiers);
+        // Checked before grabbing: of two commands with one combination the first keeps it,
+        // the palette keeps its own, and a chord saved before chords were refused is not grabbed.
+        QString problem = HotkeyConfig::refusal(keyCode, modifiers);
+        const HotkeyConfig& palette = m_settings.overlayHotkey;
+        const auto earlier = std::find_if(registered.cbegin(), registered.cend(), [&](const Command* c) {
+            return sameCombination(*c, keyCode, modifiers);
+        });
+        if (problem.isEmpty() && sameCombination(palette.keyCode, palette.modifiers, keyCode, modifiers))
+            problem = QStringLiteral("Used by the palette");
+        if (problem.isEmpty() && earlier != registered.cend())
+            problem = QStringLiteral("Used by ") + (*earlier)->name;
+        if (problem.isEmpty()) {
+            QPointer<AppState> self(this);
+            const auto id = hotkeys->registerCommandHotkey(keyCode, modifiers, [self, command]() {
+                if (self)
+                    self->runOnSelection(command);
+            });
+            if (id) {
+                registered.append(&command);
+            } else {
+                problem = hotkeys->refusalReason(keyCode, modifiers);
+                if (problem.isEmpty())
+                    problem = QStringLiteral("Taken by another program");
+            }
+        }
+        if (!problem.isEmpty())
+            m_hotkeyProblems.insert(command.id, problem);
     }
+}
+
+QString AppState::hotkeyClash(uint16_t keyCode, uint64_t modifiers, const QUuid& owner)
+{
+    if (QString refusal = HotkeyConfig::refusal(keyCode, modifiers); !refusal.isEmpty())
+        return refusal;
+    const HotkeyConfig& palette = m_settings.overlayHotkey;
+    if (!owner.isNull() && sameCombination(palette.keyCode, palette.modifiers, keyCode, modifiers))
+        return QStringLiteral("Used by the palette");
+    for (const Command& command : std::as_const(m_commands)) {
+        if (command.id != owner && command.isEnabled && sameCombination(command, keyCode, modifiers))
+            return QStringLiteral("Used by ") + command.name;
+    }
+    if (HotkeyRegistry* hotkeys = m_services.hotkeys; hotkeys && modifiers <= 0xFFFFFFFFu)
+        return hotkeys->refusalReason(keyCode, uint32_t(modifiers));
+    return {};
 }
 
 QCoro::Task<> AppState::runOnSelection(Command command)

@@ -7,6 +7,7 @@
 #include "selection_access.h"
 
 #include <QCoro/QCoroTask>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -74,7 +75,15 @@ public:
     void moveCommands(const QSet<int>& fromOffsets, int toOffset);
     void resetCommandsToDefaults();
     void addLibraryCommand(const Command& libraryCommand);
+    // Makes the grabbed command hotkeys exactly the enabled commands' shortcuts; runs on
+    // every change of the list (and of the palette hotkey), and at launch.
     void registerCommandHotkeys();
+    HotkeyRegistry* hotkeys() const { return m_services.hotkeys; }
+    // Why a combination cannot be the hotkey of owner (a command's id; null: the palette),
+    // as the user reads it; empty when it can.
+    QString hotkeyClash(uint16_t keyCode, uint64_t modifiers, const QUuid& owner = {});
+    // Why a command's saved hotkey does not work; empty when it works or there is none.
+    QString hotkeyProblem(const QUuid& command) const { return m_hotkeyProblems.value(command); }
 
     void addHistoryItem(const HistoryItem& item);
     void clearHistory();
@@ -141,4 +150,6 @@ private:
     MainTab m_currentTab = MainTab::home;
     std::optional<UnreadableDocument> m_unreadableSettings;
     int m_runsInFlight = 0;
+    QHash<QUuid, QString> m_hotkeyProblems;
+    HotkeyConfig m_registeredWithOverlay;
 };

@@ -12,6 +12,10 @@ struct HotkeyConfig {
     QString displayString = QStringLiteral("⌘⇧Space");
 
     static HotkeyConfig defaultConfig() { return {}; }
+    // Why a combination must not be grabbed for the whole desktop, as the user reads it;
+    // empty when it may. Shift alone leaves a key typing its letter, and the common editing
+    // chords would stop copying, pasting and undoing in every program.
+    static QString refusal(uint16_t keyCode, uint64_t modifiers);
     bool operator==(const HotkeyConfig&) const = default;
 };
 

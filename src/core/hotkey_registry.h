@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -17,4 +18,8 @@ public:
                                                           Action action) = 0;
     virtual void unregisterAllCommandHotkeys() = 0;
     virtual void unregisterAll() = 0;
+    // Why the window system would refuse the combination now, as the user reads it ("Taken
+    // by another program"); empty when it would grant it, or cannot tell. Our own
+    // registrations do not count.
+    virtual QString refusalReason(uint16_t, uint32_t) { return {}; }
 };

@@ -15,6 +15,10 @@ public:
     using PressHandler = std::function<void(uint32_t id)>;
 
     static constexpr Status noErr = 0;
+    // The session has no such facility.
+    static constexpr Status unsupported = -1;
+    // A key the facility has no code for: no registration of it can ever succeed.
+    static constexpr Status unknownKey = -2;
 
     struct Registration {
         Status status = noErr;
@@ -27,5 +31,8 @@ public:
     virtual Status installHandler(PressHandler onPressed) = 0;
     virtual Registration registerHotkey(uint32_t keyCode, uint32_t carbonMask, uint32_t id) = 0;
     virtual void unregisterHotkey(HotkeyRef ref) = 0;
+    // What registering the combination would give now, without keeping it; noErr for a
+    // combination registered already (it is ours). A facility that cannot tell says noErr.
+    virtual Status probe(uint32_t, uint32_t) { return noErr; }
     virtual void removeHandler() = 0;
 };

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 #include <array>
 #include <utility>
 
@@ -33,6 +34,24 @@ constexpr std::array<KeyNameEntry, 68> keyNames{{
     {120, "F2"},     {122, "F1"},
 }};
 
+// Linux names of the keys the Apple names above miss or name otherwise (51, "Delete", is
+// Backspace). Codes from 128 up are keys without an Apple code (see X11KeyMap).
+constexpr std::array<KeyNameEntry, 50> linuxKeyNames{{
+    {10, "<"},            {51, "Backspace"},     {64, "F17"},
+    {65, "Keypad ."},     {67, "Keypad *"},      {69, "Keypad +"},      {71, "Num Lock"},
+    {72, "Volume Up"},    {73, "Volume Down"},   {74, "Mute"},          {75, "Keypad /"},
+    {76, "Keypad Enter"}, {78, "Keypad -"},      {79, "F18"},           {80, "F19"},
+    {81, "Keypad ="},     {82, "Keypad 0"},      {83, "Keypad 1"},      {84, "Keypad 2"},
+    {85, "Keypad 3"},     {86, "Keypad 4"},      {87, "Keypad 5"},      {88, "Keypad 6"},
+    {89, "Keypad 7"},     {90, "F20"},           {91, "Keypad 8"},      {92, "Keypad 9"},
+    {93, "Yen"},          {94, "Ro"},            {95, "Keypad ,"},      {102, "Eisu"},
+    {104, "Kana"},        {110, "Menu"},         {114, "Insert"},       {115, "Home"},
+    {116, "Page Up"},     {117, "Delete"},       {119, "End"},          {121, "Page Down"},
+    {123, "Left"},        {124, "Right"},        {125, "Down"},         {126, "Up"},
+    {128, "Print"},       {129, "Pause"},        {130, "Scroll Lock"},  {131, "F21"},
+    {132, "F22"},         {133, "F23"},          {134, "F24"},
+}};
+
 struct ModifierName {
     uint64_t flag;
     QChar symbol;
@@ -47,6 +66,34 @@ constexpr std::array<ModifierName, 4> modifierNames{{
     {ModifierFlag::command, u'⌘', "Super"},
     {ModifierFlag::shift, u'⇧', "Shift"},
 }};
+
+const char* lookUp(const auto& table, uint16_t keyCode)
+{
+    for (const KeyNameEntry& entry : table) {
+        if (entry.code == keyCode)
+            return entry.name;
+    }
+    return nullptr;
+}
+
+QString linuxKeyName(uint16_t keyCode)
+{
+    if (const char* name = lookUp(linuxKeyNames, keyCode))
+        return QString::fromLatin1(name);
+    return keyName(keyCode);
+}
+
+// The key code behind a key name of a stored display string, the way keyName wrote it.
+std::optional<uint16_t> keyCodeNamed(const QString& name)
+{
+    for (const KeyNameEntry& entry : keyNames) {
+        if (name == QLatin1String(entry.name))
+            return entry.code;
+    }
+    bool ok = false;
+    const uint code = name.startsWith(QLatin1String("Key")) ? name.mid(3).toUInt(&ok) : 0;
+    return ok && code <= 0xFFFF ? std::make_optional(uint16_t(code)) : std::nullopt;
+}
 
 QString joinLabel(uint64_t modifierFlags, const QString& key)
 {
@@ -91,10 +138,8 @@ QString modifierSymbols(uint64_t modifierFlags)
 
 QString keyName(uint16_t keyCode)
 {
-    for (const KeyNameEntry& entry : keyNames) {
-        if (entry.code == keyCode)
-            return QString::fromLatin1(entry.name);
-    }
+    if (const char* name = lookUp(keyNames, keyCode))
+        return QString::fromLatin1(name);
     return QStringLiteral("Key") + QString::number(keyCode);
 }
 
@@ -106,7 +151,7 @@ QString displayString(uint16_t keyCode, uint64_t modifierFlags)
 
 QString linuxLabel(uint16_t keyCode, uint64_t modifierFlags)
 {
-    return joinLabel(modifierFlags, keyName(keyCode));
+    return joinLabel(modifierFlags, linuxKeyName(keyCode));
 }
 
 QString linuxLabel(const QString& displayString)
@@ -122,7 +167,9 @@ QString linuxLabel(const QString& displayString)
     }
     if (flags == 0 || i == displayString.size())
         return displayString;
-    return joinLabel(flags, displayString.mid(i));
+    const QString key = displayString.mid(i);
+    const std::optional<uint16_t> code = keyCodeNamed(key);
+    return joinLabel(flags, code ? linuxKeyName(*code) : key);
 }
 
 } // namespace HotkeyDisplay

@@ -79,6 +79,16 @@ void HotkeyService::unregisterAllCommandHotkeys()
     m_nextHotkeyId = 1;
 }
 
+QString HotkeyService::refusalReason(uint16_t keyCode, uint32_t modifiers)
+{
+    const HotkeyBackend::Status status = m_backend->probe(keyCode, HotkeyDisplay::carbonModifiers(modifiers));
+    if (status == HotkeyBackend::noErr || status == HotkeyBackend::unsupported)
+        return {};
+    if (status == HotkeyBackend::unknownKey)
+        return QStringLiteral("This key cannot be a global shortcut");
+    return QStringLiteral("Taken by another program");
+}
+
 void HotkeyService::unregisterAll()
 {
     if (m_overlayHotKeyRef) {

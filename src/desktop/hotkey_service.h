@@ -23,6 +23,9 @@ public:
                                                   Action action) override;
     void unregisterAllCommandHotkeys() override;
     void unregisterAll() override;
+    // "Taken by another program" for a combination another client holds, a reason for a key
+    // that cannot be grabbed at all; empty where there is no hot-key facility to ask.
+    QString refusalReason(uint16_t keyCode, uint32_t modifiers) override;
     bool installEventHandler();
 
 private:

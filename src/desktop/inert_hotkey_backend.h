@@ -6,10 +6,9 @@
 // registration is refused because no handler can be installed.
 class InertHotkeyBackend : public HotkeyBackend {
 public:
-    static constexpr Status unsupported = -1;
-
     Status installHandler(PressHandler) override { return unsupported; }
     Registration registerHotkey(uint32_t, uint32_t, uint32_t) override { return {unsupported, {}}; }
     void unregisterHotkey(HotkeyRef) override {}
+    Status probe(uint32_t, uint32_t) override { return unsupported; }
     void removeHandler() override {}
 };

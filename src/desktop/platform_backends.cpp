@@ -8,6 +8,7 @@
 #include "x11/x11_hotkey_backend.h"
 #include "x11/x11_keyboard_grab.h"
 #include "x11/x11_palette_keys.h"
+#include "x11/x11_recorder_keys.h"
 
 namespace {
 // One keyboard grab for the process: the palette hotkey takes it, the palette reads under
@@ -49,5 +50,12 @@ std::unique_ptr<PaletteKeys> makePaletteKeys()
 {
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
         return std::make_unique<X11PaletteKeys>(display, keyboardGrab(display));
+    return nullptr;
+}
+
+std::unique_ptr<RecorderKeys> makeRecorderKeys()
+{
+    if (std::shared_ptr<X11Display> display = X11Display::fromQt())
+        return std::make_unique<X11RecorderKeys>(display);
     return nullptr;
 }

@@ -3,6 +3,7 @@
 #include "accessibility_backend.h"
 #include "hotkey_backend.h"
 #include "palette_keys.h"
+#include "recorder_keys.h"
 
 #include <memory>
 
@@ -16,6 +17,10 @@ std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend();
 // The palette's keys taken from the focused window; nothing off X11 (the palette then
 // grabs the whole keyboard instead).
 std::unique_ptr<PaletteKeys> makePaletteKeys();
+
+// The keyboard for a shortcut recorder; nothing off X11 (the recorder then reads the keys
+// Qt delivers to its window).
+std::unique_ptr<RecorderKeys> makeRecorderKeys();
 
 // Whether windows can be drawn translucent: a compositing manager is running.
 bool compositorRunning();

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -49,6 +50,7 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     : QDialog(parent),
       m_appState(appState),
       m_command(std::move(command)),
+      m_id(m_command ? m_command->id : QUuid::createUuid()),
       m_name(new QLineEdit(this)),
       m_category(new QComboBox(this)),
       m_icon(new QComboBox(this)),
@@ -57,6 +59,7 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
       m_recorder(new HotkeyRecorderButton(HotkeyRecorderButton::sheetLook, this)),
       m_clearShortcut(PageStyle::symbolButton(QStringLiteral("xmark.circle.fill"), PageStyle::Tint::secondary, 16,
                                               QStringLiteral("clearShortcutButton"), this)),
+      m_shortcutProblem(PageStyle::label(QString(), PageStyle::TextStyle::caption, QFont::Normal, false, this)),
       m_save(new QPushButton(m_command ? QStringLiteral("Save") : QStringLiteral("Create"), this))
 {
     const bool editing = m_command.has_value();
@@ -99,7 +102,15 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     recorderRow->addWidget(m_recorder);
     recorderRow->addWidget(m_clearShortcut);
     recorderRow->addStretch();
-    options->addRow(QStringLiteral("Shortcut"), recorderRow);
+    auto* shortcutColumn = new QVBoxLayout;
+    shortcutColumn->setSpacing(4);
+    shortcutColumn->addLayout(recorderRow);
+    m_shortcutProblem->setObjectName(QStringLiteral("shortcutProblem"));
+    m_shortcutProblem->setWordWrap(true);
+    m_shortcutProblem->hide();
+    PageStyle::setTextTint(m_shortcutProblem, PageStyle::Tint::red);
+    shortcutColumn->addWidget(m_shortcutProblem);
+    options->addRow(QStringLiteral("Shortcut"), shortcutColumn);
     layout->addStretch();
 
     auto* buttons = new QHBoxLayout;
@@ -128,6 +139,8 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
         enabled = m_command->isEnabled;
         setShortcut(m_command->shortcut.value_or(QString()), m_command->shortcutKeyCode,
                     m_command->shortcutModifiers);
+        // A saved hotkey that does not work says so where it can be changed.
+        showShortcutProblem(m_appState.hotkeyProblem(m_id));
     } else {
         setShortcut(QString(), std::nullopt, std::nullopt);
     }
@@ -142,11 +155,18 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     connect(m_prompt, &QPlainTextEdit::textChanged, this, &CommandEditSheet::updateSaveEnabled);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &CommandEditSheet::save);
+    m_recorder->setCheck([this](uint16_t keyCode, uint64_t modifiers) {
+        return m_appState.hotkeyClash(keyCode, modifiers, m_id);
+    });
     connect(m_recorder, &HotkeyRecorderButton::recorded, this, [this](uint16_t keyCode, uint64_t modifiers) {
         setShortcut(HotkeyDisplay::displayString(keyCode, modifiers), keyCode, modifiers);
+        showShortcutProblem(QString());
     });
-    connect(m_clearShortcut, &QToolButton::clicked, this,
-            [this] { setShortcut(QString(), std::nullopt, std::nullopt); });
+    connect(m_recorder, &HotkeyRecorderButton::refused, this, &CommandEditSheet::showShortcutProblem);
+    connect(m_clearShortcut, &QToolButton::clicked, this, [this] {
+        setShortcut(QString(), std::nullopt, std::nullopt);
+        showShortcutProblem(QString());
+    });
     updateSaveEnabled();
 }
 
@@ -158,6 +178,12 @@ void CommandEditSheet::setShortcut(const QString& shortcut, std::optional<uint16
     m_shortcutModifiers = modifiers;
     m_recorder->setDisplayString(shortcut);
     m_clearShortcut->setVisible(!shortcut.isEmpty());
+}
+
+void CommandEditSheet::showShortcutProblem(const QString& problem)
+{
+    m_shortcutProblem->setText(problem);
+    m_shortcutProblem->setVisible(!problem.isEmpty());
 }
 
 void CommandEditSheet::updateSaveEnabled()
@@ -174,7 +200,7 @@ void CommandEditSheet::save()
     if (m_command) {
         command = *m_command; // same id, same createdAt
     } else {
-        command.id = QUuid::createUuid();
+        command.id = m_id;
         command.createdAt = now;
     }
     command.name = m_name->text();

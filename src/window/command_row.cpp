@@ -42,6 +42,9 @@ void CommandRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
     QString badge;
     if (command.shortcut && !command.shortcut->isEmpty())
         badge = HotkeyDisplay::linuxLabel(*command.shortcut);
+    // A badge never advertises a hotkey that does nothing without saying why.
+    const QString problem = m_hotkeyProblem && !badge.isEmpty() ? m_hotkeyProblem(command.id) : QString();
+    const QColor badgeColor = problem.isEmpty() ? c.secondary : c.red;
     const qreal badgeWidth = badge.isEmpty() ? 0 : badgeMetrics.horizontalAdvance(badge) + 12;
     const qreal nameRoom = std::max<qreal>(0, textRight - textLeft - (badgeWidth ? badgeWidth + 8 : 0));
     const QString name = nameMetrics.elidedText(command.name, Qt::ElideRight, nameRoom);
@@ -53,16 +56,23 @@ void CommandRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
         const qreal h = badgeMetrics.height() + 4;
         const QRectF pill(nameRect.right() + 8, nameRect.center().y() - h / 2, badgeWidth, h);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(withOpacity(c.secondary, 0.15));
+        painter->setBrush(withOpacity(badgeColor, 0.15));
         painter->drawRoundedRect(pill, 4, 4);
         painter->setFont(badgeFont);
-        painter->setPen(c.secondary);
+        painter->setPen(badgeColor);
         painter->drawText(pill, Qt::AlignCenter, badge);
     }
     painter->setFont(categoryFont);
     painter->setPen(c.secondary);
-    painter->drawText(QRectF(textLeft, nameRect.bottom() + 2, textRight - textLeft, categoryMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter, rawValue(command.category));
+    const QRectF second(textLeft, nameRect.bottom() + 2, textRight - textLeft, categoryMetrics.height());
+    const QString category = rawValue(command.category);
+    painter->drawText(second, Qt::AlignLeft | Qt::AlignVCenter, category);
+    if (!problem.isEmpty()) {
+        const qreal left = categoryMetrics.horizontalAdvance(category) + 10;
+        painter->setPen(c.red);
+        painter->drawText(second.adjusted(left, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          categoryMetrics.elidedText(problem, Qt::ElideRight, std::max<qreal>(0, second.width() - left)));
+    }
     painter->restore();
 }
 

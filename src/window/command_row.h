@@ -3,6 +3,7 @@
 #include "records.h"
 
 #include <QStyledItemDelegate>
+#include <functional>
 
 // One row of the Commands list: the icon tile, the name with its shortcut badge and the
 // category are painted; the switch, the edit and the delete button on the right are a
@@ -15,7 +16,11 @@ public:
     static constexpr int tileSize = 40;
     static constexpr int controlsWidth = 116;
 
+    // Why a command's hotkey does not work; shown in red on its row.
+    using HotkeyProblem = std::function<QString(const QUuid& command)>;
+
     using QStyledItemDelegate::QStyledItemDelegate;
+    void setHotkeyProblem(HotkeyProblem problem) { m_hotkeyProblem = std::move(problem); }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -30,4 +35,7 @@ signals:
     void enabledToggled(const Command& command, bool enabled);
     void editRequested(const Command& command);
     void deleteRequested(const Command& command);
+
+private:
+    HotkeyProblem m_hotkeyProblem;
 };

@@ -62,6 +62,7 @@ CommandsView::CommandsView(AppState& appState, QWidget* parent)
 
     m_filter->setSourceModel(m_model);
     auto* row = new CommandRow(this);
+    row->setHotkeyProblem([this](const QUuid& command) { return m_appState.hotkeyProblem(command); });
     m_list->setObjectName(QStringLiteral("commandList"));
     m_list->setModel(m_filter);
     m_list->setItemDelegate(row);

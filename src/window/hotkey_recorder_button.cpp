@@ -3,11 +3,15 @@
 #include "hotkey_config.h"
 #include "hotkey_display.h"
 #include "page_style.h"
+#include "platform_backends.h"
 #include "x11/x11_key_map.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -23,6 +27,35 @@ uint64_t modifierFlags(Qt::KeyboardModifiers modifiers)
     if (modifiers & Qt::MetaModifier) // Super on X11
         flags |= ModifierFlag::command;
     return flags;
+}
+
+// The modifier a modifier key adds; Qt may or may not count it in the press's own modifiers.
+uint64_t ownModifier(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift: return ModifierFlag::shift;
+    case Qt::Key_Control: return ModifierFlag::control;
+    case Qt::Key_Alt: return ModifierFlag::option;
+    case Qt::Key_Meta: case Qt::Key_Super_L: case Qt::Key_Super_R: return ModifierFlag::command;
+    default: return 0;
+    }
+}
+
+// Virtual key codes of F1-F12: with Ctrl+Alt the X server switches consoles with them.
+bool isConsoleKey(int keyCode)
+{
+    constexpr int codes[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111};
+    return std::find(std::begin(codes), std::end(codes), keyCode) != std::end(codes);
+}
+
+int virtualKeyCode(const QKeyEvent& event)
+{
+    // On X11 the scan code is the X key code; the key map turns it into the stored code.
+    if (event.nativeScanCode() <= 0xFF) {
+        if (const std::optional<uint16_t> code = X11KeyMap::virtualKeyCode(uint8_t(event.nativeScanCode())))
+            return *code;
+    }
+    return -1;
 }
 
 bool isModifierKey(int key)
@@ -52,7 +85,10 @@ HotkeyRecorderButton::HotkeyRecorderButton(Look look, QWidget* parent) : QAbstra
     });
 }
 
-HotkeyRecorderButton::~HotkeyRecorderButton() { stopRecording(); }
+HotkeyRecorderButton::~HotkeyRecorderButton()
+{
+    stopRecording();
+}
 
 void HotkeyRecorderButton::setDisplayString(const QString& displayString)
 {
@@ -80,11 +116,21 @@ void HotkeyRecorderButton::startRecording()
     if (m_isRecording)
         return;
     m_isRecording = true;
-    // Every key press of the application comes past here first. On X11 the keyboard grab
-    // also wins over Tovalin's own global hotkeys, so they can be recorded again.
+    m_pressed.clear();
+    m_heldModifiers = m_chordModifiers = 0;
+    // Every key press of the application comes past here first; only those of this window
+    // are taken. On X11 the keys of this window are also held against global hotkeys (ours
+    // included, so they can be recorded again), for as long as the window has the focus.
     qApp->installEventFilter(this);
-    if (isVisible())
-        grabKeyboard();
+    if (isVisible() && window()->isActiveWindow()) {
+        if (!m_keys) {
+            m_keys = makeRecorderKeys();
+            if (m_keys)
+                connect(m_keys.get(), &RecorderKeys::lost, this, &HotkeyRecorderButton::stopRecording);
+        }
+        if (m_keys)
+            m_keys->take(window()->winId());
+    }
     updateGeometry();
     update();
     emit isRecordingChanged(true);
@@ -96,14 +142,23 @@ void HotkeyRecorderButton::stopRecording()
         return;
     m_isRecording = false;
     qApp->removeEventFilter(this);
-    releaseKeyboard();
+    if (m_keys)
+        m_keys->giveBack();
     updateGeometry();
     update();
     emit isRecordingChanged(false);
 }
 
-bool HotkeyRecorderButton::eventFilter(QObject*, QEvent* event)
+bool HotkeyRecorderButton::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::WindowDeactivate && watched == window()) {
+        stopRecording();
+        return false;
+    }
+    // Keys reach a window first and then its focused widget: taken there, in this window only.
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target || target->window() != window())
+        return false;
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // Claimed, so no shortcut of the sheet (Ctrl+Return, Escape) fires instead.
@@ -112,6 +167,9 @@ bool HotkeyRecorderButton::eventFilter(QObject*, QEvent* event)
     case QEvent::KeyPress:
         handleKeyPress(*static_cast<QKeyEvent*>(event));
         return true;
+    case QEvent::KeyRelease:
+        handleKeyRelease(*static_cast<QKeyEvent*>(event));
+        return true;
     default:
         return false;
     }
@@ -119,21 +177,46 @@ bool HotkeyRecorderButton::eventFilter(QObject*, QEvent* event)
 
 void HotkeyRecorderButton::handleKeyPress(const QKeyEvent& event)
 {
-    // On X11 the scan code is the X key code; the key map turns it into the stored code.
-    int keyCode = -1;
-    if (event.nativeScanCode() <= 0xFF) {
-        if (const std::optional<uint16_t> code = X11KeyMap::virtualKeyCode(uint8_t(event.nativeScanCode())))
-            keyCode = *code;
+    const int keyCode = virtualKeyCode(event);
+    m_pressed.insert(event.nativeScanCode());
+    if (const uint64_t own = ownModifier(event.key())) {
+        const uint64_t held = (modifierFlags(event.modifiers()) | own) & modifierMask;
+        m_chordModifiers = m_heldModifiers ? m_chordModifiers | held : held;
+        m_heldModifiers = held;
     }
     if (event.key() == Qt::Key_Escape || keyCode == escapeKeyCode) {
         stopRecording();
         return;
     }
     const uint64_t flags = modifierFlags(event.modifiers()) & modifierMask;
-    if (flags == 0 || isModifierKey(event.key()) || keyCode < 0)
+    if (flags == 0 || isModifierKey(event.key()))
         return;
+    const QString problem = keyCode < 0 ? QStringLiteral("This key cannot be a global shortcut")
+                            : m_check  ? m_check(uint16_t(keyCode), flags)
+                                       : QString();
+    if (!problem.isEmpty()) {
+        emit refused(problem);
+        return;
+    }
     stopRecording();
     emit recorded(uint16_t(keyCode), flags);
+}
+
+void HotkeyRecorderButton::handleKeyRelease(const QKeyEvent& event)
+{
+    if (const uint64_t own = ownModifier(event.key())) {
+        m_heldModifiers = modifierFlags(event.modifiers()) & modifierMask & ~own;
+        return;
+    }
+    // Ctrl+Alt+F1 to F12 switch consoles: the server keeps the press (no program, and no
+    // grab, ever sees it) and lets only the release through.
+    const int keyCode = virtualKeyCode(event);
+    const uint64_t flags = m_chordModifiers | (modifierFlags(event.modifiers()) & modifierMask);
+    const uint64_t controlAlt = ModifierFlag::control | ModifierFlag::option;
+    if (m_pressed.contains(event.nativeScanCode()) || !isConsoleKey(keyCode) || (flags & controlAlt) != controlAlt)
+        return;
+    emit refused(QStringLiteral("%1 switches to a text console: the X server keeps it")
+                     .arg(HotkeyDisplay::linuxLabel(uint16_t(keyCode), flags)));
 }
 
 void HotkeyRecorderButton::keyPressEvent(QKeyEvent* event)

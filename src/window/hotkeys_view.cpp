@@ -5,12 +5,15 @@
 #include "hotkey_config.h"
 #include "hotkey_display.h"
 #include "hotkey_recorder_button.h"
+#include "hotkey_registry.h"
 #include "page_style.h"
 #include "tip_row.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 using namespace PageStyle;
@@ -42,7 +45,8 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
       m_appState(appState),
       m_registerOverlayHotkey(std::move(registerOverlayHotkey)),
       m_recorder(new HotkeyRecorderButton(HotkeyRecorderButton::pageLook)),
-      m_reset(new QPushButton(QStringLiteral("Reset to Default")))
+      m_reset(new QPushButton(QStringLiteral("Reset to Default"))),
+      m_problem(label(QString(), TextStyle::caption))
 {
     setObjectName(QStringLiteral("hotkeysView"));
     setWindowTitle(QStringLiteral("Hotkeys"));
@@ -74,6 +78,11 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
     m_recorder->setObjectName(QStringLiteral("overlayHotkeyRecorder"));
     trigger->addWidget(m_recorder, 0, Qt::AlignVCenter);
     shortcut->addLayout(trigger);
+    m_problem->setParent(content);
+    m_problem->setObjectName(QStringLiteral("hotkeyProblem"));
+    m_problem->setWordWrap(true);
+    setTextTint(m_problem, Tint::red);
+    shortcut->addWidget(m_problem);
     shortcut->addWidget(divider(content));
     m_reset->setParent(content);
     m_reset->setObjectName(QStringLiteral("resetHotkeyButton"));
@@ -97,15 +106,50 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
     page->addStretch();
     setWidget(content);
 
+    m_recorder->setCheck([this](uint16_t keyCode, uint64_t modifiers) {
+        // The palette's own combination recorded again is no clash.
+        return m_appState.hotkeyClash(keyCode, modifiers);
+    });
     connect(m_recorder, &HotkeyRecorderButton::recorded, this, &HotkeysView::record);
+    connect(m_recorder, &HotkeyRecorderButton::refused, m_problem, [this](const QString& reason) {
+        m_problem->setText(reason);
+        m_problem->show();
+    });
+    // A refusal stays in view until the next recording starts.
+    connect(m_recorder, &HotkeyRecorderButton::isRecordingChanged, this, [this](bool recording) {
+        if (recording)
+            showProblems();
+    });
     connect(m_reset, &QPushButton::clicked, this, &HotkeysView::resetToDefault);
     connect(&m_appState, &AppState::settingsChanged, this, &HotkeysView::showStoredHotkey);
+    connect(&m_appState, &AppState::commandsChanged, this, &HotkeysView::showProblems);
     showStoredHotkey();
 }
 
 void HotkeysView::showStoredHotkey()
 {
     m_recorder->setDisplayString(m_appState.settings().overlayHotkey.displayString);
+    showProblems();
+}
+
+void HotkeysView::showProblems()
+{
+    // Asked of the window system each time: a combination we hold is fine, one that another
+    // program took since is not.
+    QStringList lines;
+    const HotkeyConfig& palette = m_appState.settings().overlayHotkey;
+    if (HotkeyRegistry* hotkeys = m_appState.hotkeys(); hotkeys && palette.modifiers <= 0xFFFFFFFFu) {
+        if (const QString reason = hotkeys->refusalReason(palette.keyCode, uint32_t(palette.modifiers));
+            !reason.isEmpty())
+            lines << QStringLiteral("The palette hotkey does not work: ") + reason;
+    }
+    for (const Command& command : m_appState.commands()) {
+        if (const QString reason = m_appState.hotkeyProblem(command.id); !reason.isEmpty())
+            lines << QStringLiteral("%1 (%2) does not work: %3")
+                         .arg(command.name, HotkeyDisplay::linuxLabel(command.shortcut.value_or(QString())), reason);
+    }
+    m_problem->setText(lines.join(QLatin1Char('\n')));
+    m_problem->setVisible(!lines.isEmpty());
 }
 
 void HotkeysView::record(uint16_t keyCode, uint64_t modifiers)
@@ -118,6 +162,7 @@ void HotkeysView::record(uint16_t keyCode, uint64_t modifiers)
     // start falls back to the default for the session.
     if (m_registerOverlayHotkey && !m_registerOverlayHotkey(keyCode, uint32_t(modifiers)))
         Console::line(QStringLiteral("Failed to register new hotkey"));
+    showProblems();
 }
 
 void HotkeysView::resetToDefault()
@@ -129,6 +174,7 @@ void HotkeysView::resetToDefault()
     m_appState.saveSettings();
     if (m_registerOverlayHotkey)
         m_registerOverlayHotkey(defaults.keyCode, uint32_t(defaults.modifiers));
+    showProblems();
 }
 
 void HotkeysView::changeEvent(QEvent* event)

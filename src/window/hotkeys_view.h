@@ -6,6 +6,7 @@
 
 class AppState;
 class HotkeyRecorderButton;
+class QLabel;
 class QPushButton;
 
 // The Hotkeys page: the palette hotkey, recorded anew or set back to the default, and a
@@ -21,6 +22,8 @@ public:
 
     HotkeyRecorderButton* recorder() const { return m_recorder; }
     QPushButton* resetButton() const { return m_reset; }
+    // In red: why a combination was refused, or which hotkeys do not work and why.
+    QLabel* problemLabel() const { return m_problem; }
 
     // What the recorder reports and what "Reset to Default" does.
     void record(uint16_t keyCode, uint64_t modifiers);
@@ -31,10 +34,12 @@ protected:
 
 private:
     void showStoredHotkey();
+    void showProblems();
     void colorResetButton();
 
     AppState& m_appState;
     RegisterOverlayHotkey m_registerOverlayHotkey;
     HotkeyRecorderButton* m_recorder;
     QPushButton* m_reset;
+    QLabel* m_problem;
 };

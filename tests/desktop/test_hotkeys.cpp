@@ -52,15 +52,23 @@ private slots:
             {49, "Space"}, {10, "Key10"}, {122, "F1"}, {22, "6"}, {42, "\\"}, {50, "`"}, {123, "Key123"}};
         for (const auto& [code, name] : names)
             QCOMPARE(keyName(code), QString::fromUtf8(name));
+        // Labels use the Linux names, for a stored string as for a key code: the Apple
+        // "Delete" (51) is Backspace, 117 is Delete, 115 Home.
+        const std::pair<QString, const char*> labels[] = {
+            {linuxLabel(117, 0x100000), "Super+Delete"}, {linuxLabel(QStringLiteral("⌘Delete")), "Super+Backspace"},
+            {linuxLabel(QStringLiteral("⌘Key115")), "Super+Home"}, {linuxLabel(128, 0x120000), "Super+Shift+Print"},
+            {linuxLabel(QStringLiteral("⌃⌥F1")), "Ctrl+Alt+F1"}, {linuxLabel(QStringLiteral("Fix")), "Fix"}};
+        for (const auto& [label, expected] : labels)
+            QCOMPARE(label, QString::fromUtf8(expected));
     }
 
     void keyMapRoundTrip()
     {
         // Every named key, and every other key the map knows, reaches a distinct X key code
-        // that maps back to it.
+        // that maps back to it, and has a Linux name.
         QSet<uint8_t> x11Codes;
         int named = 0;
-        for (uint16_t code = 0; code < 128; ++code) {
+        for (uint16_t code = 0; code < 256; ++code) {
             const bool isNamed = keyName(code) != QStringLiteral("Key%1").arg(code);
             const std::optional<uint8_t> x11 = X11KeyMap::x11KeyCode(code);
             named += isNamed;
@@ -68,6 +76,8 @@ private slots:
             if (!x11)
                 continue;
             QVERIFY2(*x11 >= 8 && !x11Codes.contains(*x11), qPrintable(QString::number(code)));
+            const bool modifierKey = code >= 54 && code <= 63;
+            QVERIFY2(modifierKey || linuxLabel(code, 0) != QStringLiteral("Key%1").arg(code), qPrintable(QString::number(code)));
             x11Codes.insert(*x11);
             QCOMPARE(X11KeyMap::virtualKeyCode(*x11), std::optional<uint16_t>(code));
         }

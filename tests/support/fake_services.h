@@ -40,6 +40,10 @@ struct RecordingHotkeyRegistry : HotkeyRegistry {
         commandHotkeys.append({id, keyCode, modifiers, std::move(action)});
         return id;
     }
+    QString refusalReason(uint16_t keyCode, uint32_t) override
+    {
+        return refuseKeyCodes.contains(keyCode) ? QStringLiteral("Taken by another program") : QString();
+    }
     void unregisterAllCommandHotkeys() override
     {
         ++unregisterAllCommandCalls;

@@ -45,7 +45,7 @@ HotkeyBackend::Registration X11HotkeyBackend::registerHotkey(uint32_t keyCode, u
     const std::optional<uint8_t> x11Code =
         keyCode <= 0xFFFF ? X11KeyMap::x11KeyCode(uint16_t(keyCode)) : std::nullopt;
     if (!x11Code)
-        return {badValue, {}};
+        return {unknownKey, {}};
     const uint16_t modifiers = X11KeyMap::x11Modifiers(carbonMask);
 
     // The server lets a client re-grab its own combination silently, and ungrabbing one
@@ -54,18 +54,46 @@ HotkeyBackend::Registration X11HotkeyBackend::registerHotkey(uint32_t keyCode, u
         if (grab.keyCode == *x11Code && grab.modifiers == modifiers)
             return {badAccess, {}};
     }
+    Grab grab{*x11Code, modifiers, id, {}};
+    if (const Status status = grabAll(grab); status != noErr)
+        return {status, {}};
+    const HotkeyRef ref = m_nextRef++;
+    m_grabs.emplace(ref, std::move(grab));
+    return {noErr, ref};
+}
 
+HotkeyBackend::Status X11HotkeyBackend::probe(uint32_t keyCode, uint32_t carbonMask)
+{
+    const std::optional<uint8_t> x11Code =
+        keyCode <= 0xFFFF ? X11KeyMap::x11KeyCode(uint16_t(keyCode)) : std::nullopt;
+    if (!x11Code)
+        return unknownKey;
+    const uint16_t modifiers = X11KeyMap::x11Modifiers(carbonMask);
+    for (const auto& [ref, grab] : m_grabs) {
+        if (grab.keyCode == *x11Code && grab.modifiers == modifiers)
+            return noErr;
+    }
+    Grab grab{*x11Code, modifiers, 0, {}};
+    const Status status = grabAll(grab);
+    if (status == noErr) {
+        ungrab(grab);
+        m_display->flush();
+    }
+    return status;
+}
+
+HotkeyBackend::Status X11HotkeyBackend::grabAll(Grab& grab)
+{
     const uint16_t numLock = m_keyboard.numLockMask();
     const std::vector<uint16_t> variants{0, numLock, X11KeyMap::lockMask,
                                          uint16_t(numLock | X11KeyMap::lockMask)};
     xcb_connection_t* c = m_display->connection();
     std::vector<xcb_void_cookie_t> cookies;
     for (const uint16_t lock : variants) {
-        cookies.push_back(xcb_grab_key_checked(c, 1, m_display->root(), uint16_t(modifiers | lock),
-                                               *x11Code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
+        cookies.push_back(xcb_grab_key_checked(c, 1, m_display->root(), uint16_t(grab.modifiers | lock),
+                                               grab.keyCode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
     }
     Status status = noErr;
-    Grab grab{*x11Code, modifiers, id, {}};
     for (size_t i = 0; i < cookies.size(); ++i) {
         if (xcb_generic_error_t* error = xcb_request_check(c, cookies[i])) {
             if (status == noErr)
@@ -78,12 +106,10 @@ HotkeyBackend::Registration X11HotkeyBackend::registerHotkey(uint32_t keyCode, u
     if (status != noErr) {
         // Another client holds the combination (BadAccess): keep none of it.
         ungrab(grab);
+        grab.lockVariants.clear();
         m_display->flush();
-        return {status, {}};
     }
-    const HotkeyRef ref = m_nextRef++;
-    m_grabs.emplace(ref, std::move(grab));
-    return {noErr, ref};
+    return status;
 }
 
 void X11HotkeyBackend::unregisterHotkey(HotkeyRef ref)

@@ -24,7 +24,6 @@
 class X11HotkeyBackend : public HotkeyBackend, public QAbstractNativeEventFilter {
 public:
     // X error codes reported as the status of a refused registration.
-    static constexpr Status badValue = 2;
     static constexpr Status badAccess = 10;
 
     // Presses of keyboardHotkeyId take the keyboard grab before anything else is read.
@@ -36,6 +35,7 @@ public:
     Status installHandler(PressHandler onPressed) override;
     Registration registerHotkey(uint32_t keyCode, uint32_t carbonMask, uint32_t id) override;
     void unregisterHotkey(HotkeyRef ref) override;
+    Status probe(uint32_t keyCode, uint32_t carbonMask) override;
     void removeHandler() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -50,6 +50,8 @@ private:
         uint32_t id;
         std::vector<uint16_t> lockVariants;
     };
+    // Grabs every lock variant; on a refusal none is kept and the X error is returned.
+    Status grabAll(Grab& grab);
     void ungrab(const Grab& grab) const;
     void keyPressed(const Grab& grab, uint8_t keyCode, uint32_t time);
     void pollHeldKeys();

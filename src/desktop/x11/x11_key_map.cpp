@@ -13,8 +13,9 @@ struct KeyPair {
     uint8_t evdev;
 };
 
-// Apple virtual key code -> Linux evdev code of the key at the same position.
-constexpr std::array<KeyPair, 119> keyPairs{{
+// Apple virtual key code -> Linux evdev code of the key at the same position. Keys of PC
+// keyboards that Apple has no code for take codes from 128 up.
+constexpr std::array<KeyPair, 126> keyPairs{{
     {0, 30},   {1, 31},   {2, 32},   {3, 33},   {4, 35},   {5, 34},   {6, 44},   {7, 45},
     {8, 46},   {9, 47},   {10, 86},  {11, 48},  {12, 16},  {13, 17},  {14, 18},  {15, 19},
     {16, 21},  {17, 20},  {18, 2},   {19, 3},   {20, 4},   {21, 5},   {22, 7},   {23, 6},
@@ -37,6 +38,8 @@ constexpr std::array<KeyPair, 119> keyPairs{{
     {106, 186}, {107, 184}, {109, 68}, {110, 127}, {111, 88}, {113, 185}, {114, 110},
     {115, 102}, {116, 104}, {117, 111}, {118, 62}, {119, 107}, {120, 60}, {121, 109},
     {122, 59}, {123, 105}, {124, 106}, {125, 108}, {126, 103},
+    // Print, Pause, Scroll Lock and F21-F24.
+    {128, 99}, {129, 119}, {130, 70}, {131, 191}, {132, 192}, {133, 193}, {134, 194},
 }};
 
 constexpr uint8_t evdevToX11 = 8;
