@@ -240,8 +240,8 @@ private slots:
 
     void linuxLabels()
     {
-        const std::pair<const char*, const char*> stored[] = {{"⌘⇧K", "Super+Shift+K"}, {"⌃⌥Key10", "Ctrl+Alt+Key10"},
-            {"⇧⌘⌥⌃F1", "Ctrl+Alt+Super+Shift+F1"}, {"custom", "custom"}, {"⌘", "⌘"}};
+        const std::pair<const char*, const char*> stored[] = {{"⌘⇧K", "Super+Shift+K"}, {"⌃⌥Key117", "Ctrl+Alt+Delete"},
+            {"⌃⌥Key200", "Ctrl+Alt+Key200"}, {"⇧⌘⌥⌃F1", "Ctrl+Alt+Super+Shift+F1"}, {"custom", "custom"}, {"⌘", "⌘"}};
         for (const auto& [from, to] : stored)
             QCOMPARE(HotkeyDisplay::linuxLabel(QString::fromUtf8(from)), QString::fromUtf8(to));
     }
