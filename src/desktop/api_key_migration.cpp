@@ -11,11 +11,11 @@ ApiKeyMigration::ApiKeyMigration(AppState& appState, KeychainKeyStore& keys, QOb
 {
 }
 
-QStringList ApiKeyMigration::keysInFile() const
+QStringList ApiKeyMigration::keysIn(const AppSettings& settings)
 {
     QStringList keys;
     for (AIProvider provider : keyedProviders)
-        keys << apiKeyIn(m_appState.settings(), provider);
+        keys << apiKeyIn(settings, provider);
     return keys;
 }
 
@@ -28,7 +28,7 @@ QCoro::Task<> ApiKeyMigration::start()
     // Settings are saved on every slider step: only a changed key is worth asking the
     // keyring again (and maybe raising its unlock prompt).
     connect(&m_appState, &AppState::settingsChanged, this, [this] {
-        if (keysInFile() != m_lastTried)
+        if (keysIn(m_appState.settings()) != m_lastTried)
             move();
     });
     co_await move();
@@ -44,7 +44,7 @@ QCoro::Task<> ApiKeyMigration::move()
     m_moving = true;
     do {
         m_again = false;
-        m_lastTried = keysInFile();
+        m_lastTried = keysIn(m_appState.settings());
         if (m_keys.location() == ApiKeyStore::Location::file)
             break;
         for (AIProvider provider : keyedProviders) {
@@ -64,12 +64,7 @@ QCoro::Task<> ApiKeyMigration::move()
             if (apiKeyIn(settings, provider) != key)
                 continue;
             setApiKeyIn(settings, provider, QString());
-            m_lastTried = [&] {
-                QStringList keys;
-                for (AIProvider p : keyedProviders)
-                    keys << apiKeyIn(settings, p);
-                return keys;
-            }();
+            m_lastTried = keysIn(settings);
             m_appState.setSettings(settings);
             m_appState.saveSettings();
             Console::line(QStringLiteral("The %1 API key is now kept in the keyring").arg(displayName(provider)));

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QStringList>
 
+struct AppSettings;
+
 class AppState;
 class KeychainKeyStore;
 
@@ -24,7 +26,7 @@ signals:
     void passFinished();
 
 private:
-    QStringList keysInFile() const;
+    static QStringList keysIn(const AppSettings& settings);
     QCoro::Task<> move();
 
     AppState& m_appState;

@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QPointer>
+#include <memory>
 #include <qt6keychain/keychain.h>
 
 namespace {
@@ -27,13 +28,14 @@ QCoro::Task<bool> finish(QKeychain::Job* job, std::chrono::milliseconds timeout)
 {
     job->setAutoDelete(false);
     QPointer<QKeychain::Job> guard(job);
-    bool done = false;
-    QObject::connect(job, &QKeychain::Job::finished, job, [&done] { done = true; });
+    // Outlives this frame: the job may finish after the wait has given up.
+    auto done = std::make_shared<bool>(false);
+    QObject::connect(job, &QKeychain::Job::finished, job, [done] { *done = true; });
     job->start();
     const bool signalled = co_await SignalOrTimeout(job, &QKeychain::Job::finished, timeout);
     if (!guard)
         co_return false;
-    if (!signalled && !done) {
+    if (!signalled && !*done) {
         QObject::connect(job, &QKeychain::Job::finished, job, &QObject::deleteLater);
         co_return false;
     }

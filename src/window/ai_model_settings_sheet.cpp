@@ -436,7 +436,8 @@ void AIModelSettingsSheet::save()
         // confirms; a cleared one is forgotten there too.
         if (!key.isEmpty() && key == m_keyringKey)
             setApiKeyIn(settings, m_selectedProvider, QString());
-        else if (key.isEmpty() && !m_keyringKey.isEmpty())
+        else if (key.isEmpty()
+                 && (!m_keyringKey.isEmpty() || !storedKey(m_appState.settings(), m_selectedProvider).isEmpty()))
             keys->write(m_selectedProvider, QString());
     }
     m_appState.setSettings(settings);

@@ -65,7 +65,8 @@ ProviderSetupCard::ProviderSetupCard(AppState& appState, QWidget* parent)
     layout->setSpacing(8);
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
-    header->addWidget(new SymbolLabel(QStringLiteral("cpu"), Tint::blue, 16, {20, 20}, SymbolLabel::Style::plain, this));
+    header->addWidget(
+        new SymbolLabel(QStringLiteral("cpu"), Tint::blue, 16, {20, 20}, SymbolLabel::Style::plain, this));
     header->addWidget(label(tr("Set up an AI provider"), TextStyle::headline, QFont::DemiBold, false, this), 1);
     auto* apiKey = new QPushButton(tr("Use an API key"), this);
     apiKey->setObjectName(QStringLiteral("useApiKeyButton"));
@@ -88,9 +89,12 @@ void ProviderSetupCard::follow()
 {
     const bool offers = m_appState.offersProviderSetup();
     setVisible(offers);
-    // A provider that stopped answering: what runs now may have changed.
+    // A provider that stopped answering: what runs now may have changed. Out of sight,
+    // the look waits until Home is shown.
     if (offers && isVisible())
         refresh();
+    else if (offers)
+        m_looked = false;
 }
 
 void ProviderSetupCard::showEvent(QShowEvent* event)
@@ -145,11 +149,10 @@ void ProviderSetupCard::showFound(const QList<ProviderDiscovery::Found>& found)
                                 this),
                            1);
         } else {
-            row->addWidget(line(tr("%1 at %2, with %3").arg(kindName(server.provider), server.address, server.models.first())
-                                    + (server.models.size() > 1 ? tr(" and %n more", nullptr, int(server.models.size() - 1))
-                                                                : QString()),
-                                this),
-                           1);
+            QString text = tr("%1 at %2, with %3").arg(kindName(server.provider), server.address, server.models.first());
+            if (server.models.size() > 1)
+                text += tr(" and %n more", nullptr, int(server.models.size() - 1));
+            row->addWidget(line(text, this), 1);
             auto* useButton = new QPushButton(tr("Use"), this);
             useButton->setObjectName(QStringLiteral("useFoundProvider"));
             useButton->setProperty("address", server.address);
