@@ -12,6 +12,8 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
   # for the X11 and end-to-end tests
   xvfb openbox xdotool xclip yad xterm x11-utils x11-xserver-utils imagemagick dbus
+  # API keys: the keyring through QtKeychain, and a real Secret Service for its tests
+  qtkeychain-qt6-dev gnome-keyring libsecret-tools
   # for `make bench` (the palette's first paint seen through X DAMAGE) and `make fuzz`
   libxcb-damage0-dev clang-14 libfuzzer-14-dev
 )

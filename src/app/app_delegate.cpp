@@ -7,6 +7,7 @@
 #include "platform_backends.h"
 #include "run_feedback.h"
 #include "selection_access.h"
+#include "settings_view.h"
 #include "symbol_icon.h"
 #include "wayland_session.h"
 
@@ -94,7 +95,7 @@ void AppDelegate::installStatusItem()
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
 
     m_statusItem = new QSystemTrayIcon(this);
-    m_feedback = std::make_unique<RunFeedback>(m_appState, m_statusItem);
+    m_feedback = std::make_unique<RunFeedback>(m_appState, m_statusItem, [this] { openAISettings(); });
     m_statusItem->setContextMenu(m_menu.get());
     // A left click opens the palette like the menu item; the menu is on the right button.
     connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -176,6 +177,15 @@ void AppDelegate::showMainWindow()
     m_mainWindow->show();
     m_mainWindow->raise();
     m_mainWindow->activateWindow();
+}
+
+void AppDelegate::openAISettings()
+{
+    showMainWindow();
+    m_appState.setCurrentTab(MainTab::settings);
+    // The page is built when its tab is first shown; without X11 the window shows no tabs.
+    if (auto* settings = m_mainWindow->findChild<SettingsView*>())
+        settings->openAISettings();
 }
 
 void AppDelegate::triggerOverlay()

@@ -29,6 +29,7 @@ public:
 
     OverlayPanel* overlayPanel() const { return m_overlayPanel.get(); }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    RunFeedback* runFeedback() const { return m_feedback.get(); }
     // The main window; null until it is first asked for.
     ContentView* mainWindow() const { return m_mainWindow.get(); }
     // How the main window tells whether text can be read and replaced.
@@ -44,6 +45,8 @@ public slots:
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
     void showMainWindow();
+    // The main window on the Settings page with the AI settings sheet open.
+    void openAISettings();
     void triggerOverlay();
 
 private:

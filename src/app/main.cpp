@@ -1,9 +1,11 @@
 #include "accessibility_service.h"
+#include "api_key_migration.h"
 #include "app_delegate.h"
 #include "app_state.h"
 #include "command_line.h"
 #include "file_defaults_store.h"
 #include "hotkey_service.h"
+#include "keychain_key_store.h"
 #include "platform_backends.h"
 #include "provider_factory.h"
 #include "single_instance.h"
@@ -79,8 +81,13 @@ int main(int argc, char** argv)
     services.defaults = &defaults;
     services.hotkeys = &hotkeys;
     services.accessibilityService = &accessibility;
-    services.aiServiceFactory = [](const AppSettings& settings) { return makeAIService(settings); };
+    KeychainKeyStore keys;
+    services.apiKeys = &keys;
+    services.aiServiceFactory = [&keys](const AppSettings& settings) { return makeRunService(settings, &keys); };
     AppState appState(services);
+    // Keys still in the settings file move into the keyring once one answers.
+    ApiKeyMigration keyMigration(appState, keys);
+    keyMigration.start();
 
     AppDelegate delegate(appState, hotkeys, accessibility);
     delegate.setPermission({[&accessibility] { return accessibility.checkPermission(); },

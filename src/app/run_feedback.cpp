@@ -10,13 +10,22 @@ const QColor kIdleTint(0x80, 0x80, 0x80);
 const QColor kBusyTint(0x2f, 0x80, 0xed);
 } // namespace
 
-RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, QObject* parent)
-    : QObject(parent), m_appState(appState), m_trayIcon(trayIcon)
+RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::function<void()> openAISettings,
+                         QObject* parent)
+    : QObject(parent), m_appState(appState), m_trayIcon(trayIcon), m_openAISettings(std::move(openAISettings))
 {
-    m_notifier.setFallback([this](const QString& summary, const QString& body) {
-        if (m_trayIcon && m_trayIcon->isVisible() && QSystemTrayIcon::supportsMessages())
+    m_notifier.setFallback([this](const QString& summary, const QString& body,
+                                  const std::optional<DesktopNotifier::Action>& action) {
+        if (m_trayIcon && m_trayIcon->isVisible() && QSystemTrayIcon::supportsMessages()) {
+            m_messageAction = action;
             m_trayIcon->showMessage(summary, body, QSystemTrayIcon::Warning);
+        }
     });
+    if (m_trayIcon)
+        connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, [this] {
+            if (const auto action = std::exchange(m_messageAction, std::nullopt); action && action->run)
+                action->run();
+        });
     connect(&appState, &AppState::runsInFlightChanged, this, &RunFeedback::showBusy);
     connect(&appState, &AppState::commandFailed, this, &RunFeedback::failed);
     connect(&appState, &AppState::commandSucceeded, this, [this] {
@@ -43,9 +52,13 @@ void RunFeedback::showBusy()
     m_trayIcon->setToolTip(busy ? QStringLiteral("Tovalin: working…") : QStringLiteral("Tovalin"));
 }
 
-void RunFeedback::failed(const Command& command, const QString& message)
+void RunFeedback::failed(const Command& command, const QString& message, bool providerAtFault)
 {
-    m_notifier.notify(QStringLiteral("%1 failed").arg(command.name), message);
+    std::optional<DesktopNotifier::Action> action;
+    if (providerAtFault && m_openAISettings)
+        action = DesktopNotifier::Action{QStringLiteral("open-ai-settings"), QLatin1String(openAISettingsLabel),
+                                         m_openAISettings};
+    m_notifier.notify(QStringLiteral("%1 failed").arg(command.name), message, action);
     if (m_appState.settings().soundEnabled)
         m_sound.play(EventSound::Event::error);
 }

@@ -4,6 +4,8 @@
 #include "event_sound.h"
 
 #include <QObject>
+#include <functional>
+#include <optional>
 
 class AppState;
 struct Command;
@@ -11,20 +13,27 @@ class QSystemTrayIcon;
 
 // What the user sees and hears of a run that happens out of sight: the tray icon while
 // a provider works, a notification when a run fails or nothing was selected, and the
-// event sounds when they are switched on.
+// event sounds when they are switched on. A failure the AI settings can mend offers to
+// open them, from the notification's button or a click on the tray's message.
 class RunFeedback : public QObject {
     Q_OBJECT
 public:
-    RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, QObject* parent = nullptr);
+    static constexpr auto openAISettingsLabel = "Open AI Settings";
+
+    RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::function<void()> openAISettings,
+                QObject* parent = nullptr);
 
     DesktopNotifier& notifier() { return m_notifier; }
 
 private:
     void showBusy();
-    void failed(const Command& command, const QString& message);
+    void failed(const Command& command, const QString& message, bool providerAtFault);
 
     AppState& m_appState;
     QSystemTrayIcon* m_trayIcon;
+    std::function<void()> m_openAISettings;
     DesktopNotifier m_notifier;
+    // What a click on the tray's last message does.
+    std::optional<DesktopNotifier::Action> m_messageAction;
     EventSound m_sound;
 };

@@ -1,5 +1,7 @@
 #include "ai_error.h"
 
+#include "provider_failure.h"
+
 AIError::AIError(Kind kind, QString payload)
     : m_kind(kind), m_payload(std::move(payload)), m_what(debugDescription().toUtf8())
 {
@@ -51,5 +53,7 @@ QString userFacingDescription(const std::exception& e)
         return ai->description();
     if (auto* t = dynamic_cast<const TransportError*>(&e))
         return t->description();
+    if (auto* p = dynamic_cast<const ProviderFailure*>(&e))
+        return p->description();
     return QString::fromUtf8(e.what());
 }

@@ -33,6 +33,7 @@ AppState::AppState(Services services, QObject* parent)
     DefaultsStore& defaults = *m_services.defaults;
 
     const auto storedSettings = defaults.data(QLatin1String(settingsKey));
+    m_offersProviderSetup = !storedSettings;
     if (storedSettings) {
         QString reason = defaults.readProblem(QLatin1String(settingsKey));
         if (auto decoded = reason.isEmpty() ? JsonCodec::decodeSettingsDocument(*storedSettings, &reason)
@@ -382,7 +383,7 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
         if (self)
             setRunsInFlight(m_runsInFlight - 1);
     } else if (!outcome.error.isEmpty()) {
-        emit commandFailed(command, outcome.error);
+        emit commandFailed(command, outcome.error, outcome.fault.has_value());
     }
 }
 
@@ -398,6 +399,10 @@ QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString t
     RunOutcome outcome;
     try {
         outcome.answer = co_await processCommand(command, text);
+    } catch (const ProviderFailure& e) {
+        Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+        outcome.error = e.description();
+        outcome.fault = e.reason();
     } catch (const std::exception& e) {
         Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
         outcome.error = userFacingDescription(e);
@@ -408,6 +413,10 @@ QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString t
     if (self) {
         setProcessing(false);
         setRunsInFlight(m_runsInFlight - 1);
+        if (outcome.answer)
+            setOffersProviderSetup(false);
+        else if (outcome.fault == ProviderFailure::Reason::unreachable)
+            setOffersProviderSetup(true);
     }
     co_return outcome;
 }
@@ -424,6 +433,14 @@ QCoro::Task<> AppState::pasteAnswer(Command command, QString original, QString a
         emit answerLeftOnClipboard(command);
     else
         emit commandSucceeded(command);
+}
+
+void AppState::setOffersProviderSetup(bool offers)
+{
+    if (m_offersProviderSetup == offers)
+        return;
+    m_offersProviderSetup = offers;
+    emit offersProviderSetupChanged();
 }
 
 void AppState::setRunsInFlight(int runs)

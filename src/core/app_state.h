@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ai_service.h"
+#include "api_key_store.h"
 #include "defaults_store.h"
 #include "hotkey_registry.h"
+#include "provider_failure.h"
 #include "records.h"
 #include "selection_access.h"
 
@@ -33,6 +35,7 @@ public:
         HotkeyRegistry* hotkeys = nullptr;               // may be null: no hotkeys
         SelectionAccess* accessibilityService = nullptr; // may be null: no selection, no paste
         AIServiceFactory aiServiceFactory;               // may be empty: every run fails
+        ApiKeyStore* apiKeys = nullptr;                  // may be null: the settings file keeps the keys
     };
 
     // A stored settings document that could not be read: defaults stand in for it
@@ -53,6 +56,10 @@ public:
     const QString& selectedText() const { return m_selectedText; }
     MainTab currentTab() const { return m_currentTab; }
     SelectionAccess* accessibilityService() const { return m_services.accessibilityService; }
+    ApiKeyStore* apiKeys() const { return m_services.apiKeys; }
+    // Home offers to set up a provider: on a first start until one answers, and after a
+    // run found the chosen one unreachable.
+    bool offersProviderSetup() const { return m_offersProviderSetup; }
     const std::optional<UnreadableDocument>& unreadableSettings() const { return m_unreadableSettings; }
     // Command runs started and not yet finished; runs may overlap.
     int runsInFlight() const { return m_runsInFlight; }
@@ -104,6 +111,7 @@ public:
     struct RunOutcome {
         std::optional<QString> answer;
         QString error; // user-facing; empty when there was no text to send
+        std::optional<ProviderFailure::Reason> fault; // set when the provider's setup is the reason
     };
     // The provider call and the history entry; failures are logged, never thrown.
     QCoro::Task<RunOutcome> answerFor(Command command, QString text);
@@ -128,7 +136,10 @@ signals:
     void runsInFlightChanged();
     // The outcome of each run, for the user to see and hear; message is user-facing text.
     void commandSucceeded(const Command& command);
-    void commandFailed(const Command& command, const QString& message);
+    // providerAtFault: the provider's setup is why (unreachable, key, model), so the AI
+    // settings are where the user can mend it.
+    void commandFailed(const Command& command, const QString& message, bool providerAtFault);
+    void offersProviderSetupChanged();
     // The user left the window the text came from before the answer arrived.
     void answerLeftOnClipboard(const Command& command);
     // The palette or a command hotkey found nothing selected.
@@ -139,6 +150,7 @@ private:
     void setHistory(QList<HistoryItem> history);
     void store(const char* key, const QByteArray& bytes);
     void setRunsInFlight(int runs);
+    void setOffersProviderSetup(bool offers);
 
     Services m_services;
     AppSettings m_settings;
@@ -152,4 +164,5 @@ private:
     int m_runsInFlight = 0;
     QHash<QUuid, QString> m_hotkeyProblems;
     HotkeyConfig m_registeredWithOverlay;
+    bool m_offersProviderSetup = false;
 };

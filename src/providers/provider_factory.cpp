@@ -3,9 +3,11 @@
 #include "claude_service.h"
 #include "custom_openai_service.h"
 #include "deepseek_service.h"
+#include "diagnosed_service.h"
 #include "gemini_service.h"
 #include "ollama_service.h"
 #include "openai_service.h"
+#include "stored_key_service.h"
 #include "tovalin_api_service.h"
 
 std::unique_ptr<AIService> makeAIService(const AppSettings& settings,
@@ -47,4 +49,27 @@ QString relayBaseURL(const AppSettings& settings)
     while (url.endsWith(QLatin1Char('/')))
         url.chop(1);
     return url;
+}
+
+std::chrono::milliseconds providerTimeout(AIProvider provider)
+{
+    switch (provider) {
+    case AIProvider::ollama: return OllamaService::defaultOllamaTimeout;
+    case AIProvider::custom: return CustomOpenAIService::defaultCustomTimeout;
+    default: return ProviderService::defaultTimeout;
+    }
+}
+
+std::unique_ptr<AIService> makeRunService(const AppSettings& settings, ApiKeyStore* keys)
+{
+    const AIProvider provider = settings.aiProvider;
+    const bool inKeyring = keys && keys->location() != ApiKeyStore::Location::file
+                           && std::find(keyedProviders.begin(), keyedProviders.end(), provider) != keyedProviders.end()
+                           && apiKeyIn(settings, provider).isEmpty();
+    std::unique_ptr<AIService> client;
+    if (inKeyring)
+        client = std::make_unique<StoredKeyService>(settings, *keys, providerTimeout(provider));
+    else
+        client = makeAIService(settings);
+    return std::make_unique<DiagnosedService>(std::move(client), settings);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ai_service.h"
+#include "api_key_store.h"
 #include "records.h"
 
 #include <chrono>
@@ -16,3 +17,11 @@ std::unique_ptr<AIService> makeAIService(const AppSettings& settings,
 // The relay the built-in provider talks to: settings.tovalinBaseURL when set, else the
 // address this build was made with; without trailing slashes.
 QString relayBaseURL(const AppSettings& settings);
+
+// How long a request to the provider may take in all.
+std::chrono::milliseconds providerTimeout(AIProvider provider);
+
+// The client the application runs commands with: a key kept in the keyring is read when
+// the run starts (`keys` may be null: the settings hold the keys), and a failure caused by
+// the provider's setup comes back as a ProviderFailure.
+std::unique_ptr<AIService> makeRunService(const AppSettings& settings, ApiKeyStore* keys);

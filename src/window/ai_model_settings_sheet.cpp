@@ -1,6 +1,7 @@
 #include "ai_model_settings_sheet.h"
 
 #include "ai_error.h"
+#include "api_key_store.h"
 #include "app_state.h"
 #include "external_links.h"
 #include "form_section.h"
@@ -25,6 +26,9 @@ using PageStyle::TextStyle;
 using PageStyle::Tint;
 
 namespace {
+// Long enough to answer an unlock prompt.
+constexpr std::chrono::milliseconds kKeyReadTimeout{60'000};
+
 QLabel* caption(const QString& text, QWidget* parent)
 {
     QLabel* label = PageStyle::label(text, TextStyle::caption, QFont::Normal, true, parent);
@@ -154,6 +158,9 @@ QWidget* AIModelSettingsSheet::buildForm()
     m_keyLink->setFont(PageStyle::font(TextStyle::caption));
     m_keyLink->setOpenExternalLinks(true);
     m_keySection->addFieldRow(tr("API Key:"), m_apiKey, m_keyLink);
+    m_keyLocation = caption(keyLocationText(m_appState), nullptr);
+    m_keyLocation->setObjectName(QStringLiteral("keyLocationLabel"));
+    m_keySection->addRow(m_keyLocation);
     sections->addWidget(m_keySection);
 
     m_ollamaSection = new FormSection(tr("Ollama Configuration"), QString(), form);
@@ -260,7 +267,7 @@ void AIModelSettingsSheet::load()
     m_provider->setCurrentIndex(m_provider->findData(int(settings.aiProvider)));
     setModelSuggestions(suggestedModels(settings.aiProvider));
     m_model->setCurrentText(settings.selectedModel);
-    m_apiKey->setText(storedKey(settings, settings.aiProvider));
+    loadKey(settings.aiProvider);
     m_host->setText(settings.ollamaHost);
     m_relay->setText(settings.tovalinBaseURL.value_or(QString()));
     m_baseURL->setText(settings.customBaseURL.value_or(QString()));
@@ -282,13 +289,49 @@ void AIModelSettingsSheet::selectProvider(AIProvider provider)
     m_model->setCurrentText(provider == AIProvider::custom ? m_appState.settings().customModel.value_or(QString())
                                                            : models.value(0));
     // A key typed for another provider and not saved is dropped.
-    m_apiKey->setText(storedKey(m_appState.settings(), provider));
+    loadKey(provider);
     m_loading = false;
     m_modelIsProviderDefault = true;
     m_testResult.reset();
     showProviderSections();
     markChanged();
     refreshOllamaSuggestions();
+}
+
+QString AIModelSettingsSheet::keyLocationText(const AppState& appState)
+{
+    const ApiKeyStore* keys = appState.apiKeys();
+    switch (keys ? keys->location() : ApiKeyStore::Location::file) {
+    case ApiKeyStore::Location::keyring: return tr("Keys are kept in your desktop's keyring.");
+    case ApiKeyStore::Location::fileLocked:
+        return tr("The keyring stayed locked: keys are kept in settings.json, readable only by you.");
+    case ApiKeyStore::Location::file: break;
+    }
+    return tr("No keyring answers: keys are kept in settings.json, readable only by you.");
+}
+
+void AIModelSettingsSheet::loadKey(AIProvider provider)
+{
+    const QString stored = storedKey(m_appState.settings(), provider);
+    m_apiKey->setText(stored);
+    m_keyringKey.clear();
+    m_keyLocation->setText(keyLocationText(m_appState));
+    const int request = ++m_keyRequest;
+    ApiKeyStore* keys = m_appState.apiKeys();
+    if (!stored.isEmpty() || !keys || keys->location() == ApiKeyStore::Location::file
+        || std::find(keyedProviders.begin(), keyedProviders.end(), provider) == keyedProviders.end())
+        return;
+    // Read in the background; a key typed meanwhile is not overwritten.
+    [](QPointer<AIModelSettingsSheet> self, ApiKeyStore* keys, AIProvider provider, int request) -> QCoro::Task<> {
+        const ApiKeyStore::Lookup lookup = co_await keys->read(provider, kKeyReadTimeout);
+        if (!self || request != self->m_keyRequest || !self->m_apiKey->text().isEmpty())
+            co_return;
+        self->m_keyringKey = lookup.key;
+        const bool loading = std::exchange(self->m_loading, true);
+        self->m_apiKey->setText(lookup.key);
+        self->m_loading = loading;
+        self->updateButtons();
+    }(QPointer(this), keys, provider, request);
 }
 
 void AIModelSettingsSheet::markChanged()
@@ -386,7 +429,18 @@ AppSettings AIModelSettingsSheet::editedSettings() const
 
 void AIModelSettingsSheet::save()
 {
-    m_appState.setSettings(editedSettings());
+    AppSettings settings = editedSettings();
+    const QString key = m_apiKey->text();
+    if (ApiKeyStore* keys = m_appState.apiKeys(); keys && keys->location() != ApiKeyStore::Location::file) {
+        // The keyring keeps an unchanged key; a new one goes through the file until it
+        // confirms; a cleared one is forgotten there too.
+        if (!key.isEmpty() && key == m_keyringKey)
+            setApiKeyIn(settings, m_selectedProvider, QString());
+        else if (key.isEmpty()
+                 && (!m_keyringKey.isEmpty() || !storedKey(m_appState.settings(), m_selectedProvider).isEmpty()))
+            keys->write(m_selectedProvider, QString());
+    }
+    m_appState.setSettings(settings);
     m_appState.saveSettings();
     m_hasChanges = false;
     updateButtons();

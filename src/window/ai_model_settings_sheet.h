@@ -32,6 +32,8 @@ public:
     // The stored key of a keyed provider; empty for the others.
     static QString storedKey(const AppSettings& settings, AIProvider provider);
     static bool isKeyed(AIProvider provider);
+    // Where saved keys are kept, for the line under the key field.
+    static QString keyLocationText(const AppState& appState);
 
     explicit AIModelSettingsSheet(AppState& appState, QWidget* parent = nullptr);
 
@@ -52,6 +54,8 @@ private:
     QWidget* buildFooter();
     void load();
     void selectProvider(AIProvider provider);
+    // The provider's saved key into the field: from the settings, or read from the keyring.
+    void loadKey(AIProvider provider);
     void markChanged();
     void setModelSuggestions(const QStringList& models);
     void showProviderSections();
@@ -70,6 +74,8 @@ private:
     // The model was set by a provider switch, not chosen: installed models may replace it.
     bool m_modelIsProviderDefault = false;
     int m_suggestionRequest = 0;
+    int m_keyRequest = 0;
+    QString m_keyringKey; // the shown provider's key as the keyring holds it
 
     QComboBox* m_provider = nullptr;
     FormSection* m_modelSection = nullptr;
@@ -77,6 +83,7 @@ private:
     FormSection* m_keySection = nullptr;
     QLineEdit* m_apiKey = nullptr;
     QLabel* m_keyLink = nullptr;
+    QLabel* m_keyLocation = nullptr;
     FormSection* m_ollamaSection = nullptr;
     QLineEdit* m_host = nullptr;
     FormSection* m_builtInSection = nullptr;

@@ -4,6 +4,7 @@
 #include "hotkey_config.h"
 #include "hotkey_display.h"
 #include "page_style.h"
+#include "provider_setup_card.h"
 #include "symbol_icon.h"
 
 #include <QApplication>
@@ -166,6 +167,9 @@ HomeView::HomeView(AppState& appState, QWidget* parent) : QScrollArea(parent), m
     counters->addWidget(miniStatCard(QStringLiteral("clock.fill"), QStringLiteral("History"), m_historyCount,
                                      Tint::orange, content), 1);
     page->addLayout(counters);
+
+    // Above Getting Started while no provider has answered yet.
+    page->addWidget(new ProviderSetupCard(m_appState, content));
 
     auto* started = new QVBoxLayout;
     started->setSpacing(8);

@@ -27,7 +27,9 @@ private slots:
             }
             DesktopNotifier notifier;
             QStringList fallback;
-            notifier.setFallback([&](const QString& summary, const QString& body) { fallback << summary + "|" + body; });
+            notifier.setFallback([&](const QString& summary, const QString& body, const auto&) {
+                fallback << summary + "|" + body;
+            });
             QSignalSpy fellBack(&notifier, &DesktopNotifier::fellBack);
             notifier.notify("Fix Grammar & Spelling failed", "Cannot connect to Ollama.");
             if (serviceRuns) {
@@ -42,6 +44,27 @@ private slots:
                 QCOMPARE(fallback, QStringList{"Fix Grammar & Spelling failed|Cannot connect to Ollama."});
             }
         }
+    }
+
+    void aButtonRunsItsActionOnce()
+    {
+        FakeNotificationServer server(bus->address());
+        QVERIFY(server.isRegistered());
+        DesktopNotifier notifier;
+        int opened = 0;
+        notifier.notify("Fix Grammar & Spelling failed", "Invalid API key. Please check your settings.",
+                        DesktopNotifier::Action{"open-ai-settings", "Open AI Settings", [&] { ++opened; }});
+        notifier.notify("No text selected", "Select some text first");
+        QTRY_COMPARE(server.calls().size(), 2);
+        QCOMPARE(server.calls()[0].actions, (QStringList{"default", "Open AI Settings", "open-ai-settings", "Open AI Settings"}));
+        QVERIFY(server.calls()[1].actions.isEmpty());
+        QTest::qWait(50); // the reply with the notification's id
+        server.invokeAction(server.calls()[1].id, "open-ai-settings"); // not this one's button
+        server.invokeAction(server.calls()[0].id, "open-ai-settings");
+        QTRY_COMPARE(opened, 1);
+        server.invokeAction(server.calls()[0].id, "default");
+        QTest::qWait(100);
+        QCOMPARE(opened, 1);
     }
 };
 

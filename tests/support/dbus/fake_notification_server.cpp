@@ -43,7 +43,7 @@ FakeNotificationServer::FakeNotificationServer(const QString& busAddress)
 {
     m_registered = m_connection.isConnected()
         && m_connection.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
-                                       QDBusConnection::ExportAllSlots)
+                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
         && m_connection.registerService(QStringLiteral("org.freedesktop.Notifications"));
 }
 
@@ -54,8 +54,14 @@ FakeNotificationServer::~FakeNotificationServer()
 }
 
 uint FakeNotificationServer::Notify(const QString& appName, uint, const QString&, const QString& summary,
-                                    const QString& body, const QStringList&, const QVariantMap&, int)
+                                    const QString& body, const QStringList& actions, const QVariantMap&, int)
 {
-    m_calls.append({appName, summary, body});
-    return uint(m_calls.size());
+    const uint id = uint(m_calls.size()) + 1;
+    m_calls.append({appName, summary, body, actions, id});
+    return id;
+}
+
+void FakeNotificationServer::invokeAction(uint id, const QString& actionKey)
+{
+    emit ActionInvoked(id, actionKey);
 }

@@ -21,7 +21,8 @@ private:
     QString m_address;
 };
 
-// Stands in for the desktop's notification service and records each Notify call.
+// Stands in for the desktop's notification service and records each Notify call; a test
+// presses a notification's button with invokeAction().
 class FakeNotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -30,6 +31,8 @@ public:
         QString appName;
         QString summary;
         QString body;
+        QStringList actions; // key, label, key, label, ...
+        uint id = 0;
     };
 
     // Registers as org.freedesktop.Notifications on the bus at address.
@@ -37,10 +40,15 @@ public:
     ~FakeNotificationServer() override;
     bool isRegistered() const { return m_registered; }
     const QList<Call>& calls() const { return m_calls; }
+    // As the user pressing the button `actionKey` of notification `id`.
+    void invokeAction(uint id, const QString& actionKey);
 
 public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout);
+
+signals:
+    void ActionInvoked(uint id, const QString& actionKey);
 
 private:
     QDBusConnection m_connection;
