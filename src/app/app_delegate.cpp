@@ -173,9 +173,7 @@ void AppDelegate::showMainWindow()
             m_appState, m_permission, [this](uint16_t keyCode, uint32_t modifiers) {
                 return m_hotkeys.registerOverlayHotkey(keyCode, modifiers, paletteAction());
             });
-    m_mainWindow->show();
-    m_mainWindow->raise();
-    m_mainWindow->activateWindow();
+    m_mainWindow->bringForward();
 }
 
 void AppDelegate::triggerOverlay()
