@@ -116,6 +116,11 @@ void AppDelegate::applySystemSettings()
     }
     if (m_statusItem)
         m_statusItem->setVisible(settings.showInMenuBar);
+    // Only a change of "Launch at login" itself writes the entry: another setting saved
+    // while the entry was removed or switched off elsewhere must not bring it back.
+    if (settings.launchAtLogin == m_appliedLaunchAtLogin)
+        return;
+    m_appliedLaunchAtLogin = settings.launchAtLogin;
     if (settings.launchAtLogin != m_autostart.isInstalled() && !m_autostart.setInstalled(settings.launchAtLogin))
         followAutostartEntry();
 }
@@ -124,6 +129,7 @@ void AppDelegate::followAutostartEntry()
 {
     AppSettings settings = m_appState.settings();
     const bool installed = m_autostart.isInstalled();
+    m_appliedLaunchAtLogin = installed;
     if (settings.launchAtLogin == installed)
         return;
     settings.launchAtLogin = installed;

@@ -206,6 +206,8 @@ QWidget* AIModelSettingsSheet::buildForm()
     // Above the key, which is optional here.
     sections->insertWidget(sections->indexOf(m_keySection), m_customSection);
     sections->addStretch();
+    for (QWidget* picker : {m_provider, m_model})
+        PageStyle::takeWheelOnlyWhenFocused(picker);
 
     QScrollArea* scroll = PageStyle::scrollArea(form, this);
     return scroll;
