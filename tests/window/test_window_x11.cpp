@@ -1,11 +1,17 @@
 #include "ai_model_settings_sheet.h"
+#include "command_library_view.h"
+#include "commands_view.h"
 #include "content_view.h"
 #include "settings_view.h"
 #include "window_fixture.h"
 #include "x11_test_client.h"
 
+#include <QAction>
+#include <QListView>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QToolButton>
 
 namespace {
 // What an X tool prints about a window (xprop -id, xwininfo -id), or about the root (id 0).
@@ -85,6 +91,54 @@ private slots:
         QTRY_VERIFY(centredOn(sheet->winId(), window.winId()));
         QVERIFY(runTool("xdotool", {"windowmove", "--sync", QString::number(window.winId()), "30", "40"}));
         QTRY_VERIFY(centredOn(sheet->winId(), window.winId()));
+    }
+
+    void destructiveActionsOfferUndo_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("byKey");
+        for (const char* action : {"Delete", "Reset to Defaults", "Clear All"}) {
+            QTest::addRow("%s, Undo button", action) << QString(action) << false;
+            QTest::addRow("%s, Ctrl+Z", action) << QString(action) << true;
+        }
+    }
+    void destructiveActionsOfferUndo()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, byKey);
+        WindowFixture f(QList<Command>{makeCommand("One"), makeCommand("Two", false), makeCommand("Three")});
+        HistoryItem run;
+        run.id = QUuid::createUuid();
+        f.state->addHistoryItem(run);
+        const bool history = action == "Clear All";
+        f.state->setCurrentTab(history ? MainTab::history : MainTab::commands);
+        ContentView window(*f.state);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QString key = QLatin1String(history ? AppState::historyKey : AppState::commandsKey);
+        const QByteArray before = f.defaults.values.value(key);
+        const QList<Command> commands = f.state->commands();
+
+        if (action == "Delete") {
+            QListView* list = window.findChild<CommandsView*>()->listView();
+            QTest::mouseClick(list->indexWidget(list->model()->index(1, 0))->findChild<QToolButton*>("deleteButton"),
+                              Qt::LeftButton);
+        } else if (!history) {
+            window.findChild<QAction*>("resetAction")->trigger();
+        } else {
+            QTest::mouseClick(window.findChild<QPushButton*>("clearAllButton"), Qt::LeftButton);
+        }
+        QVERIFY(f.defaults.values.value(key) != before); // at once, without a question
+        auto* undo = window.findChild<QPushButton*>("undoButton");
+        QVERIFY(undo && undo->isVisible());
+        if (byKey)
+            QVERIFY(runTool("xdotool", {"key", "ctrl+z"}));
+        else
+            QTest::mouseClick(undo, Qt::LeftButton);
+        QTRY_COMPARE(f.defaults.values.value(key), before); // put back and saved
+        QCOMPARE(f.state->commands(), commands);
+        QCOMPARE(f.state->history(), QList<HistoryItem>{run});
+        QVERIFY(!undo->isVisible());
     }
 };
 
