@@ -32,6 +32,9 @@ public:
     // The stored key of a keyed provider; empty for the others.
     static QString storedKey(const AppSettings& settings, AIProvider provider);
     static bool isKeyed(AIProvider provider);
+    // The message with each web address joined into one unbreakable word, so wrapping
+    // never cuts "http://" from the host.
+    static QString keepAddressesWhole(const QString& message);
 
     explicit AIModelSettingsSheet(AppState& appState, QWidget* parent = nullptr);
 
@@ -58,6 +61,11 @@ private:
     void refreshOllamaSuggestions();
     void applyOllamaSuggestions(const std::optional<QStringList>& names);
     void startConnectionTest();
+    // Drops the last result, and the answer of a test still running: both speak of the
+    // choices made before.
+    void clearTestResult();
+    // Tall enough for the longest provider form, so no form needs a scroll bar.
+    void fitTallestForm();
     void finishConnectionTest(const TestResult& result);
     void updateButtons();
 
@@ -70,7 +78,9 @@ private:
     // The model was set by a provider switch, not chosen: installed models may replace it.
     bool m_modelIsProviderDefault = false;
     int m_suggestionRequest = 0;
+    int m_testRun = 0;
 
+    QWidget* m_form = nullptr;
     QComboBox* m_provider = nullptr;
     FormSection* m_modelSection = nullptr;
     QComboBox* m_model = nullptr;
