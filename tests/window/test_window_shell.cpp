@@ -130,6 +130,19 @@ private slots:
         QTRY_COMPARE(labelTexts(&home, "quickActionName"), QStringList({"C0", "C1", "C2", "C3"}));
     }
 
+    void quickActionNamesEndInAnEllipsis()
+    {
+        const QString name = "Rewrite as a formal letter to the board of directors, keeping every figure";
+        WindowFixture f(QList<Command>{makeCommand(name), makeCommand("Short")});
+        HomeView home(*f.state);
+        home.resize(800, 600);
+        home.show();
+        auto* label = home.findChild<QLabel*>("quickActionName");
+        QTRY_VERIFY(label->text().endsWith(QChar(0x2026)));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+        QCOMPARE(label->toolTip(), name);
+    }
+
     void everySymbolInUseHasAGlyph()
     {
         WindowFixture f;
