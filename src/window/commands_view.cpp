@@ -99,7 +99,18 @@ CommandsView::CommandsView(AppState& appState, QWidget* parent)
         m_highlighted = current.data(CommandListModel::CommandRole).value<Command>().id;
     });
     connect(m_filter, &QAbstractItemModel::dataChanged, this, &CommandsView::keepHighlightOnCommand);
+    m_list->viewport()->installEventFilter(this);
     openRowEditors();
+}
+
+bool CommandsView::eventFilter(QObject* watched, QEvent* event)
+{
+    // When the list's scroll bar goes as the page first shows, the view places the rows'
+    // controls before its rows take the new width, and they sat 14 px off until a search
+    // laid the rows out anew: place them again once the resize has settled.
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(m_list, "updateEditorGeometries", Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
 }
 
 void CommandsView::keepHighlightOnCommand()

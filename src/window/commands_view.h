@@ -29,6 +29,9 @@ public:
     void deleteCommand(const Command& command);
     void resetToDefaults();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void openRowEditors();
     void searchChanged(const QString& text);
