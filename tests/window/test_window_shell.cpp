@@ -104,6 +104,7 @@ private slots:
                                  2 * AccessibilityPermissionView::checkIntervalMs);
         QVERIFY(!window.permissionView()->isVisible());
         QVERIFY(AccessibilityPermissionView::reason("wayland").contains("\"X11\""));
+        QVERIFY(AccessibilityPermissionView::reason("wayland").contains("\"Use it on Wayland\""));
         QVERIFY(AccessibilityPermissionView::reason("xcb").contains("XTEST"));
     }
 
