@@ -114,51 +114,29 @@ private slots:
         delegate.showMainWindow();
         QVERIFY(!state.settings().launchAtLogin);
 
+        // The Settings page follows an entry removed or switched off by hand; saving another
+        // setting then leaves it as the user left it, and only the switch writes it again.
+        state.setCurrentTab(MainTab::settings);
+        const auto click = [&delegate](const QString& label) {
+            for (ToggleSwitch* toggle : delegate.mainWindow()->findChildren<ToggleSwitch*>())
+                if (toggle->accessibleName() == label)
+                    QTest::mouseClick(toggle, Qt::LeftButton);
+        };
+        for (const QByteArray& byHand : {QByteArray(), QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n")}) {
+            click("Launch at login");
+            QVERIFY(entry.isInstalled());
+            QVERIFY(byHand.isEmpty() ? QFile::remove(file) : writeFile(file, byHand));
+            QTRY_VERIFY(!state.settings().launchAtLogin);
+            click("Sound effects");
+            QCOMPARE(readFile(file), byHand);
+        }
+
         QVERIFY(QDir(tmp.configHome() + "/autostart").removeRecursively());
         QVERIFY(writeFile(tmp.configHome() + "/autostart", "not a folder"));
         ConsoleCapture console;
         set(true, true);
         QVERIFY(!state.settings().launchAtLogin);
         QVERIFY(console.containsPrefix("Cannot write the autostart entry " + file));
-    }
-
-    void onlyTheLaunchAtLoginSwitchWritesTheEntry_data()
-    {
-        QTest::addColumn<QByteArray>("byHand"); // what the user leaves in the entry's place; empty: nothing
-        QTest::newRow("removed") << QByteArray();
-        QTest::newRow("switched off") << QByteArray("[Desktop Entry]\nExec=tovalin\nX-GNOME-Autostart-enabled=false\n");
-    }
-    void onlyTheLaunchAtLoginSwitchWritesTheEntry()
-    {
-        QFETCH(QByteArray, byHand);
-        TempStateDir tmp;
-        MemoryDefaultsStore defaults;
-        RecordingHotkeyRegistry hotkeys;
-        FakeSelectionAccess access;
-        AppState state({&defaults, &hotkeys, &access, {}});
-        AppDelegate delegate(state, hotkeys, access);
-        delegate.applicationDidFinishLaunching();
-        QTRY_VERIFY(delegate.overlayPanel());
-        state.setCurrentTab(MainTab::settings);
-        delegate.showMainWindow();
-        const auto click = [&delegate](const QString& label) {
-            for (ToggleSwitch* toggle : delegate.mainWindow()->findChildren<ToggleSwitch*>())
-                if (toggle->accessibleName() == label)
-                    QTest::mouseClick(toggle, Qt::LeftButton);
-        };
-        const QString file = delegate.autostartEntry().filePath();
-        click("Launch at login");
-        QVERIFY(delegate.autostartEntry().isInstalled());
-
-        if (byHand.isEmpty())
-            QVERIFY(QFile::remove(file));
-        else
-            QVERIFY(writeFile(file, byHand));
-        QTRY_VERIFY(!state.settings().launchAtLogin); // the open page follows the file
-        click("Sound effects");
-        QCOMPARE(readFile(file), byHand); // left as the user left it
-        click("Launch at login");
-        QVERIFY(delegate.autostartEntry().isInstalled());
     }
 
     void autostartEntryReadsAndWritesTheDesktopForm_data()
