@@ -117,6 +117,11 @@ void AppDelegate::applySystemSettings()
     }
     if (m_statusItem)
         m_statusItem->setVisible(settings.showInMenuBar);
+    // Only a change of "Launch at login" itself writes the entry: another setting saved
+    // while the entry was removed or switched off elsewhere must not bring it back.
+    if (settings.launchAtLogin == m_appliedLaunchAtLogin)
+        return;
+    m_appliedLaunchAtLogin = settings.launchAtLogin;
     if (settings.launchAtLogin != m_autostart.isInstalled() && !m_autostart.setInstalled(settings.launchAtLogin))
         followAutostartEntry();
 }
@@ -125,6 +130,7 @@ void AppDelegate::followAutostartEntry()
 {
     AppSettings settings = m_appState.settings();
     const bool installed = m_autostart.isInstalled();
+    m_appliedLaunchAtLogin = installed;
     if (settings.launchAtLogin == installed)
         return;
     settings.launchAtLogin = installed;
@@ -174,9 +180,7 @@ void AppDelegate::showMainWindow()
             m_appState, m_permission, [this](uint16_t keyCode, uint32_t modifiers) {
                 return m_hotkeys.registerOverlayHotkey(keyCode, modifiers, paletteAction());
             });
-    m_mainWindow->show();
-    m_mainWindow->raise();
-    m_mainWindow->activateWindow();
+    m_mainWindow->bringForward();
 }
 
 void AppDelegate::openAISettings()

@@ -72,6 +72,7 @@ private:
     AppTheme m_appliedTheme = AppTheme::system;
     ContentView::Permission m_permission;
     AutostartEntry m_autostart;
+    bool m_appliedLaunchAtLogin = false; // what the entry was last made or found to be
     std::unique_ptr<ContentView> m_mainWindow;
     bool m_terminated = false;
 };

@@ -339,6 +339,37 @@ void AppState::clearHistory()
     saveHistory();
 }
 
+void AppState::restoreCommand(const Command& command, int position)
+{
+    if (std::any_of(m_commands.cbegin(), m_commands.cend(), [&](const Command& c) { return c.id == command.id; }))
+        return;
+    QList<Command> list = m_commands;
+    list.insert(std::clamp(position, 0, int(list.size())), command);
+    setCommands(std::move(list));
+    saveCommands();
+    registerCommandHotkeys();
+}
+
+void AppState::restoreCommands(const QList<Command>& commands)
+{
+    setCommands(commands);
+    saveCommands();
+    registerCommandHotkeys();
+}
+
+void AppState::restoreHistory(const QList<HistoryItem>& items)
+{
+    QList<HistoryItem> list = m_history;
+    for (const HistoryItem& item : items) {
+        if (list.size() >= historyLimit)
+            break;
+        if (std::none_of(m_history.cbegin(), m_history.cend(), [&](const HistoryItem& h) { return h.id == item.id; }))
+            list.append(item);
+    }
+    setHistory(std::move(list));
+    saveHistory();
+}
+
 QCoro::Task<> AppState::openOverlay()
 {
     if (SelectionAccess* access = accessibilityService()) {

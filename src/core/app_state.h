@@ -95,6 +95,14 @@ public:
     void addHistoryItem(const HistoryItem& item);
     void clearHistory();
 
+    // Undo of the destructive list actions: each puts back what was there and saves it.
+    // A deleted command returns at its old position (unless it is back already).
+    void restoreCommand(const Command& command, int position);
+    // The list as it was before a reset.
+    void restoreCommands(const QList<Command>& commands);
+    // Cleared entries return behind any run recorded since, within the history's limit.
+    void restoreHistory(const QList<HistoryItem>& items);
+
     // Reads the selection into selectedText (when one came back) and marks the palette visible.
     QCoro::Task<> openOverlay();
     void closeOverlay();

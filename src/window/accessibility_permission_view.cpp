@@ -41,13 +41,14 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
                                          SymbolLabel::Style::plain, this),
                          0, Qt::AlignHCenter);
     }
-    auto* title = new QLabel(QStringLiteral("Accessibility Permission Required"), this);
+    auto* title = new QLabel(QStringLiteral("X11 Session Required"), this);
     title->setFont(PageStyle::font(24, QFont::Bold));
     stack->addWidget(title, 0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(10);
-    auto* why = label(QStringLiteral("Tovalin needs Accessibility access to read and replace selected text using hotkeys."),
+    auto* why = label(QStringLiteral("Tovalin needs an X11 session with the XTEST extension to answer its hotkeys, "
+                                     "read the text you select and paste over it."),
                       TextStyle::body, QFont::Normal, true, this);
     why->setFont(PageStyle::font(15));
     texts->addWidget(centred(why, 400), 0, Qt::AlignHCenter);
@@ -68,9 +69,6 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
             openSettings();
     });
     stack->addWidget(open, 0, Qt::AlignHCenter);
-    auto* note = label(QStringLiteral("This window will automatically close when permission is granted"),
-                       TextStyle::body, QFont::Normal, true, this);
-    stack->addWidget(note, 0, Qt::AlignHCenter);
     stack->addStretch();
 
     m_timer.setInterval(checkIntervalMs);
@@ -80,9 +78,11 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
 
 QString AccessibilityPermissionView::reason(const QString& platformName)
 {
+    // Nothing granted while Tovalin runs changes the session: say what to log in to instead.
     const QString todo = QStringLiteral(
-        "Log out and choose an \"X11\" or \"Xorg\" session on the login screen, or bind keys in your desktop's "
-        "keyboard settings to Tovalin's remote commands: \"tovalin --palette\" and \"tovalin --run NAME\".");
+        "Log out and log in to an X11 session (\"X11\" or \"Xorg\" on the login screen), or see \"Use it on "
+        "Wayland\" in Tovalin's README: bind keys in your desktop's keyboard settings to \"tovalin --palette\" "
+        "and \"tovalin --run NAME\".");
     if (platformName != QLatin1String("xcb"))
         return QStringLiteral("This session does not run on X11 (%1), so Tovalin cannot watch for hotkeys or "
                               "send keys to other windows. ").arg(platformName) + todo;

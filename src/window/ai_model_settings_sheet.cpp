@@ -18,9 +18,11 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using PageStyle::TextStyle;
 using PageStyle::Tint;
@@ -106,12 +108,30 @@ AIModelSettingsSheet::AIModelSettingsSheet(AppState& appState, QWidget* parent)
     layout->addWidget(PageStyle::divider(this));
     layout->addWidget(buildFooter());
 
+    fitTallestForm();
     load();
+}
+
+void AIModelSettingsSheet::fitTallestForm()
+{
+    int tallest = 0;
+    for (AIProvider p : allAIProviders) {
+        m_selectedProvider = p;
+        showProviderSections();
+        m_form->layout()->invalidate();
+        const QLayout* sections = m_form->layout();
+        tallest = std::max(tallest, sections->hasHeightForWidth() ? sections->heightForWidth(sheetWidth)
+                                                                  : sections->sizeHint().height());
+    }
+    auto* scroll = static_cast<QScrollArea*>(m_form->parentWidget()->parentWidget());
+    scroll->setMinimumHeight(tallest);
+    setFixedHeight(std::max(sheetHeight, layout()->minimumSize().height()));
 }
 
 QWidget* AIModelSettingsSheet::buildForm()
 {
     auto* form = new QWidget;
+    m_form = form;
     auto* sections = new QVBoxLayout(form);
     sections->setContentsMargins(16, 16, 16, 16);
     sections->setSpacing(16);
@@ -213,6 +233,8 @@ QWidget* AIModelSettingsSheet::buildForm()
     // Above the key, which is optional here.
     sections->insertWidget(sections->indexOf(m_keySection), m_customSection);
     sections->addStretch();
+    for (QWidget* picker : {m_provider, m_model})
+        PageStyle::takeWheelOnlyWhenFocused(picker);
 
     QScrollArea* scroll = PageStyle::scrollArea(form, this);
     return scroll;
@@ -292,7 +314,7 @@ void AIModelSettingsSheet::selectProvider(AIProvider provider)
     loadKey(provider);
     m_loading = false;
     m_modelIsProviderDefault = true;
-    m_testResult.reset();
+    clearTestResult();
     showProviderSections();
     markChanged();
     refreshOllamaSuggestions();
@@ -450,14 +472,12 @@ void AIModelSettingsSheet::startConnectionTest()
 {
     if (m_isTestingConnection)
         return;
+    clearTestResult();
     m_isTestingConnection = true;
-    m_testResult.reset();
-    m_resultSymbol->hide();
-    m_result->clear();
     m_spinnerStep = 0;
     m_spinner->start();
     updateButtons();
-    [](QPointer<AIModelSettingsSheet> self, AppSettings settings) -> QCoro::Task<> {
+    [](QPointer<AIModelSettingsSheet> self, AppSettings settings, int run) -> QCoro::Task<> {
         TestResult result;
         try {
             const std::unique_ptr<AIService> service = makeAIService(settings);
@@ -466,9 +486,42 @@ void AIModelSettingsSheet::startConnectionTest()
         } catch (const std::exception& e) {
             result.message = userFacingDescription(e);
         }
-        if (self)
+        if (self && run == self->m_testRun)
             self->finishConnectionTest(result);
-    }(QPointer(this), editedSettings());
+    }(QPointer(this), editedSettings(), m_testRun);
+}
+
+void AIModelSettingsSheet::clearTestResult()
+{
+    ++m_testRun;
+    m_isTestingConnection = false;
+    m_testResult.reset();
+    m_spinner->stop();
+    m_test->setIcon(PageStyle::symbolIcon(QStringLiteral("network"), Tint::primary));
+    m_resultSymbol->hide();
+    m_result->clear();
+    updateButtons();
+}
+
+QString AIModelSettingsSheet::keepAddressesWhole(const QString& message)
+{
+    static const QRegularExpression address(QStringLiteral("[A-Za-z][A-Za-z0-9+.-]*://[^\\s\"'<>]+"));
+    QString out;
+    qsizetype done = 0;
+    for (auto it = address.globalMatch(message); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += QStringView(message).mid(done, match.capturedStart() - done);
+        // A word joiner between two characters forbids a line break there.
+        const QString word = match.captured();
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            if (i > 0 && !word[i].isLowSurrogate())
+                out += QChar(0x2060);
+            out += word[i];
+        }
+        done = match.capturedEnd();
+    }
+    out += QStringView(message).mid(done);
+    return out;
 }
 
 void AIModelSettingsSheet::finishConnectionTest(const TestResult& result)
@@ -480,7 +533,7 @@ void AIModelSettingsSheet::finishConnectionTest(const TestResult& result)
     m_resultSymbol->setSymbol(result.success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("xmark.circle.fill"),
                               result.success ? Tint::green : Tint::red);
     m_resultSymbol->show();
-    m_result->setText(result.success ? tr("Connection successful!") : result.message);
+    m_result->setText(result.success ? tr("Connection successful!") : keepAddressesWhole(result.message));
     m_result->setFont(PageStyle::font(result.success ? TextStyle::body : TextStyle::caption));
     PageStyle::setTextTint(m_result, result.success ? Tint::green : Tint::red);
     updateButtons();

@@ -34,6 +34,9 @@ public:
     static bool isKeyed(AIProvider provider);
     // Where saved keys are kept, for the line under the key field.
     static QString keyLocationText(const AppState& appState);
+    // The message with each web address joined into one unbreakable word, so wrapping
+    // never cuts "http://" from the host.
+    static QString keepAddressesWhole(const QString& message);
 
     explicit AIModelSettingsSheet(AppState& appState, QWidget* parent = nullptr);
 
@@ -62,6 +65,11 @@ private:
     void refreshOllamaSuggestions();
     void applyOllamaSuggestions(const std::optional<QStringList>& names);
     void startConnectionTest();
+    // Drops the last result, and the answer of a test still running: both speak of the
+    // choices made before.
+    void clearTestResult();
+    // Tall enough for the longest provider form, so no form needs a scroll bar.
+    void fitTallestForm();
     void finishConnectionTest(const TestResult& result);
     void updateButtons();
 
@@ -76,7 +84,9 @@ private:
     int m_suggestionRequest = 0;
     int m_keyRequest = 0;
     QString m_keyringKey; // the shown provider's key as the keyring holds it
+    int m_testRun = 0;
 
+    QWidget* m_form = nullptr;
     QComboBox* m_provider = nullptr;
     FormSection* m_modelSection = nullptr;
     QComboBox* m_model = nullptr;

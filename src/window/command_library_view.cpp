@@ -11,8 +11,40 @@
 #include <QHBoxLayout>
 #include <QListView>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace {
+// Turns the wheel over the category pills into sideways scrolling: the row has no height to
+// scroll, and most mice have no sideways wheel.
+class SidewaysWheel : public QObject {
+public:
+    explicit SidewaysWheel(QScrollArea* area) : QObject(area), m_bar(area->horizontalScrollBar())
+    {
+        area->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return false;
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPoint pixels = wheel->pixelDelta();
+        const QPoint angle = wheel->angleDelta();
+        // Three steps a notch, as a vertical list scrolls.
+        const int distance = !pixels.isNull() ? (pixels.y() ? pixels.y() : pixels.x())
+                                              : (angle.y() ? angle.y() : angle.x()) * 3 * m_bar->singleStep() / 120;
+        m_bar->setValue(m_bar->value() - distance);
+        return true;
+    }
+
+private:
+    QScrollBar* m_bar;
+};
+} // namespace
 
 CommandLibraryView::CommandLibraryView(AppState& appState, QWidget* parent)
     : QDialog(parent), m_appState(appState), m_filter(new CommandFilterProxy(this)), m_list(new QListView(this))
@@ -56,6 +88,7 @@ CommandLibraryView::CommandLibraryView(AppState& appState, QWidget* parent)
     pillScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // A thin bar under the pills rather than the style's full one.
     PageStyle::makeThin(pillScroll->horizontalScrollBar(), 20);
+    new SidewaysWheel(pillScroll);
     pillScroll->setFixedHeight(pills->sizeHint().height() + 8);
     pillScroll->viewport()->setAutoFillBackground(false);
     pills->setAutoFillBackground(false);

@@ -8,6 +8,7 @@
 #include "command_row.h"
 #include "page_style.h"
 #include "search_field.h"
+#include "undo_bar.h"
 
 #include <QHBoxLayout>
 #include <QListView>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CommandsView::CommandsView(AppState& appState, QWidget* parent)
     : QWidget(parent),
@@ -22,7 +24,8 @@ CommandsView::CommandsView(AppState& appState, QWidget* parent)
       m_model(new CommandListModel(appState, CommandListModel::Source::userCommands, this)),
       m_filter(new CommandFilterProxy(this)),
       m_search(new SearchField(QStringLiteral("Search commands..."), this)),
-      m_list(new QListView(this))
+      m_list(new QListView(this)),
+      m_undo(new UndoBar(this))
 {
     setObjectName(QStringLiteral("commandsView"));
     auto* layout = new QVBoxLayout(this);
@@ -80,19 +83,70 @@ CommandsView::CommandsView(AppState& appState, QWidget* parent)
     listRow->setContentsMargins(12, 0, 12, 6);
     listRow->addWidget(m_list);
     layout->addLayout(listRow, 1);
+    layout->addWidget(m_undo);
 
     connect(library, &QPushButton::clicked, this, &CommandsView::showLibrary);
     connect(custom, &QPushButton::clicked, this, &CommandsView::showAddSheet);
-    connect(reset, &QAction::triggered, &m_appState, &AppState::resetCommandsToDefaults);
+    connect(reset, &QAction::triggered, this, &CommandsView::resetToDefaults);
     connect(m_search, &SearchField::textChanged, this, &CommandsView::searchChanged);
     connect(row, &CommandRow::enabledToggled, &m_appState, &AppState::setCommandEnabled);
     connect(row, &CommandRow::editRequested, this, &CommandsView::editCommand);
-    connect(row, &CommandRow::deleteRequested, &m_appState, &AppState::deleteCommand);
+    connect(row, &CommandRow::deleteRequested, this, &CommandsView::deleteCommand);
     // Rows that come into view (filter, reset) get their switch and buttons.
     connect(m_filter, &QAbstractItemModel::modelReset, this, &CommandsView::openRowEditors);
     connect(m_filter, &QAbstractItemModel::layoutChanged, this, &CommandsView::openRowEditors);
     connect(m_filter, &QAbstractItemModel::rowsInserted, this, &CommandsView::openRowEditors);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        m_highlighted = current.data(CommandListModel::CommandRole).value<Command>().id;
+    });
+    connect(m_filter, &QAbstractItemModel::dataChanged, this, &CommandsView::keepHighlightOnCommand);
+    m_list->viewport()->installEventFilter(this);
     openRowEditors();
+}
+
+bool CommandsView::eventFilter(QObject* watched, QEvent* event)
+{
+    // When the list's scroll bar goes as the page first shows, the view places the rows'
+    // controls before its rows take the new width, and they sat 14 px off until a search
+    // laid the rows out anew: place them again once the resize has settled.
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(m_list, "updateEditorGeometries", Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+void CommandsView::keepHighlightOnCommand()
+{
+    if (m_highlighted.isNull())
+        return;
+    for (int row = 0; row < m_filter->rowCount(); ++row) {
+        const QModelIndex index = m_filter->index(row, 0);
+        if (index.data(CommandListModel::CommandRole).value<Command>().id == m_highlighted) {
+            if (m_list->currentIndex() != index)
+                m_list->setCurrentIndex(index);
+            return;
+        }
+    }
+}
+
+void CommandsView::deleteCommand(const Command& command)
+{
+    const QList<Command>& commands = m_appState.commands();
+    const auto it = std::find_if(commands.cbegin(), commands.cend(), [&](const Command& c) { return c.id == command.id; });
+    if (it == commands.cend())
+        return;
+    // The stored command, with its place in the list, is what Undo puts back.
+    const Command removed = *it;
+    const int position = int(it - commands.cbegin());
+    m_appState.deleteCommand(removed);
+    m_undo->offer(tr("\"%1\" deleted").arg(removed.name),
+                  [this, removed, position] { m_appState.restoreCommand(removed, position); });
+}
+
+void CommandsView::resetToDefaults()
+{
+    const QList<Command> before = m_appState.commands();
+    m_appState.resetCommandsToDefaults();
+    m_undo->offer(tr("Commands reset to defaults"), [this, before] { m_appState.restoreCommands(before); });
 }
 
 void CommandsView::searchChanged(const QString& text)

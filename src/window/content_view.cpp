@@ -24,6 +24,17 @@ ContentView::ContentView(AppState& appState, Permission permission,
     resize(900, 600);
 }
 
+void ContentView::bringForward()
+{
+    // show() leaves a minimised window iconic, and X11 defers the activation of an unmapped
+    // window until it is mapped again; clearing the state maps it, and the activation follows.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);

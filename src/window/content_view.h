@@ -32,6 +32,9 @@ public:
     DetailView* detailView() const { return m_detail; }
     AccessibilityPermissionView* permissionView() const { return m_permissionView; }
 
+    // Shows the window, out of the taskbar if it was minimised, raised and focused.
+    void bringForward();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

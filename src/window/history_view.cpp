@@ -7,6 +7,7 @@
 #include "history_row.h"
 #include "page_style.h"
 #include "search_field.h"
+#include "undo_bar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,7 +30,8 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
       m_search(new SearchField(tr("Search history..."), this)),
       m_stack(new QStackedWidget(this)),
       m_list(new QListView(this)),
-      m_clock(new QTimer(this))
+      m_clock(new QTimer(this)),
+      m_undo(new UndoBar(this))
 {
     setObjectName(QStringLiteral("historyView"));
     m_proxy->setSourceModel(m_model);
@@ -44,7 +46,7 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
     header->addStretch();
     m_clearAll->setObjectName(QStringLiteral("clearAllButton"));
     PageStyle::setTextTint(m_clearAll, Tint::red);
-    connect(m_clearAll, &QPushButton::clicked, &m_appState, &AppState::clearHistory);
+    connect(m_clearAll, &QPushButton::clicked, this, &HistoryView::clearAll);
     header->addWidget(m_clearAll);
     layout->addLayout(header);
     layout->addWidget(PageStyle::divider(this));
@@ -77,6 +79,7 @@ HistoryView::HistoryView(AppState& appState, QWidget* parent)
                                   tr("Try a different search term")));
     m_stack->addWidget(listPage);
     layout->addWidget(m_stack, 1);
+    layout->addWidget(m_undo);
 
     connect(m_search, &SearchField::textChanged, this, [this](const QString& text) {
         m_proxy->setSearchText(text);
@@ -99,6 +102,13 @@ QWidget* HistoryView::emptyState(const QString& symbol, const QString& title, co
     layout->addWidget(PageStyle::label(message, TextStyle::body, QFont::Normal, true, page), 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;
+}
+
+void HistoryView::clearAll()
+{
+    const QList<HistoryItem> cleared = m_appState.history();
+    m_appState.clearHistory();
+    m_undo->offer(tr("History cleared"), [this, cleared] { m_appState.restoreHistory(cleared); });
 }
 
 HistoryView::Content HistoryView::content() const { return Content(m_stack->currentIndex()); }

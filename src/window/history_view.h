@@ -12,6 +12,7 @@ class QPushButton;
 class QStackedWidget;
 class QTimer;
 class SearchField;
+class UndoBar;
 
 // The History page: the store's runs, searchable, each opening a detail sheet, and
 // "Clear All". Search text and the open sheet start afresh with each page.
@@ -25,6 +26,8 @@ public:
 
     Content content() const;
     HistoryFilterProxy* filterModel() const { return m_proxy; }
+    // Empties the history at once and offers Undo.
+    void clearAll();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,5 +47,6 @@ private:
     QListView* m_list;
     // Keeps the "5 min ago" texts current while the page is on screen.
     QTimer* m_clock;
+    UndoBar* m_undo;
     QPointer<HistoryDetailSheet> m_openSheet;
 };

@@ -19,6 +19,23 @@ using namespace PageStyle;
 
 namespace {
 
+// A command's name on one line, ending in an ellipsis when the card is too narrow for it;
+// the whole name is its tooltip.
+class ElidedName : public QLabel {
+public:
+    ElidedName(const QString& name, QWidget* parent) : QLabel(name, parent), m_name(name) { setToolTip(name); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        setText(fontMetrics().elidedText(m_name, Qt::ElideRight, contentsRect().width()));
+    }
+
+private:
+    QString m_name;
+};
+
 // The running application's icon; the tray symbol on an accent tile when it has none.
 class AppIconView : public QWidget {
 public:
@@ -103,7 +120,8 @@ QWidget* quickActionCard(const Command& command, QWidget* parent)
     row->setContentsMargins(10, 8, 10, 8);
     row->setSpacing(8);
     row->addWidget(new SymbolLabel(command.icon, Tint::blue, 13, {24, 24}, SymbolLabel::Style::tile, card));
-    auto* name = label(command.name, TextStyle::caption, QFont::Medium, false, card);
+    auto* name = new ElidedName(command.name, card);
+    name->setFont(PageStyle::font(TextStyle::caption, QFont::Medium));
     name->setObjectName(QStringLiteral("quickActionName"));
     name->setMinimumWidth(20);
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

@@ -63,6 +63,9 @@ void LibraryCommandRow::setEditorData(QWidget* editor, const QModelIndex& index)
     button->setIcon(inList ? PageStyle::symbolIcon(QStringLiteral("checkmark.circle.fill"), PageStyle::Tint::green)
                            : PageStyle::symbolIcon(QStringLiteral("plus.circle.fill"), PageStyle::Tint::blue));
     button->setCursor(inList ? Qt::ArrowCursor : Qt::PointingHandCursor);
+    // The check mark is a sign, not a button: the pointer passes through it, so it is never
+    // drawn raised under the pointer.
+    button->setAttribute(Qt::WA_TransparentForMouseEvents, inList);
     button->setAutoRaise(true);
     button->setAccessibleName(inList ? QStringLiteral("Added") : QStringLiteral("Add"));
 }

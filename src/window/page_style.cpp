@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -60,6 +61,80 @@ private:
 
     QWidget* m_widget;
     Tint m_tint;
+};
+
+// Turns wheel events away from a control without the focus; Qt then offers them to the
+// control's parents, up to the scrolling page.
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
+// Keeps a sheet centred on its main window: when it shows and whenever that window moves
+// or changes size, so the sheet travels with the window like a part of it.
+class SheetPlacement : public QObject {
+public:
+    SheetPlacement(QDialog* sheet, QWidget* window) : QObject(sheet), m_sheet(sheet), m_window(window)
+    {
+        sheet->installEventFilter(this);
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((watched == m_sheet && type == QEvent::Show)
+            || (watched == m_window && (type == QEvent::Move || type == QEvent::Resize)))
+            centre();
+        return false;
+    }
+
+private:
+    void centre()
+    {
+        const QPoint centre = m_window->geometry().center();
+        m_sheet->move(centre.x() - m_sheet->width() / 2, centre.y() - m_sheet->height() / 2);
+    }
+
+    QDialog* m_sheet;
+    QWidget* m_window;
+};
+
+// The sheet's edge, drawn above its content: without a window frame of its own it would
+// melt into the window behind it.
+class SheetEdge : public QWidget {
+public:
+    explicit SheetEdge(QDialog* sheet) : QWidget(sheet)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        sheet->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            setGeometry(parentWidget()->rect());
+            raise();
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 };
 
 int pixelSize(TextStyle style)
@@ -133,6 +208,27 @@ QIcon symbolIcon(const QString& symbol, Tint tint)
     return SymbolIcon::icon(symbol, [tint] { return tintColor(tint, QApplication::palette()); });
 }
 
+QString symbolTitle(const QString& symbol)
+{
+    static const QHash<QString, QString> titles{
+        {"wand.and.stars", "Magic Wand"}, {"sparkles", "Sparkles"}, {"textformat", "Text Format"},
+        {"textformat.abc", "Alphabet"}, {"doc.text", "Document"},
+        {"arrow.down.right.and.arrow.up.left", "Shorten"}, {"arrow.up.left.and.arrow.down.right", "Expand"},
+        {"briefcase", "Briefcase"}, {"face.smiling", "Smiling Face"}, {"globe", "Globe"},
+        {"globe.americas", "Globe (Americas)"}, {"globe.asia.australia", "Globe (Asia)"}, {"pencil", "Pencil"},
+        {"text.bubble", "Speech Bubble"}, {"text.alignleft", "Paragraph"}, {"list.bullet", "Bulleted List"},
+        {"checkmark", "Check Mark"}, {"heart", "Heart"}, {"bolt", "Lightning"}, {"lightbulb", "Light Bulb"},
+        {"envelope", "Envelope"}, {"book", "Book"}};
+    if (const auto it = titles.constFind(symbol); it != titles.cend())
+        return *it;
+    // Any other symbol: its words, without the drawing variants.
+    QStringList words = symbol.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    words.removeIf([](const QString& w) { return w == QLatin1String("fill") || w == QLatin1String("circle"); });
+    for (QString& w : words)
+        w[0] = w[0].toUpper();
+    return words.isEmpty() ? symbol : words.join(QLatin1Char(' '));
+}
+
 QLabel* label(const QString& text, TextStyle style, QFont::Weight weight, bool secondary, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
@@ -197,6 +293,13 @@ QScrollArea* scrollArea(QWidget* content, QWidget* parent)
     return scroll;
 }
 
+void takeWheelOnlyWhenFocused(QWidget* control)
+{
+    // Wheel focus would hand the control the focus on the first turn of the wheel over it.
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->installEventFilter(new WheelGuard(control));
+}
+
 void makeThin(QScrollBar* bar, int inset)
 {
     const bool vertical = bar->orientation() == Qt::Vertical;
@@ -214,8 +317,16 @@ void makeThin(QScrollBar* bar, int inset)
 QVBoxLayout* setUpSheet(QDialog* sheet, const QString& title, QSize size)
 {
     sheet->setWindowTitle(title);
+    // A sheet of the main window rather than a window of its own: transient for it and
+    // modal to it (a parented dialog is both), without a frame, so no buttons to minimise or
+    // maximise it and no second title above its header, centred on the window and moving
+    // with it.
+    sheet->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setFixedSize(size);
+    if (QWidget* owner = sheet->parentWidget())
+        new SheetPlacement(sheet, owner->window());
+    new SheetEdge(sheet);
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -47,6 +47,8 @@ QLabel* sectionHeader(const QString& text, QWidget* parent = nullptr);
 enum class Tint { secondary, primary, blue, orange, red, green, white };
 QColor tintColor(Tint tint, const QPalette& palette);
 QIcon symbolIcon(const QString& symbol, Tint tint);
+// A symbol's name for people ("Magic Wand" for "wand.and.stars"), for pickers that list symbols.
+QString symbolTitle(const QString& symbol);
 // A flat button showing only a symbol; the objectName is the test handle.
 QToolButton* symbolButton(const QString& symbol, Tint tint, int pixelSize, const QString& objectName,
                           QWidget* parent = nullptr);
@@ -59,6 +61,10 @@ void makeProminent(QPushButton* button, std::optional<Tint> tint = std::nullopt)
 QFrame* divider(QWidget* parent = nullptr);
 // A frameless area scrolling the content vertically, the content as wide as the area.
 QScrollArea* scrollArea(QWidget* content, QWidget* parent);
+
+// A slider or picker on a scrolling page takes the wheel only while it has the focus;
+// otherwise the wheel scrolls the page, so scrolling past a control never changes it.
+void takeWheelOnlyWhenFocused(QWidget* control);
 
 // A thin pill in place of the style's full scroll bar; `inset` keeps it off the ends.
 void makeThin(QScrollBar* bar, int inset = 0);

@@ -2,6 +2,7 @@
 
 #include "ai_model_settings_sheet.h"
 #include "app_state.h"
+#include "autostart_entry.h"
 #include "selection_access.h"
 #include "external_links.h"
 #include "form_section.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,7 +49,8 @@ QPushButton* linkRow(const QString& title, const QString& objectName, const QUrl
 }
 } // namespace
 
-SettingsView::SettingsView(AppState& appState, QWidget* parent) : QWidget(parent), m_appState(appState)
+SettingsView::SettingsView(AppState& appState, QWidget* parent)
+    : QWidget(parent), m_appState(appState), m_autostartWatch(new QFileSystemWatcher(this))
 {
     setObjectName(QStringLiteral("settingsView"));
     auto* content = new QWidget;
@@ -60,16 +63,16 @@ SettingsView::SettingsView(AppState& appState, QWidget* parent) : QWidget(parent
     sections->addWidget(aiModelSection());
     sections->addWidget(permissionsSection());
     sections->addWidget(appearanceSection());
+    // "Haptic feedback" and "Show in Dock" have nothing to act on on Linux: they keep their
+    // stored values and are not shown.
     sections->addWidget(switchesSection(tr("Behavior"), QStringLiteral("gearshape"),
                                         {{tr("Auto-close overlay after command"), &AppSettings::autoCloseOverlay},
                                          {tr("Sound effects"), &AppSettings::soundEnabled},
-                                         {tr("Haptic feedback"), &AppSettings::hapticEnabled},
                                          {tr("Type to filter or ask in the palette"), &AppSettings::typeToAskInPalette, true},
                                          {tr("Restore clipboard after pasting"), &AppSettings::restoreClipboard, false}}));
     sections->addWidget(switchesSection(tr("System"), QStringLiteral("desktopcomputer"),
                                         {{tr("Launch at login"), &AppSettings::launchAtLogin},
-                                         {tr("Show in menu bar"), &AppSettings::showInMenuBar},
-                                         {tr("Show in Dock"), &AppSettings::showInDock}}));
+                                         {tr("Show in menu bar"), &AppSettings::showInMenuBar}}));
     sections->addWidget(aboutSection());
     sections->addStretch();
 
@@ -84,6 +87,8 @@ SettingsView::SettingsView(AppState& appState, QWidget* parent) : QWidget(parent
         if (state == Qt::ApplicationActive)
             checkPermission();
     });
+    connect(m_autostartWatch, &QFileSystemWatcher::fileChanged, this, &SettingsView::followAutostartEntry);
+    connect(m_autostartWatch, &QFileSystemWatcher::directoryChanged, this, &SettingsView::followAutostartEntry);
     showSettings();
     checkPermission();
 }
@@ -208,6 +213,8 @@ FormSection* SettingsView::appearanceSection()
         change([value](AppSettings& s) { s.overlayWidth = value; });
     });
     section->addRow(tr("Overlay Width"), labelledSlider(m_width, tr("400"), tr("800")));
+    for (QWidget* control : {static_cast<QWidget*>(m_theme), static_cast<QWidget*>(m_opacity), static_cast<QWidget*>(m_width)})
+        PageStyle::takeWheelOnlyWhenFocused(control);
     return section;
 }
 
@@ -299,8 +306,27 @@ void SettingsView::checkPermission()
     m_enable->setVisible(!granted);
 }
 
+void SettingsView::followAutostartEntry()
+{
+    const AutostartEntry entry;
+    // A removed path drops out of the watch: watch what is there now, and while the
+    // folder is missing, the nearest folder above it that it would be made in.
+    QString folder = QFileInfo(entry.filePath()).path();
+    QStringList paths{entry.filePath(), folder};
+    while (!QFileInfo::exists(folder) && folder != QFileInfo(folder).path())
+        paths << (folder = QFileInfo(folder).path());
+    paths.removeIf([this](const QString& path) {
+        return !QFileInfo::exists(path) || m_autostartWatch->files().contains(path)
+            || m_autostartWatch->directories().contains(path);
+    });
+    if (!paths.isEmpty())
+        m_autostartWatch->addPaths(paths);
+    change([installed = entry.isInstalled()](AppSettings& s) { s.launchAtLogin = installed; });
+}
+
 void SettingsView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     checkPermission();
+    followAutostartEntry();
 }

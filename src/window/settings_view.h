@@ -10,6 +10,7 @@ class AIModelSettingsSheet;
 class AppState;
 class FormSection;
 class QComboBox;
+class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -56,6 +57,9 @@ private:
     // Brings every control to the stored value, without writing back.
     void showSettings();
     void checkPermission();
+    // "Launch at login" shows whether the autostart entry will start Tovalin, which the
+    // user may also change outside Tovalin.
+    void followAutostartEntry();
 
     AppState& m_appState;
     QLabel* m_providerSummary = nullptr;
@@ -66,4 +70,5 @@ private:
     QSlider* m_width = nullptr;
     QList<std::pair<ToggleSwitch*, std::function<bool(const AppSettings&)>>> m_switches;
     QPointer<AIModelSettingsSheet> m_aiSheet;
+    QFileSystemWatcher* m_autostartWatch;
 };

@@ -7,6 +7,7 @@
 #include "memory_defaults_store.h"
 #include "overlay_panel.h"
 #include "temp_state_dir.h"
+#include "toggle_switch.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -112,6 +113,23 @@ private slots:
         QVERIFY(QFile::remove(file)); // by hand: the window shows the truth
         delegate.showMainWindow();
         QVERIFY(!state.settings().launchAtLogin);
+
+        // The Settings page follows an entry removed or switched off by hand; saving another
+        // setting then leaves it as the user left it, and only the switch writes it again.
+        state.setCurrentTab(MainTab::settings);
+        const auto click = [&delegate](const QString& label) {
+            for (ToggleSwitch* toggle : delegate.mainWindow()->findChildren<ToggleSwitch*>())
+                if (toggle->accessibleName() == label)
+                    QTest::mouseClick(toggle, Qt::LeftButton);
+        };
+        for (const QByteArray& byHand : {QByteArray(), QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n")}) {
+            click("Launch at login");
+            QVERIFY(entry.isInstalled());
+            QVERIFY(byHand.isEmpty() ? QFile::remove(file) : writeFile(file, byHand));
+            QTRY_VERIFY(!state.settings().launchAtLogin);
+            click("Sound effects");
+            QCOMPARE(readFile(file), byHand);
+        }
 
         QVERIFY(QDir(tmp.configHome() + "/autostart").removeRecursively());
         QVERIFY(writeFile(tmp.configHome() + "/autostart", "not a folder"));

@@ -8,9 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTextLayout>
 #include <memory>
 
 namespace {
@@ -170,44 +173,41 @@ private slots:
         QCOMPARE(chat.path, QByteArray("/api/chat"));
         QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
         QCOMPARE(s.stored()->ollamaHost, storedHost); // nothing saved
+
+        s.pick(AIProvider::claude); // the result spoke of the other provider
+        QVERIFY(s.get<QLabel>("testResultLabel")->text().isEmpty() && !s.sheet->testResult());
     }
 
-    void sheetClosedDuringTheTest()
+    void everyProviderFormFitsTheSheet_data()
     {
-        std::unique_ptr<Sheet> s;
-        bool answered = false;
-        FakeHttpServer server([&](const RecordedRequest& r) {
-            if (r.path == "/api/chat") {
-                s.reset(); // the user closed the sheet while the provider was thinking
-                answered = true;
+        QTest::addColumn<AIProvider>("provider");
+        for (AIProvider p : allAIProviders)
+            QTest::newRow(qPrintable(displayName(p))) << p;
+    }
+    void everyProviderFormFitsTheSheet()
+    {
+        QFETCH(AIProvider, provider);
+        Sheet s(ollamaAt(deadHost()));
+        s.pick(provider);
+        QScrollBar* bar = s.sheet->findChild<QScrollArea*>()->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() == 0 && !bar->isVisible());
+    }
+
+    void addressesAreNeverCutByWrapping()
+    {
+        const QString message = "Cannot connect to http://localhost:8080/v1/chat/completions. Is it running?";
+        const QString shown = AIModelSettingsSheet::keepAddressesWhole(message);
+        QCOMPARE(QString(shown).remove(QChar(0x2060)), message);
+        const qsizetype start = shown.indexOf("http"), end = shown.indexOf(' ', start);
+        for (int width = 40; width <= 420; width += 6) { // the label wraps at words, as QTextOption does
+            QTextLayout layout(shown, QLabel().font());
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                QVERIFY2(line.textStart() <= start || line.textStart() >= end, qPrintable(QString::number(width)));
             }
-            return ScriptedResponse{200, R"({"message":{"content":"OK"},"models":[]})"};
-        });
-        s = std::make_unique<Sheet>(ollamaAt(server.baseUrl()));
-        QTest::mouseClick(s->get<QPushButton>("testConnectionButton"), Qt::LeftButton);
-        QTRY_VERIFY(answered);
-        QTest::qWait(50); // the answer reaches a coroutine whose sheet is gone
-    }
-
-    void ollamaSuggestionsFromTheHostOrTheFixedList()
-    {
-        FakeHttpServer server([](const RecordedRequest&) {
-            return ScriptedResponse{200, R"({"models":[{"name":"qwen2.5:7b","size":1},{"name":"llama3.2:latest"}]})"};
-        });
-        Sheet s(keyedSettings());
-        s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
-        s.pick(AIProvider::ollama);
-        QTRY_COMPARE(s.suggestions(), (QStringList{"qwen2.5:7b", "llama3.2:latest"}));
-        QCOMPARE(server.requests.first().method, QByteArray("GET"));
-        QCOMPARE(server.requests.first().path, QByteArray("/api/tags"));
-        QCOMPARE(s.model(), QString("qwen2.5:7b")); // an installed model replaces the fixed default
-
-        Sheet dead(ollamaAt(deadHost()));
-        QSignalSpy loaded(dead.sheet.get(), &AIModelSettingsSheet::modelSuggestionsLoaded);
-        QVERIFY(loaded.wait());
-        QCOMPARE(dead.suggestions(), AIModelSettingsSheet::suggestedModels(AIProvider::ollama));
-        QCOMPARE(dead.model(), QString("llama3"));
-        QVERIFY(!dead.sheet->hasChanges());
+            layout.endLayout();
+        }
     }
 
     // The OpenAI-compatible server: its address, an optional key, its own model list; and

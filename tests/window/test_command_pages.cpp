@@ -9,12 +9,17 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 
@@ -55,13 +60,16 @@ private slots:
         CommandsView view(*f.state);
         view.resize(700, 600);
         view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
         QAbstractItemModelTester tester(view.listView()->model());
+        const int controlsAt = rowControls(view.listView(), 0)->x();
         QTest::keyClicks(view.searchField()->lineEdit(), search);
         QCOMPARE(names(view.listView()->model()), shown);
         QVERIFY(!view.listView()->dragEnabled());
         QTest::mouseClick(view.findChild<QToolButton*>("clearSearchButton"), Qt::LeftButton);
         QCOMPARE(names(view.listView()->model()), names(defaultCommands()));
         QVERIFY(view.listView()->dragEnabled());
+        QCOMPARE(rowControls(view.listView(), 0)->x(), controlsAt); // no jump after the first search
 
         // Second row off, third row deleted at once: both saved.
         QTest::mouseClick(rowControls(view.listView(), 1)->findChild<ToggleSwitch*>("enabledSwitch"), Qt::LeftButton);
@@ -86,6 +94,7 @@ private slots:
         view.show();
         QAbstractItemModel* model = view.listView()->model();
         QAbstractItemModelTester tester(model);
+        view.listView()->setCurrentIndex(model->index(0, 0)); // a drag starts with a press on its row
         std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(0, 0)}));
         QVERIFY(model->canDropMimeData(dragged.get(), Qt::MoveAction, 3, 0, {}));
         QVERIFY(model->dropMimeData(dragged.get(), Qt::MoveAction, 3, 0, {}));
@@ -93,6 +102,35 @@ private slots:
         const QStringList expected{d[1].name, d[2].name, d[0].name, d[3].name, d[4].name, d[5].name, d[6].name};
         QCOMPARE(names(f.stored()), expected);
         QCOMPARE(names(model), expected);
+        QCOMPARE(view.listView()->currentIndex().data().toString(), d[0].name); // the highlight went along
+    }
+
+    void libraryPillsScrollAndTheCheckMarkStaysFlat()
+    {
+        WindowFixture f;
+        CommandLibraryView library(*f.state);
+        library.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&library));
+        QScrollArea* pills = library.findChild<QScrollArea*>();
+        QWheelEvent wheel({5, 5}, pills->mapToGlobal(QPointF(5, 5)), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(pills->viewport(), &wheel);
+        QVERIFY(pills->horizontalScrollBar()->value() > 0); // towards "Creative" and "Education"
+
+        // Under the pointer the plus button lights up; the check mark does not.
+        const auto hoverChanges = [&library](QWidget* button) {
+            const QImage before = button->grab().toImage();
+            QTest::mouseMove(button);
+            const bool changed = button->grab().toImage() != before;
+            QTest::mouseMove(&library, {2, 2});
+            return changed;
+        };
+        const auto inView = [&library](const char* name) {
+            const QList<QToolButton*> buttons = library.findChildren<QToolButton*>(name);
+            return *std::find_if(buttons.cbegin(), buttons.cend(), [](QWidget* b) { return !b->visibleRegion().isEmpty(); });
+        };
+        QVERIFY(hoverChanges(inView("addButton")));
+        QVERIFY(!hoverChanges(inView("addedMark")));
     }
 
     void libraryFiltersAndAddsByName()

@@ -5,13 +5,18 @@
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "settings_view.h"
+#include "temp_state_dir.h"
 #include "toggle_switch.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -21,6 +26,7 @@ using Edit = std::function<void(SettingsView&)>;
 using Expect = std::function<void(AppSettings&)>;
 
 struct Page {
+    TempStateDir autostartHome; // the page reads whether the autostart entry is there
     MemoryDefaultsStore defaults;
     std::unique_ptr<AppState> state;
     std::unique_ptr<SettingsView> view;
@@ -89,10 +95,8 @@ private slots:
         row("Overlay Width, right end", slideTo("widthSlider", true), [](AppSettings& s) { s.overlayWidth = 800; });
         row("Auto-close", toggle("Auto-close overlay after command"), [](AppSettings& s) { s.autoCloseOverlay = false; });
         row("Sound", toggle("Sound effects"), [](AppSettings& s) { s.soundEnabled = false; });
-        row("Haptic", toggle("Haptic feedback"), [](AppSettings& s) { s.hapticEnabled = false; });
         row("Login", toggle("Launch at login"), [](AppSettings& s) { s.launchAtLogin = true; });
         row("Menu bar", toggle("Show in menu bar"), [](AppSettings& s) { s.showInMenuBar = false; });
-        row("Dock", toggle("Show in Dock"), [](AppSettings& s) { s.showInDock = false; });
         row("Typing", toggle("Type to filter or ask in the palette"), [](AppSettings& s) { s.typeToAskInPalette = false; });
         row("Clipboard", toggle("Restore clipboard after pasting"), [](AppSettings& s) { s.restoreClipboard = true; });
     }
@@ -109,6 +113,36 @@ private slots:
         QCOMPARE(page.stored(), std::optional(expected));
     }
 
+    void wheelMovesAControlOnlyWhenItHasTheFocus_data()
+    {
+        QTest::addColumn<QString>("control");
+        for (const char* name : {"themePicker", "opacitySlider", "widthSlider"})
+            QTest::newRow(name) << QString(name);
+    }
+    void wheelMovesAControlOnlyWhenItHasTheFocus()
+    {
+        QFETCH(QString, control);
+        Page page;
+        page.view->resize(700, 300);
+        page.view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.view.get()));
+        QScrollBar* bar = page.view->findChild<QScrollArea*>()->verticalScrollBar();
+        auto* target = page.view->findChild<QWidget*>(control);
+        const auto wheel = [target] {
+            QWheelEvent event({5, 5}, target->mapToGlobal(QPointF(5, 5)), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QSpontaneKeyEvent::setSpontaneous(&event); // only the user's own wheel goes on to the page
+            qApp->notify(target, &event);
+        };
+        const AppSettings before = page.state->settings();
+        wheel(); // passing over it: the page scrolls
+        QCOMPARE(page.state->settings(), before);
+        QVERIFY(bar->value() > 0);
+        target->setFocus();
+        wheel();
+        QVERIFY(page.state->settings() != before);
+    }
+
     void controlsFollowTheStoreAndTheSummaryNamesTheModel()
     {
         Page page;
@@ -120,9 +154,16 @@ private slots:
         s.showInDock = false;
         page.state->setSettings(s);
         QCOMPARE(summary->text(), QString("Claude - claude-3-haiku-20240307"));
-        const QStringList off{"Show in Dock", "Launch at login", "Restore clipboard after pasting"};
-        for (auto* t : page.view->findChildren<ToggleSwitch*>())
+        const QStringList off{"Launch at login", "Restore clipboard after pasting"};
+        QStringList shown;
+        for (auto* t : page.view->findChildren<ToggleSwitch*>()) {
             QCOMPARE(t->isChecked(), !off.contains(t->accessibleName()));
+            shown << t->accessibleName();
+        }
+        // Haptics and the Dock have no Linux counterpart: stored, not shown.
+        QCOMPARE(shown, QStringList({"Auto-close overlay after command", "Sound effects",
+                                     "Type to filter or ask in the palette", "Restore clipboard after pasting",
+                                     "Launch at login", "Show in menu bar"}));
 
         QTest::mouseClick(page.view->findChild<QPushButton*>("configureButton"), Qt::LeftButton);
         QVERIFY(page.view->findChild<AIModelSettingsSheet*>());

@@ -104,6 +104,7 @@ private slots:
                                  2 * AccessibilityPermissionView::checkIntervalMs);
         QVERIFY(!window.permissionView()->isVisible());
         QVERIFY(AccessibilityPermissionView::reason("wayland").contains("\"X11\""));
+        QVERIFY(AccessibilityPermissionView::reason("wayland").contains("\"Use it on Wayland\""));
         QVERIFY(AccessibilityPermissionView::reason("xcb").contains("XTEST"));
     }
 
@@ -128,6 +129,19 @@ private slots:
         for (int i = 0; i < 6; ++i)
             f.state->setCommandEnabled(f.state->commands()[i], true);
         QTRY_COMPARE(labelTexts(&home, "quickActionName"), QStringList({"C0", "C1", "C2", "C3"}));
+    }
+
+    void quickActionNamesEndInAnEllipsis()
+    {
+        const QString name = "Rewrite as a formal letter to the board of directors, keeping every figure";
+        WindowFixture f(QList<Command>{makeCommand(name), makeCommand("Short")});
+        HomeView home(*f.state);
+        home.resize(800, 600);
+        home.show();
+        auto* label = home.findChild<QLabel*>("quickActionName");
+        QTRY_VERIFY(label->text().endsWith(QChar(0x2026)));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+        QCOMPARE(label->toolTip(), name);
     }
 
     void everySymbolInUseHasAGlyph()
