@@ -60,13 +60,13 @@ struct ClientCase {
     QList<QByteArray> unusable; // 200 bodies without a readable answer
 };
 
-const QByteArray kChatBody = R"({"model":"gpt-4o-mini","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"max_tokens":4096,"temperature":0.7})";
+const QByteArray kChatBody = R"({"model":"gpt-4o-mini","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"max_tokens":4096,"temperature":0.7,"stream":true})";
 const QByteArray kChatSuccess = R"({"id":"chatcmpl-9xk2","object":"chat.completion","created":1717000000,"model":"gpt-4o-mini","choices":[{"index":0,"message":{"role":"assistant","content":"  Fixed text.\n","refusal":null},"logprobs":null,"finish_reason":"stop"}],"usage":{"prompt_tokens":31,"completion_tokens":4,"total_tokens":35}})";
 const QByteArray kChatError = R"({"error":{"message":"Incorrect API key provided","type":"invalid_request_error","param":null,"code":"invalid_api_key"}})";
 
 const ClientCase kCases[] = {
     {"tovalin", [](const QString& b, const QString&, Millis t) { return std::make_unique<TovalinAPIService>(b, "gpt-4o-mini", t); },
-     "/chat", "", {}, R"({"prompt":"Fix","text":" teh text\n","model":"gpt-4o-mini"})",
+     "/chat", "", {{"accept", "text/event-stream"}}, R"({"prompt":"Fix","text":" teh text\n","model":"gpt-4o-mini","stream":true})",
      R"({"result":"  Fixed text.\n","model":"gpt-4o-mini","usage":{"total_tokens":35}})",
      R"({"error":"Daily request limit reached"})", "Daily request limit reached",
      {"{}", R"({"result":7})", R"({"result":null})", "[]"}},
@@ -80,12 +80,12 @@ const ClientCase kCases[] = {
      {R"({"choices":{"message":{"content":"x"}}})", R"({"choices":[{"message":null}]})", "[]"}},
     {"claude", keyedClient<ClaudeService>("claude-3-5-sonnet", "/v1/messages"),
      "/v1/messages", "", {{"x-api-key", kKey}, {"anthropic-version", "2023-06-01"}},
-     R"({"model":"claude-3-5-sonnet","max_tokens":4096,"messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}]})",
+     R"({"model":"claude-3-5-sonnet","max_tokens":4096,"messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":true})",
      R"({"id":"msg_01XF","type":"message","role":"assistant","model":"claude-3-5-sonnet","content":[{"type":"text","text":"  Fixed text.\n"},{"type":"text","text":"ignored"}],"stop_reason":"end_turn","usage":{"input_tokens":31,"output_tokens":4}})",
      R"({"type":"error","error":{"type":"overloaded_error","message":"Overloaded"}})", "Overloaded",
      {R"({"content":[]})", R"({"content":[{"type":"tool_use","id":"t"},{"type":"text","text":"late"}]})", R"({"content":[{"text":["Fixed"]}]})"}},
     {"gemini", keyedClient<GeminiService>("gemini-1.5-flash", "/v1beta/models"),
-     "/v1beta/models/gemini-1.5-flash:generateContent", "key=" + kKey, {},
+     "/v1beta/models/gemini-1.5-flash:streamGenerateContent", "alt=sse&key=" + kKey, {},
      R"({"contents":[{"parts":[{"text":"Fix\n\nText to process:\n teh text\n"}]}],"generationConfig":{"temperature":0.7,"maxOutputTokens":4096}})",
      R"({"candidates":[{"content":{"parts":[{"text":"  Fixed text.\n"}],"role":"model"},"finishReason":"STOP","index":0}],"usageMetadata":{"totalTokenCount":35},"modelVersion":"gemini-1.5-flash"})",
      R"({"error":{"code":400,"message":"API key not valid. Please pass a valid API key.","status":"INVALID_ARGUMENT"}})", "API key not valid. Please pass a valid API key.",
@@ -96,7 +96,7 @@ const ClientCase kCases[] = {
      kChatError, "Incorrect API key provided",
      {R"({"choices":[]})", R"({"object":"chat.completion"})", R"({"choices":[{"message":{"content":null}}]})"}},
     {"ollama", [](const QString& b, const QString&, Millis t) { return std::make_unique<OllamaService>(b, "llama3", t); },
-     "/api/chat", "", {}, R"({"model":"llama3","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":false})",
+     "/api/chat", "", {}, R"({"model":"llama3","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":true})",
      R"({"model":"llama3","created_at":"2024-05-01T10:00:00Z","message":{"role":"assistant","content":"  Fixed text.\n"},"done_reason":"stop","done":true,"eval_count":4})",
      R"({"error":"model \"llama3\" not found, try pulling it first"})", "model \"llama3\" not found, try pulling it first",
      {R"({"message":{"role":"assistant"}})", R"({"message":"Fixed text."})", R"({"message":{"content":null}})"}},
