@@ -88,6 +88,12 @@ void AppDelegate::installStatusItem()
     trigger->setShortcut(QKeySequence(Qt::META | Qt::Key_Space));
     trigger->setShortcutVisibleInContextMenu(true);
     connect(trigger, &QAction::triggered, this, &AppDelegate::triggerOverlay);
+    // Offered only while a run waits for its answer, from the palette or a command hotkey.
+    QAction* cancel = m_menu->addAction(QStringLiteral("Cancel"));
+    cancel->setVisible(m_appState.hasRunsToCancel());
+    connect(cancel, &QAction::triggered, &m_appState, &AppState::cancelAllRuns);
+    connect(&m_appState, &AppState::runsToCancelChanged, cancel,
+            [this, cancel] { cancel->setVisible(m_appState.hasRunsToCancel()); });
     m_menu->addSeparator();
     QAction* quit = m_menu->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

@@ -406,8 +406,8 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
     const std::optional<quint64> window = accessibilityService() ? accessibilityService()->frontWindow()
                                                                   : std::nullopt;
     const RunOutcome outcome = co_await answerFor(command, text);
-    if (!self)
-        co_return;
+    if (!self || outcome.cancelled)
+        co_return; // the user stopped it and knows
     if (outcome.answer) {
         setRunsInFlight(m_runsInFlight + 1);
         co_await pasteAnswer(command, text, *outcome.answer, window);
@@ -418,7 +418,8 @@ QCoro::Task<> AppState::executeCommand(Command command, QString text)
     }
 }
 
-QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString text)
+QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString text,
+                                                      AIService::TextSoFar onText, quint64 runId)
 {
     if (text.isEmpty()) {
         Console::line(QStringLiteral("No text to process"));
@@ -429,14 +430,19 @@ QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString t
     setRunsInFlight(m_runsInFlight + 1);
     RunOutcome outcome;
     try {
-        outcome.answer = co_await processCommand(command, text);
+        outcome.answer = co_await processCommand(command, text, std::move(onText), runId);
+    } catch (const RunCancelled& e) {
+        Console::line(QStringLiteral("Command cancelled"));
+        outcome.error = userFacingDescription(e);
+        outcome.cancelled = true;
     } catch (const ProviderFailure& e) {
-        Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+        Console::line(QStringLiteral("Command execution error: ") + e.description());
         outcome.error = e.description();
         outcome.fault = e.reason();
     } catch (const std::exception& e) {
-        Console::line(QStringLiteral("Command execution error: ") + QString::fromUtf8(e.what()));
+        // Not what(): a message may hold a NUL, where a C string would end.
         outcome.error = userFacingDescription(e);
+        Console::line(QStringLiteral("Command execution error: ") + outcome.error);
     } catch (...) {
         Console::line(QStringLiteral("Command execution error: unknown error"));
         outcome.error = QStringLiteral("Unknown error");
@@ -480,13 +486,67 @@ void AppState::setRunsInFlight(int runs)
     emit runsInFlightChanged();
 }
 
-QCoro::Task<QString> AppState::processCommand(Command command, QString text)
+void AppState::cancelRun(quint64 runId)
+{
+    if (AIService* service = m_cancellableRuns.value(runId))
+        service->cancel();
+}
+
+void AppState::cancelAllRuns()
+{
+    // A run may end inside cancel() and leave the list; each is looked up afresh.
+    for (quint64 runId : m_cancellableRuns.keys())
+        cancelRun(runId);
+}
+
+void AppState::recordCancelled(const Command& command, const QString& text)
+{
+    HistoryItem item;
+    item.id = QUuid::createUuid();
+    item.commandId = command.id;
+    item.commandName = command.name;
+    if (command.id == customInstructionId())
+        item.instruction = command.prompt;
+    item.originalText = text;
+    item.timestamp = QDateTime::currentDateTimeUtc();
+    item.success = false;
+    item.errorMessage = QString::fromUtf8(RunCancelled().what());
+    addHistoryItem(item);
+}
+
+QCoro::Task<QString> AppState::processCommand(Command command, QString text,
+                                              AIService::TextSoFar onText, quint64 runId)
 {
     requireSendableSize(text);
     std::unique_ptr<AIService> service = makeAIService();
     if (!service)
         throw AIError::serverError(QStringLiteral("No AI provider is available"));
-    const QString answer = withoutControlCharacters(co_await service->processText(command.prompt, text));
+    if (runId == 0)
+        runId = newRunId();
+    m_cancellableRuns.insert(runId, service.get());
+    emit runsToCancelChanged();
+    // Leaves the list however the call ends, unless the store is gone by then.
+    struct Registration {
+        QPointer<AppState> self;
+        quint64 runId;
+        ~Registration()
+        {
+            if (self && self->m_cancellableRuns.remove(runId))
+                emit self->runsToCancelChanged();
+        }
+    } registration{this, runId};
+    AIService::TextSoFar shown;
+    if (onText)
+        shown = [onText = std::move(onText)](const QString& soFar) { onText(withoutControlCharacters(soFar)); };
+    QString received;
+    try {
+        received = co_await service->streamText(command.prompt, text, std::move(shown));
+    } catch (const RunCancelled&) {
+        if (registration.self)
+            recordCancelled(command, text);
+        throw;
+    }
+    const QString answer = withoutControlCharacters(received);
 
     HistoryItem item;
     item.id = QUuid::createUuid();

@@ -63,6 +63,8 @@ public:
     const std::optional<UnreadableDocument>& unreadableSettings() const { return m_unreadableSettings; }
     // Command runs started and not yet finished; runs may overlap.
     int runsInFlight() const { return m_runsInFlight; }
+    // Runs still waiting for their provider, which cancel can stop.
+    bool hasRunsToCancel() const { return !m_cancellableRuns.isEmpty(); }
 
     // Views change settings here and then call saveSettings().
     void setSettings(const AppSettings& settings);
@@ -115,20 +117,33 @@ public:
     // Runs a command on a text: provider call, history entry, paste. Never throws.
     QCoro::Task<> executeCommand(Command command, QString text);
 
+    // A name for a run that its starter may cancel later; never 0.
+    quint64 newRunId() { return ++m_lastRunId; }
+    // Stops the run's provider call: its connection closes, nothing is pasted, and the
+    // history records it as cancelled. Unknown or finished runs are ignored.
+    void cancelRun(quint64 runId);
+    // Stops every run still waiting for its provider.
+    void cancelAllRuns();
+
     // The two halves of a run, for a palette that shows the answer before replacing.
     struct RunOutcome {
         std::optional<QString> answer;
         QString error; // user-facing; empty when there was no text to send
         std::optional<ProviderFailure::Reason> fault; // set when the provider's setup is the reason
+        bool cancelled = false;
     };
-    // The provider call and the history entry; failures are logged, never thrown.
-    QCoro::Task<RunOutcome> answerFor(Command command, QString text);
+    // The provider call and the history entry; failures are logged, never thrown. onText
+    // sees the answer so far as it arrives; runId (from newRunId()) lets cancelRun() stop it.
+    QCoro::Task<RunOutcome> answerFor(Command command, QString text,
+                                      AIService::TextSoFar onText = {}, quint64 runId = 0);
     // After the wait, pastes the answer with the original's edges into window (when given).
     QCoro::Task<> pasteAnswer(Command command, QString original, QString answer,
                               std::optional<quint64> window);
     // The provider call and the history entry; rethrows what the client throws. A text
-    // longer than maxTextBytes fails with std::length_error before anything is sent.
-    QCoro::Task<QString> processCommand(Command command, QString text);
+    // longer than maxTextBytes fails with std::length_error before anything is sent. A
+    // cancelled run is recorded as such and throws RunCancelled.
+    QCoro::Task<QString> processCommand(Command command, QString text,
+                                        AIService::TextSoFar onText = {}, quint64 runId = 0);
 
     // Wait between the answer and the paste, so the palette is gone and focus has settled.
     static constexpr int pasteDelayMs = 100;
@@ -142,6 +157,8 @@ signals:
     void selectedTextChanged();
     void currentTabChanged();
     void runsInFlightChanged();
+    // hasRunsToCancel() may have changed.
+    void runsToCancelChanged();
     // The outcome of each run, for the user to see and hear; message is user-facing text.
     void commandSucceeded(const Command& command);
     // providerAtFault: the provider's setup is why (unreachable, key, model), so the AI
@@ -159,6 +176,7 @@ private:
     void store(const char* key, const QByteArray& bytes);
     void setRunsInFlight(int runs);
     void setOffersProviderSetup(bool offers);
+    void recordCancelled(const Command& command, const QString& text);
 
     Services m_services;
     AppSettings m_settings;
@@ -173,4 +191,7 @@ private:
     QHash<QUuid, QString> m_hotkeyProblems;
     HotkeyConfig m_registeredWithOverlay;
     bool m_offersProviderSetup = false;
+    quint64 m_lastRunId = 0;
+    // The clients of the runs waiting for an answer, by run.
+    QHash<quint64, AIService*> m_cancellableRuns;
 };

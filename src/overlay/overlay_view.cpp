@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QVariantAnimation>
 #include <QWheelEvent>
 #include <QMouseEvent>
@@ -284,14 +285,14 @@ void OverlayView::paintReview(QPainter& painter, const QRect& inner) const
     painter.setPen(colors.secondary);
     const QString hint = m_mode == Mode::answer  ? QStringLiteral("Return  Replace     Ctrl+C  Copy     Escape  Discard")
                          : m_mode == Mode::failed ? QStringLiteral("Escape  Close")
-                                                  : QStringLiteral("Escape  Discard");
+                                                  : QStringLiteral("Escape  Cancel");
     painter.drawText(QRect(titleRect.left(), content.bottom() + 1, titleRect.width(), hintLineHeight),
                      Qt::AlignRight | Qt::AlignVCenter, hint);
 }
 
 void OverlayView::setMode(Mode mode)
 {
-    m_mode = mode;
+    const bool wasArriving = std::exchange(m_mode, mode) == Mode::arriving;
     if (mode == Mode::working) {
         if (!m_spinner) {
             m_spinner = new QVariantAnimation(this);
@@ -305,7 +306,7 @@ void OverlayView::setMode(Mode mode)
     } else if (m_spinner) {
         m_spinner->stop(); // no timer runs unless something turns
     }
-    if (mode == Mode::answer || mode == Mode::failed) {
+    if (mode == Mode::arriving || mode == Mode::answer || mode == Mode::failed) {
         if (!m_outcomeView) {
             m_outcomeView = new QPlainTextEdit(this);
             m_outcomeView->setReadOnly(true);
@@ -323,6 +324,9 @@ void OverlayView::setMode(Mode mode)
         m_outcomeView->setPalette(colors);
         m_outcomeView->setPlainText(m_outcome);
         m_outcomeView->show();
+        // The reader was following the end of the answer; it stays in view.
+        if (wasArriving)
+            scrollToEnd();
     } else if (m_outcomeView) {
         m_outcomeView->hide();
     }
@@ -414,7 +418,13 @@ void OverlayView::reviewKey(QKeyEvent* event)
 {
     event->accept();
     if (event->key() == Qt::Key_Escape) {
-        emit closeRequested(); // discard: the history entry stays
+        // Still on its way: the run is stopped and recorded as cancelled. Done: discarded,
+        // the history entry stays.
+        if (m_mode == Mode::working || m_mode == Mode::arriving) {
+            ++m_reviewRun; // its end is not shown: the palette is on its way out
+            m_appState.cancelRun(m_reviewRunId);
+        }
+        emit closeRequested();
         return;
     }
     if (m_mode == Mode::failed && event->key() == Qt::Key_Return) {
@@ -511,10 +521,46 @@ QCoro::Task<> OverlayView::review(Command command, QString text)
     m_reviewWindow = access ? access->frontWindow() : std::nullopt;
     m_outcome.clear();
     setMode(Mode::working);
-    const AppState::RunOutcome outcome = co_await m_appState.answerFor(command, text);
+    m_reviewRunId = m_appState.newRunId();
+    const auto onText = [self, run](const QString& soFar) {
+        if (self && self->m_reviewRun == run)
+            self->showArriving(soFar);
+    };
+    const AppState::RunOutcome outcome = co_await m_appState.answerFor(command, text, onText, m_reviewRunId);
     if (!self || m_reviewRun != run)
         co_return; // discarded meanwhile; the history keeps the run
     m_outcome = outcome.answer ? *outcome.answer
                                : outcome.error.isEmpty() ? QStringLiteral("No text selected") : outcome.error;
     setMode(outcome.answer ? Mode::answer : Mode::failed);
+}
+
+void OverlayView::showArriving(const QString& soFar)
+{
+    const int heightBefore = reviewContentHeight();
+    const QString shown = std::exchange(m_outcome, soFar);
+    if (m_mode != Mode::arriving) {
+        setMode(Mode::arriving);
+        scrollToEnd();
+        return;
+    }
+    // Only the new words are added, so a long answer is not laid out again on every piece.
+    if (soFar.startsWith(shown)) {
+        QTextCursor end(m_outcomeView->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(soFar.mid(shown.size()));
+    } else {
+        m_outcomeView->setPlainText(soFar);
+    }
+    if (reviewContentHeight() != heightBefore) {
+        placeOutcome();
+        updateGeometry();
+        emit sizeChanged();
+    }
+    scrollToEnd();
+}
+
+void OverlayView::scrollToEnd()
+{
+    QScrollBar* bar = m_outcomeView->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }

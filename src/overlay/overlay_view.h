@@ -18,8 +18,8 @@ class QVariantAnimation;
 // The command palette: the store's enabled commands, one row each, driven by Up, Down,
 // Return and Escape or by a click. Typing (when the setting allows it) filters the rows
 // and offers the typed text as an instruction of its own. With "Auto-close overlay after
-// command" off, a choice keeps the palette up to show the answer before it replaces the
-// selection. It knows nothing of the window it sits in; closing is asked for through
+// command" off, a choice keeps the palette up to show the answer as it arrives, before it
+// replaces the selection; Escape while the answer is on its way cancels the run. It knows nothing of the window it sits in; closing is asked for through
 // closeRequested(), a new size through sizeChanged().
 class OverlayView : public QWidget {
     Q_OBJECT
@@ -35,8 +35,9 @@ public:
     // The widest the commands' names make the palette ("Overlay Width" may ask for more).
     static constexpr int maximumIdealWidth = 640;
 
-    // choosing: the list; working: waiting for the answer; answer / failed: the outcome.
-    enum class Mode { choosing, working, answer, failed };
+    // choosing: the list; working: waiting for the answer; arriving: the answer so far, while
+    // more comes; answer / failed: the outcome.
+    enum class Mode { choosing, working, arriving, answer, failed };
 
     explicit OverlayView(AppState& appState, QWidget* parent = nullptr);
 
@@ -51,7 +52,7 @@ public:
     int visibleRowCount() const;
     const PaletteQuery& query() const { return m_query; }
     Mode mode() const { return m_mode; }
-    // The answer or the error on show.
+    // The answer (so far) or the error on show.
     QString outcomeText() const { return m_outcome; }
 
     int selectedIndex() const { return m_selectedIndex; }
@@ -108,6 +109,8 @@ private:
     void chooseKey(QKeyEvent* event);
     void reviewKey(QKeyEvent* event);
     void setMode(Mode mode);
+    void showArriving(const QString& soFar);
+    void scrollToEnd();
     void placeOutcome();
     int reviewContentHeight() const;
     void paintQueryLine(QPainter& painter, const QRect& rect) const;
@@ -127,6 +130,7 @@ private:
     int m_maximumHeight = 600;
     // The run under review; a newer showing or choice makes an older answer stale.
     quint64 m_reviewRun = 0;
+    quint64 m_reviewRunId = 0; // the store's name for it, to cancel it
     Command m_reviewCommand;
     QString m_reviewText;
     std::optional<quint64> m_reviewWindow;

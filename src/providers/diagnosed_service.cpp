@@ -48,12 +48,21 @@ DiagnosedService::DiagnosedService(std::unique_ptr<AIService> client, AppSetting
 
 QCoro::Task<QString> DiagnosedService::processText(QString prompt, QString text)
 {
+    co_return co_await streamText(std::move(prompt), std::move(text), {});
+}
+
+QCoro::Task<QString> DiagnosedService::streamText(QString prompt, QString text, TextSoFar onText)
+{
     const AppSettings settings = m_settings;
     std::optional<ProviderFailure> diagnosis;
     try {
-        co_return co_await m_client->processText(std::move(prompt), std::move(text));
+        if (!onText)
+            co_return co_await m_client->processText(std::move(prompt), std::move(text));
+        co_return co_await m_client->streamText(std::move(prompt), std::move(text), std::move(onText));
     } catch (const ProviderFailure&) {
         throw;
+    } catch (const RunCancelled&) {
+        throw; // the user's doing, not the provider's
     } catch (const std::exception& failure) {
         diagnosis = diagnose(failure, settings);
         if (!diagnosis)

@@ -16,6 +16,8 @@ class DiagnosedService : public AIService {
 public:
     DiagnosedService(std::unique_ptr<AIService> client, AppSettings settings);
     QCoro::Task<QString> processText(QString prompt, QString text) override;
+    QCoro::Task<QString> streamText(QString prompt, QString text, TextSoFar onText) override;
+    void cancel() override { m_client->cancel(); }
 
     // What `failure` says about the provider's setup, if anything.
     static std::optional<ProviderFailure> diagnose(const std::exception& failure, const AppSettings& settings);

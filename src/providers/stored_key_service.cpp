@@ -1,5 +1,6 @@
 #include "stored_key_service.h"
 
+#include "ai_error.h"
 #include "provider_factory.h"
 #include "provider_failure.h"
 
@@ -11,6 +12,18 @@ StoredKeyService::StoredKeyService(AppSettings settings, ApiKeyStore& keys, std:
 }
 
 QCoro::Task<QString> StoredKeyService::processText(QString prompt, QString text)
+{
+    co_return co_await streamText(std::move(prompt), std::move(text), {});
+}
+
+void StoredKeyService::cancel()
+{
+    m_cancelled = true;
+    if (m_client)
+        m_client->cancel();
+}
+
+QCoro::Task<QString> StoredKeyService::streamText(QString prompt, QString text, TextSoFar onText)
 {
     AppSettings settings = m_settings;
     const auto timeout = m_timeout;
@@ -25,6 +38,10 @@ QCoro::Task<QString> StoredKeyService::processText(QString prompt, QString text)
     setApiKeyIn(settings, settings.aiProvider, lookup.key);
     const auto left = std::max(std::chrono::milliseconds(1),
                                timeout - std::chrono::milliseconds(clock.elapsed()));
-    const std::unique_ptr<AIService> client = makeAIService(settings, left);
-    co_return co_await client->processText(std::move(prompt), std::move(text));
+    if (m_cancelled)
+        throw RunCancelled();
+    m_client = makeAIService(settings, left);
+    if (!onText)
+        co_return co_await m_client->processText(std::move(prompt), std::move(text));
+    co_return co_await m_client->streamText(std::move(prompt), std::move(text), std::move(onText));
 }

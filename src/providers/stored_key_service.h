@@ -5,6 +5,7 @@
 #include "records.h"
 
 #include <chrono>
+#include <memory>
 
 // A run of a keyed provider whose key is in the keyring: reads the key when the run
 // starts, then hands over to the provider's client. The read and the request share the
@@ -13,8 +14,12 @@ class StoredKeyService : public AIService {
 public:
     StoredKeyService(AppSettings settings, ApiKeyStore& keys, std::chrono::milliseconds timeout);
     QCoro::Task<QString> processText(QString prompt, QString text) override;
+    QCoro::Task<QString> streamText(QString prompt, QString text, TextSoFar onText) override;
+    void cancel() override;
 
 private:
+    std::unique_ptr<AIService> m_client; // once the key is read
+    bool m_cancelled = false;
     AppSettings m_settings;
     ApiKeyStore& m_keys;
     std::chrono::milliseconds m_timeout;

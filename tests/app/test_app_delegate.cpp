@@ -39,7 +39,8 @@ private slots:
 
         QStringList titles;
         for (QAction* a : delegate.statusItem()->contextMenu()->actions())
-            titles << (a->isSeparator() ? "-" : a->text());
+            if (a->isVisible()) // "Cancel" shows only while a run waits for its answer
+                titles << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(titles, QStringList({"Show Tovalin", "-", "Trigger Command", "-", "Quit"}));
         QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
         // A theme chosen in Settings applies at once.

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <xcb/xproto.h>
 
@@ -115,6 +116,27 @@ public:
     }
     const QList<FakeNotificationServer::Call>& notifications() const { return m_notifications.calls(); }
 
+    // Connections to the fake Ollama that Tovalin holds open now.
+    int ollamaConnections()
+    {
+        while (m_ollama.canReadLine())
+            if (const QByteArray line = m_ollama.readLine(); line.startsWith("connections "))
+                m_ollamaConnections = line.mid(12).trimmed().toInt();
+        return m_ollamaConnections;
+    }
+
+    // The palette as it is on screen; null while it is not shown.
+    QImage palette() const
+    {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(m_app.processId())});
+        search.waitForFinished(3000);
+        const QList<QByteArray> windows = search.readAllStandardOutput().split('\n');
+        if (windows.first().isEmpty())
+            return {};
+        return QGuiApplication::primaryScreen()->grabWindow(windows.first().toULongLong()).toImage();
+    }
+
     // The palette hotkey, then keys at the palette; true once the run is recorded, a moment
     // after which its answer is pasted.
     bool paletteRun(const QStringList& keys = {"Return"})
@@ -137,7 +159,27 @@ private:
     QProcess m_relay;
     QProcess m_app;
     bool m_ready = false;
+    int m_ollamaConnections = 0;
 };
+
+// How wide the drawing in the palette's answer area is (below its title, above its hint
+// line): the busy ring is a few dozen pixels, a line of words hundreds.
+int inkWidth(const QImage& palette)
+{
+    const int top = 6 + 38 + 4, bottom = palette.height() - 6 - 28 - 4;
+    const QColor background = palette.pixelColor(3, palette.height() / 2);
+    int left = palette.width(), right = -1;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < palette.width(); ++x) {
+            const QColor c = palette.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green())
+                    + std::abs(c.blue() - background.blue()) > 90) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    return right - left;
+}
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -344,6 +386,59 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(QGuiApplication::clipboard()->image().pixelColor(2, 2), QColor(Qt::red));
         QCOMPARE(field.submit(), std::optional<QString>("Reviewed answer"));
+    }
+
+    // Auto-close off: the words show in the palette as they arrive, before the answer is
+    // complete; Return after the last one replaces the selection with the whole answer.
+    void aStreamedAnswerShowsAsItArrives()
+    {
+        QTemporaryDir dir;
+        const QString release = dir.filePath("release");
+        Scenario run({"--reply", "Streamed words arrive one by one.", "--delay-ms", "1500",
+                      "--stream-gap-ms", "50", "--hold-file", release},
+                     defaultCommands(), [](AppSettings& s) { s.autoCloseOverlay = false; });
+        QVERIFY(run.isReady());
+        YadEntry field("words to replace");
+        QVERIFY(field.isReady());
+        key("super+shift+space");
+        QTest::qWait(400);
+        key("Return");
+        QTest::qWait(500);
+        const int waiting = inkWidth(run.palette());
+        QVERIFY2(waiting > 0 && waiting < 100, qPrintable(QString::number(waiting)));
+        // Every word is out; the last event, saying the answer is complete, is held back.
+        QTRY_VERIFY_WITH_TIMEOUT(inkWidth(run.palette()) > 150, 5000);
+        QVERIFY(run.history().isEmpty());
+        QVERIFY(QFile(release).open(QIODevice::WriteOnly));
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 5000);
+        QCOMPARE(run.history().first().resultText, QStringLiteral("Streamed words arrive one by one."));
+        key("Return");
+        QTest::qWait(800);
+        QCOMPARE(field.submit(), std::optional<QString>("Streamed words arrive one by one."));
+    }
+
+    // Escape while the answer is on its way: the request is dropped at once (Ollama's
+    // deadline is two minutes), nothing is pasted and the run is recorded as cancelled.
+    void escapeCancelsARunInFlight()
+    {
+        Scenario run({"--reply", "Never finished.", "--stream-gap-ms", "50", "--hold-file", "/nonexistent/never"},
+                     defaultCommands(), [](AppSettings& s) { s.autoCloseOverlay = false; });
+        QVERIFY(run.isReady());
+        YadEntry field("keep these words");
+        QVERIFY(field.isReady());
+        key("super+shift+space");
+        QTest::qWait(400);
+        key("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(run.ollamaConnections(), 1, 5000);
+        QTest::qWait(500);
+        key("Escape");
+        QTRY_COMPARE_WITH_TIMEOUT(run.ollamaConnections(), 0, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 3000);
+        const HistoryItem entry = run.history().first();
+        QVERIFY(!entry.success);
+        QCOMPARE(entry.errorMessage, std::optional<QString>("Cancelled"));
+        QTest::qWait(500);
+        QCOMPARE(field.submit(), std::optional<QString>("keep these words"));
     }
 
     // Two whole lines of a multi-line view, the second line's break included.
