@@ -4,6 +4,7 @@
 
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int kTurnAwayDrainMs = 500;
 constexpr int kAcceptRetryMs = 1000;
 // Turned-away connections are logged at most once per this, with a count of the rest.
 constexpr qint64 kTurnedAwayLineMs = 1000;
+constexpr int kMinBacklog = 128;
 
 const QByteArray kTooManyConnections =
     R"({"error":"The relay has too many connections open; try again shortly"})";
@@ -23,6 +25,9 @@ const QByteArray kTooManyConnections =
 HttpServer::HttpServer(const HttpLimits& limits, Handler handler, QObject* parent)
     : QTcpServer(parent), m_limits(limits), m_bodyBudget(limits.bodyBudgetBytes), m_handler(std::move(handler))
 {
+    // Qt's backlog of 50 drops the connections of a burst past it, and their clients wait a
+    // second to try again; the kernel caps this at net.core.somaxconn.
+    setListenBacklogSize(std::max(kMinBacklog, limits.maxConnections));
     connect(this, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         Console::line(QStringLiteral("tovalin-relay: cannot take a connection (%1); trying again in 1 s")
                           .arg(errorString()));
