@@ -45,5 +45,11 @@ private:
     QByteArray m_what;
 };
 
+// The user stopped the run before its answer arrived; nothing of it is used.
+class RunCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "Cancelled"; }
+};
+
 // The text a user should see for any error a provider call threw.
 QString userFacingDescription(const std::exception& e);

@@ -9,6 +9,10 @@ ReplyRules chatCompletionsRules()
     rules.tooManyRequestsMeansRateLimited = true;
     rules.answerPath = {QStringLiteral("choices"), qsizetype(0), QStringLiteral("message"),
                         QStringLiteral("content")};
+    // {"choices":[{"delta":{"content":"..."}}]} events, then "data: [DONE]".
+    rules.stream.endMarker = "[DONE]";
+    rules.stream.textPath = {QStringLiteral("choices"), qsizetype(0), QStringLiteral("delta"),
+                             QStringLiteral("content")};
     return rules;
 }
 
@@ -34,6 +38,7 @@ ProviderService::Outgoing ChatCompletionsService::prepare(const QString& prompt,
     out.body = QJsonObject{{QStringLiteral("model"), model()},
                            {QStringLiteral("messages"), userMessages(prompt, text)},
                            {QStringLiteral("max_tokens"), 4096},
-                           {QStringLiteral("temperature"), 0.7}};
+                           {QStringLiteral("temperature"), 0.7},
+                           {QStringLiteral("stream"), true}};
     return out;
 }

@@ -13,6 +13,11 @@ ReplyRules geminiRules()
     rules.tooManyRequestsMeansRateLimited = true;
     rules.answerPath = {QStringLiteral("candidates"), qsizetype(0), QStringLiteral("content"),
                         QStringLiteral("parts"),      qsizetype(0), QStringLiteral("text")};
+    // Each event is a GenerateContentResponse holding the next piece; the last one names
+    // why the answer finished.
+    rules.stream.textPath = rules.answerPath;
+    rules.stream.endWhen =
+        JsonTest{{QStringLiteral("candidates"), qsizetype(0), QStringLiteral("finishReason")}};
     return rules;
 }
 
@@ -39,7 +44,7 @@ ProviderService::Outgoing GeminiService::prepare(const QString& prompt, const QS
                      {QStringLiteral("maxOutputTokens"), 4096}}}};
     // Model and key go in as written; a character that would need encoding makes the URL invalid.
     const auto url = parseStrictHttpUrl(baseURL() + u'/' + model()
-                                        + QStringLiteral(":generateContent?key=") + apiKey());
+                                        + QStringLiteral(":streamGenerateContent?alt=sse&key=") + apiKey());
     if (!url)
         throw AIError::invalidResponse();
     out.url = *url;

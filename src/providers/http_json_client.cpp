@@ -1,6 +1,9 @@
 #include "http_json_client.h"
 
 #include "network_failure.h"
+#include "request_canceller.h"
+
+#include "ai_error.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
@@ -9,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstring>
+#include <exception>
 #include <memory>
 
 namespace {
@@ -48,10 +52,24 @@ private:
 // What the reply's handlers learn while it runs. On the heap: they may fire after the
 // coroutine is done with the reply.
 struct Exchange {
+    // Why reading ended early, when it did.
+    enum class Stop { none, cancelled, tooLarge, failed, streamEnded };
     QByteArray body;
+    qint64 received = 0;
+    bool streamed = false; // the body goes to the stream sink
     bool timedOut = false;
-    bool tooLarge = false;
+    Stop stop = Stop::none;
+    std::exception_ptr failure; // what the stream sink threw
 };
+
+// Qt hands the body over in pieces of at most this size.
+constexpr qint64 readChunkBytes = 256 * 1024;
+
+bool isEventStream(const QString& contentType)
+{
+    const QString type = contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
+    return type == QLatin1String("text/event-stream") || type.endsWith(QLatin1String("ndjson"));
+}
 
 // Qt reports HTTP error statuses as reply errors too; those are answers, not failures.
 // Only errors below HTTP (or a broken reply) count when a status line did arrive.
@@ -129,7 +147,7 @@ QNetworkAccessManager& HttpJsonClient::networkAccessManager()
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByteArray body,
-                                            std::chrono::milliseconds timeout)
+                                            std::chrono::milliseconds timeout, Options options)
 {
     QNetworkRequest request = makeRequest(std::move(url), headers);
     request.setRawHeader("Content-Type", "application/json");
@@ -139,57 +157,94 @@ QCoro::Task<HttpReply> HttpJsonClient::post(QUrl url, HttpHeaders headers, QByte
     auto* upload = new OneShotBody(std::move(body));
     QNetworkReply* sent = networkAccessManager().post(request, upload);
     upload->setParent(sent);
-    co_return co_await finish(sent, timeout);
+    co_return co_await finish(sent, timeout, std::move(options));
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::get(QUrl url, std::chrono::milliseconds timeout,
                                            HttpHeaders headers)
 {
     co_return co_await finish(networkAccessManager().get(makeRequest(std::move(url), headers)),
-                              timeout);
+                              timeout, Options{});
 }
 
 QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent,
-                                              std::chrono::milliseconds timeout)
+                                              std::chrono::milliseconds timeout, Options options)
 {
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
     const InFlight counted(sent->manager());
     auto exchange = std::make_shared<Exchange>();
     QNetworkReply* raw = reply.get();
+    // Without a read buffer limit Qt's network thread reads the socket as fast as it can and
+    // queues everything for this thread, so a fast server could fill memory before the cap
+    // below is ever checked. The limit only reaches Qt's reader once the request has started,
+    // which happens in a queued call: set it after that one.
+    QMetaObject::invokeMethod(
+        raw, [raw] { raw->setReadBufferSize(readChunkBytes); }, Qt::QueuedConnection);
     // Qt's own transfer time-out restarts with every byte; this one ends the exchange.
     QTimer::singleShot(timeout, raw, [exchange, raw] {
         exchange->timedOut = true;
         raw->abort();
     });
-    // Read as it arrives and stop at the cap: a body announced or grown past it is not
-    // kept. (Qt's read buffer limit would bound this tighter, but stalls replies in 6.4.)
-    const auto tooLarge = [exchange, raw] {
-        exchange->tooLarge = true;
+    // Any reason to stop reading: the body kept so far is dropped and the connection closed.
+    const auto stop = [exchange, raw](Exchange::Stop why) {
+        if (exchange->stop != Exchange::Stop::none)
+            return;
+        exchange->stop = why;
         exchange->body = QByteArray(); // give the memory back now
         raw->abort();
     };
-    const auto drain = [exchange, raw, tooLarge] {
-        if (exchange->tooLarge || !raw->isOpen())
+    if (options.canceller) {
+        QObject::connect(options.canceller.get(), &RequestCanceller::cancelled, raw,
+                         [stop] { stop(Exchange::Stop::cancelled); });
+        if (options.canceller->isCancelled())
+            stop(Exchange::Stop::cancelled);
+    }
+    // Read as it arrives and stop at the cap, however the body is framed: a body announced
+    // or grown past it is not kept.
+    const auto drain = [exchange, raw, stop, sink = options.streamSink] {
+        if (exchange->stop != Exchange::Stop::none || !raw->isOpen())
             return;
-        exchange->body += raw->read(maxReplyBytes + 1 - exchange->body.size());
-        if (exchange->body.size() > maxReplyBytes)
-            tooLarge();
+        const QByteArray piece = raw->read(maxReplyBytes + 1 - exchange->received);
+        exchange->received += piece.size();
+        if (exchange->received > maxReplyBytes)
+            return stop(Exchange::Stop::tooLarge);
+        if (!exchange->streamed) {
+            exchange->body += piece;
+            return;
+        }
+        try {
+            if (!piece.isEmpty() && sink(piece))
+                stop(Exchange::Stop::streamEnded); // what follows the last event is not needed
+        } catch (...) {
+            exchange->failure = std::current_exception();
+            stop(Exchange::Stop::failed);
+        }
     };
-    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, tooLarge] {
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, stop, exchange,
+                                                                 streams = bool(options.streamSink)] {
         if (raw->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxReplyBytes)
-            tooLarge();
+            return stop(Exchange::Stop::tooLarge);
+        exchange->streamed =
+            streams && raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200
+            && isEventStream(raw->header(QNetworkRequest::ContentTypeHeader).toString());
     });
     QObject::connect(raw, &QIODevice::readyRead, raw, drain);
     co_await raw;
     drain();
 
-    if (exchange->timedOut)
-        throw NetworkFailure(QNetworkReply::TimeoutError,
-                             describe(QNetworkReply::TimeoutError, QString()));
-    if (exchange->tooLarge)
+    switch (exchange->stop) {
+    case Exchange::Stop::cancelled: throw RunCancelled();
+    case Exchange::Stop::failed: std::rethrow_exception(exchange->failure);
+    case Exchange::Stop::tooLarge:
         throw NetworkFailure(QNetworkReply::UnknownContentError,
                              QStringLiteral("The reply is larger than %1 MiB")
                                  .arg(maxReplyBytes / (1024 * 1024)));
+    case Exchange::Stop::streamEnded: co_return HttpReply{200, {}, true};
+    case Exchange::Stop::none: break;
+    }
+    if (exchange->timedOut)
+        throw NetworkFailure(QNetworkReply::TimeoutError,
+                             describe(QNetworkReply::TimeoutError, QString()));
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (isTransportFailure(raw->error(), status.isValid()))
         throw NetworkFailure(raw->error(), describe(raw->error(), raw->errorString()));
@@ -205,6 +260,7 @@ QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent,
     if (status.isValid())
         result.status = status.toInt();
     result.body = std::move(exchange->body);
+    result.streamed = exchange->streamed;
     co_return result;
 }
 

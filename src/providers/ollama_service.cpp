@@ -12,6 +12,10 @@ ReplyRules ollamaRules(const QString& host)
     rules.errorShape = ReplyRules::ErrorShape::errorString;
     rules.statusCodeHint = QStringLiteral(". Make sure Ollama is running.");
     rules.answerPath = {QStringLiteral("message"), QStringLiteral("content")};
+    // One JSON object a line, each with the next piece; the last says "done": true.
+    rules.stream.jsonLines = true;
+    rules.stream.textPath = rules.answerPath;
+    rules.stream.endWhen = JsonTest{{QStringLiteral("done")}, true};
     // A password in the host is the user's secret, not part of the hint.
     rules.connectionRefusedMessage =
         QStringLiteral("Cannot connect to Ollama. Make sure Ollama is running on ")
@@ -31,7 +35,7 @@ ProviderService::Outgoing OllamaService::prepare(const QString& prompt, const QS
     Outgoing out;
     out.body = QJsonObject{{QStringLiteral("model"), m_model},
                            {QStringLiteral("messages"), userMessages(prompt, text)},
-                           {QStringLiteral("stream"), false}};
+                           {QStringLiteral("stream"), true}};
     // Joined as text: a host ending in '/' gives "//api/chat", sent as is.
     const auto url = parseStrictHttpUrl(m_host + QStringLiteral("/api/chat"));
     if (!url)

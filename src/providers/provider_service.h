@@ -8,25 +8,34 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <chrono>
+#include <memory>
 
-// The one request/response cycle every provider client shares: build the request,
-// post it with the client's time-out, read the answer by the client's rules, and sort
-// the errors. A client only says what it sends and how its replies read.
+class RequestCanceller;
+
+// The one request/response cycle every provider client shares: build the request (asking
+// for a streamed answer), post it with the client's time-out, read the answer by the
+// client's rules, streamed or whole, and sort the errors. A client only says what it sends
+// and how its replies read.
 class ProviderService : public AIService {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{60'000};
 
+    ~ProviderService() override;
+
     QCoro::Task<QString> processText(QString prompt, QString text) final;
+    QCoro::Task<QString> streamText(QString prompt, QString text, TextSoFar onText) final;
+    void cancel() final;
     std::chrono::milliseconds timeout() const { return m_timeout; }
     const ReplyRules& replyRules() const { return m_rules; }
 
-protected:
+    // One request as a client builds it.
     struct Outgoing {
         QUrl url;
         HttpHeaders headers; // besides Content-Type, which every request carries
         QJsonObject body;
     };
 
+protected:
     ProviderService(ReplyRules rules, std::chrono::milliseconds timeout);
 
     // Builds the request. Throws AIError when the call has to fail before anything is sent.
@@ -42,4 +51,5 @@ protected:
 private:
     ReplyRules m_rules;
     std::chrono::milliseconds m_timeout;
+    std::shared_ptr<RequestCanceller> m_canceller;
 };

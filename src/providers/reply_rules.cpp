@@ -10,19 +10,6 @@
 
 namespace {
 
-// The provider's own error text, if the body carries one in the expected shape.
-// A body that is not JSON, or of another shape, simply has none.
-std::optional<QString> providerMessage(ReplyRules::ErrorShape shape, const QByteArray& body)
-{
-    const QJsonValue error = QJsonDocument::fromJson(body).object().value(QStringLiteral("error"));
-    const QJsonValue message = shape == ReplyRules::ErrorShape::errorString
-                                   ? error
-                                   : error.toObject().value(QStringLiteral("message"));
-    if (!message.isString())
-        return std::nullopt;
-    return message.toString();
-}
-
 AIError statusError(const ReplyRules& rules, int status, const QByteArray& body)
 {
     if (status == 401 && rules.unauthorizedMeansInvalidKey)
@@ -31,29 +18,11 @@ AIError statusError(const ReplyRules& rules, int status, const QByteArray& body)
         return AIError::invalidAPIKey();
     if (status == 429 && rules.tooManyRequestsMeansRateLimited)
         return AIError::rateLimited();
-    if (auto message = providerMessage(rules.errorShape, body))
+    // A body that is not JSON, or of another shape, simply has no message.
+    if (auto message = providerMessage(rules, QJsonDocument::fromJson(body).object()))
         return AIError::serverError(*message);
     return AIError::serverError(QStringLiteral("Status code: ") + QString::number(status)
                                 + rules.statusCodeHint);
-}
-
-QJsonValue follow(const QJsonValue& root, const QList<JsonStep>& path)
-{
-    QJsonValue value = root;
-    for (const JsonStep& step : path) {
-        if (const QString* key = std::get_if<QString>(&step)) {
-            if (!value.isObject())
-                return QJsonValue::Undefined;
-            value = value.toObject().value(*key);
-        } else {
-            const qsizetype index = std::get<qsizetype>(step);
-            const QJsonArray array = value.toArray();
-            if (!value.isArray() || index >= array.size())
-                return QJsonValue::Undefined;
-            value = array.at(index);
-        }
-    }
-    return value;
 }
 
 } // namespace
@@ -73,8 +42,38 @@ QString readAnswer(const ReplyRules& rules, std::optional<int> status, const QBy
                                  .arg(parseError.offset));
     const QJsonValue root = document.isArray() ? QJsonValue(document.array())
                                                : QJsonValue(document.object());
-    const QJsonValue answer = follow(root, rules.answerPath);
+    const QJsonValue answer = followJsonPath(root, rules.answerPath);
     if (!answer.isString())
         throw AIError::invalidResponse();
     return rules.trimAnswer ? answer.toString().trimmed() : answer.toString();
+}
+
+QJsonValue followJsonPath(const QJsonValue& root, const QList<JsonStep>& path)
+{
+    QJsonValue value = root;
+    for (const JsonStep& step : path) {
+        if (const QString* key = std::get_if<QString>(&step)) {
+            if (!value.isObject())
+                return QJsonValue::Undefined;
+            value = value.toObject().value(*key);
+        } else {
+            const qsizetype index = std::get<qsizetype>(step);
+            const QJsonArray array = value.toArray();
+            if (!value.isArray() || index >= array.size())
+                return QJsonValue::Undefined;
+            value = array.at(index);
+        }
+    }
+    return value;
+}
+
+std::optional<QString> providerMessage(const ReplyRules& rules, const QJsonObject& object)
+{
+    const QJsonValue error = object.value(QStringLiteral("error"));
+    const QJsonValue message = rules.errorShape == ReplyRules::ErrorShape::errorString
+                                   ? error
+                                   : error.toObject().value(QStringLiteral("message"));
+    if (!message.isString())
+        return std::nullopt;
+    return message.toString();
 }

@@ -9,6 +9,10 @@ ReplyRules relayRules()
     rules.answerPath = {QStringLiteral("result")};
     rules.trimAnswer = false;
     rules.wrapForeignErrors = false;
+    // The relay's streamed /chat: {"delta": "..."} events, then {"done": true}; a failure
+    // after the start is an {"error": "..."} event.
+    rules.stream.textPath = {QStringLiteral("delta")};
+    rules.stream.endWhen = JsonTest{{QStringLiteral("done")}, true};
     return rules;
 }
 
@@ -27,8 +31,10 @@ ProviderService::Outgoing TovalinAPIService::prepare(const QString& prompt,
 {
     Outgoing out;
     out.url = endpointUrl(m_baseURL + QStringLiteral("/chat"));
+    out.headers = {{"Accept", "text/event-stream"}};
     out.body = QJsonObject{{QStringLiteral("prompt"), prompt},
                            {QStringLiteral("text"), text},
-                           {QStringLiteral("model"), m_model}};
+                           {QStringLiteral("model"), m_model},
+                           {QStringLiteral("stream"), true}};
     return out;
 }

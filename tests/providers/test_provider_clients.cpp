@@ -8,13 +8,18 @@
 #include "ollama_service.h"
 #include "openai_service.h"
 #include "provider_factory.h"
+#include "stream_decoder.h"
 #include "tovalin_api_service.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QProcess>
+#include <QTimer>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -60,13 +65,13 @@ struct ClientCase {
     QList<QByteArray> unusable; // 200 bodies without a readable answer
 };
 
-const QByteArray kChatBody = R"({"model":"gpt-4o-mini","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"max_tokens":4096,"temperature":0.7})";
+const QByteArray kChatBody = R"({"model":"gpt-4o-mini","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"max_tokens":4096,"temperature":0.7,"stream":true})";
 const QByteArray kChatSuccess = R"({"id":"chatcmpl-9xk2","object":"chat.completion","created":1717000000,"model":"gpt-4o-mini","choices":[{"index":0,"message":{"role":"assistant","content":"  Fixed text.\n","refusal":null},"logprobs":null,"finish_reason":"stop"}],"usage":{"prompt_tokens":31,"completion_tokens":4,"total_tokens":35}})";
 const QByteArray kChatError = R"({"error":{"message":"Incorrect API key provided","type":"invalid_request_error","param":null,"code":"invalid_api_key"}})";
 
 const ClientCase kCases[] = {
     {"tovalin", [](const QString& b, const QString&, Millis t) { return std::make_unique<TovalinAPIService>(b, "gpt-4o-mini", t); },
-     "/chat", "", {}, R"({"prompt":"Fix","text":" teh text\n","model":"gpt-4o-mini"})",
+     "/chat", "", {{"accept", "text/event-stream"}}, R"({"prompt":"Fix","text":" teh text\n","model":"gpt-4o-mini","stream":true})",
      R"({"result":"  Fixed text.\n","model":"gpt-4o-mini","usage":{"total_tokens":35}})",
      R"({"error":"Daily request limit reached"})", "Daily request limit reached",
      {"{}", R"({"result":7})", R"({"result":null})", "[]"}},
@@ -80,12 +85,12 @@ const ClientCase kCases[] = {
      {R"({"choices":{"message":{"content":"x"}}})", R"({"choices":[{"message":null}]})", "[]"}},
     {"claude", keyedClient<ClaudeService>("claude-3-5-sonnet", "/v1/messages"),
      "/v1/messages", "", {{"x-api-key", kKey}, {"anthropic-version", "2023-06-01"}},
-     R"({"model":"claude-3-5-sonnet","max_tokens":4096,"messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}]})",
+     R"({"model":"claude-3-5-sonnet","max_tokens":4096,"messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":true})",
      R"({"id":"msg_01XF","type":"message","role":"assistant","model":"claude-3-5-sonnet","content":[{"type":"text","text":"  Fixed text.\n"},{"type":"text","text":"ignored"}],"stop_reason":"end_turn","usage":{"input_tokens":31,"output_tokens":4}})",
      R"({"type":"error","error":{"type":"overloaded_error","message":"Overloaded"}})", "Overloaded",
      {R"({"content":[]})", R"({"content":[{"type":"tool_use","id":"t"},{"type":"text","text":"late"}]})", R"({"content":[{"text":["Fixed"]}]})"}},
     {"gemini", keyedClient<GeminiService>("gemini-1.5-flash", "/v1beta/models"),
-     "/v1beta/models/gemini-1.5-flash:generateContent", "key=" + kKey, {},
+     "/v1beta/models/gemini-1.5-flash:streamGenerateContent", "alt=sse&key=" + kKey, {},
      R"({"contents":[{"parts":[{"text":"Fix\n\nText to process:\n teh text\n"}]}],"generationConfig":{"temperature":0.7,"maxOutputTokens":4096}})",
      R"({"candidates":[{"content":{"parts":[{"text":"  Fixed text.\n"}],"role":"model"},"finishReason":"STOP","index":0}],"usageMetadata":{"totalTokenCount":35},"modelVersion":"gemini-1.5-flash"})",
      R"({"error":{"code":400,"message":"API key not valid. Please pass a valid API key.","status":"INVALID_ARGUMENT"}})", "API key not valid. Please pass a valid API key.",
@@ -96,7 +101,7 @@ const ClientCase kCases[] = {
      kChatError, "Incorrect API key provided",
      {R"({"choices":[]})", R"({"object":"chat.completion"})", R"({"choices":[{"message":{"content":null}}]})"}},
     {"ollama", [](const QString& b, const QString&, Millis t) { return std::make_unique<OllamaService>(b, "llama3", t); },
-     "/api/chat", "", {}, R"({"model":"llama3","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":false})",
+     "/api/chat", "", {}, R"({"model":"llama3","messages":[{"role":"user","content":"Fix\n\nText to process:\n teh text\n"}],"stream":true})",
      R"({"model":"llama3","created_at":"2024-05-01T10:00:00Z","message":{"role":"assistant","content":"  Fixed text.\n"},"done_reason":"stop","done":true,"eval_count":4})",
      R"({"error":"model \"llama3\" not found, try pulling it first"})", "model \"llama3\" not found, try pulling it first",
      {R"({"message":{"role":"assistant"}})", R"({"message":"Fixed text."})", R"({"message":{"content":null}})"}},
@@ -108,16 +113,84 @@ const ClientCase& byName(const char* name)
     return *std::find_if(std::begin(kCases), std::end(kCases), [name](const ClientCase& c) { return is(c, name); });
 }
 bool keyed(const ClientCase& c) { return !is(c, "tovalin") && !is(c, "ollama"); }
+
+// One provider's streamed form: events before, around and after the pieces of the answer
+// (TEXT in `piece` stands for a JSON string), and a real error event of its own.
+struct StreamCase {
+    const char* client;
+    QByteArray type;
+    QList<QByteArray> head;
+    QByteArray piece;
+    QList<QByteArray> tail;
+    QByteArray error;
+    QString message;
+};
+
+const QByteArray kChatPiece = R"(data: {"id":"c1","object":"chat.completion.chunk","choices":[{"index":0,"delta":{"content":TEXT},"finish_reason":null}]})" "\n\n";
+const QList<QByteArray> kChatHead = {R"(data: {"id":"c1","object":"chat.completion.chunk","choices":[{"index":0,"delta":{"role":"assistant","content":""},"finish_reason":null}]})" "\n\n"};
+const QList<QByteArray> kChatTail = {R"(data: {"id":"c1","object":"chat.completion.chunk","choices":[{"index":0,"delta":{},"finish_reason":"stop"}]})" "\n\n", "data: [DONE]\n\n"};
+const QByteArray kChatErrorEvent = R"(data: {"error":{"message":"The server had an error while processing your request.","type":"server_error"}})" "\n\n";
+
+const StreamCase kStreams[] = {
+    {"tovalin", "text/event-stream", {}, "data: {\"delta\":TEXT}\n\n", {"data: {\"done\":true}\n\n"},
+     "data: {\"error\":\"Upstream timed out\"}\n\n", "Upstream timed out"},
+    {"openai", "text/event-stream; charset=utf-8", kChatHead, kChatPiece, kChatTail, kChatErrorEvent, "The server had an error while processing your request."},
+    {"deepseek", "text/event-stream; charset=utf-8", {": keep-alive\n\n"}, kChatPiece, kChatTail, kChatErrorEvent, "The server had an error while processing your request."},
+    {"custom", "text/event-stream", kChatHead, kChatPiece, kChatTail, kChatErrorEvent, "The server had an error while processing your request."},
+    {"claude", "text/event-stream; charset=utf-8",
+     {"event: message_start\r\ndata: {\"type\":\"message_start\",\"message\":{\"id\":\"msg_1\",\"role\":\"assistant\",\"content\":[],\"usage\":{\"input_tokens\":31}}}\r\n\r\n",
+      "event: content_block_start\r\ndata: {\"type\":\"content_block_start\",\"index\":0,\"content_block\":{\"type\":\"text\",\"text\":\"\"}}\r\n\r\n",
+      "event: ping\r\ndata: {\"type\": \"ping\"}\r\n\r\n"},
+     "event: content_block_delta\r\ndata: {\"type\":\"content_block_delta\",\"index\":0,\"delta\":{\"type\":\"text_delta\",\"text\":TEXT}}\r\n\r\n",
+     {"event: content_block_stop\r\ndata: {\"type\":\"content_block_stop\",\"index\":0}\r\n\r\n",
+      "event: content_block_delta\r\ndata: {\"type\":\"content_block_delta\",\"index\":1,\"delta\":{\"type\":\"text_delta\",\"text\":\"ignored\"}}\r\n\r\n",
+      "event: message_delta\r\ndata: {\"type\":\"message_delta\",\"delta\":{\"stop_reason\":\"end_turn\"},\"usage\":{\"output_tokens\":4}}\r\n\r\n",
+      "event: message_stop\r\ndata: {\"type\":\"message_stop\"}\r\n\r\n"},
+     "event: error\r\ndata: {\"type\":\"error\",\"error\":{\"type\":\"overloaded_error\",\"message\":\"Overloaded\"}}\r\n\r\n", "Overloaded"},
+    {"gemini", "text/event-stream", {},
+     "data: {\"candidates\":[{\"content\":{\"parts\":[{\"text\":TEXT}],\"role\":\"model\"},\"index\":0}],\"modelVersion\":\"gemini-1.5-flash\"}\r\n\r\n",
+     {"data: {\"candidates\":[{\"content\":{\"parts\":[{\"text\":\"\"}],\"role\":\"model\"},\"finishReason\":\"STOP\",\"index\":0}],\"usageMetadata\":{\"totalTokenCount\":35}}\r\n\r\n"},
+     "data: {\"error\":{\"code\":503,\"message\":\"The model is overloaded. Please try again later.\",\"status\":\"UNAVAILABLE\"}}\r\n\r\n",
+     "The model is overloaded. Please try again later."},
+    {"ollama", "application/x-ndjson", {},
+     "{\"model\":\"llama3\",\"created_at\":\"2024-05-01T10:00:00Z\",\"message\":{\"role\":\"assistant\",\"content\":TEXT},\"done\":false}\n",
+     {"{\"model\":\"llama3\",\"message\":{\"role\":\"assistant\",\"content\":\"\"},\"done_reason\":\"stop\",\"done\":true,\"eval_count\":4}\n"},
+     "{\"error\":\"an error was encountered while running the model: unexpected EOF\"}\n",
+     "an error was encountered while running the model: unexpected EOF"},
+};
+
+// The answer "  Fixed text.\n" in three pieces, in the stream's own framing.
+QList<QByteArray> streamEvents(const StreamCase& c, const QStringList& pieces = {"  Fixed", " text.", "\n"})
+{
+    QList<QByteArray> events = c.head;
+    for (const QString& piece : pieces) {
+        const QByteArray json = QJsonDocument(QJsonArray{piece}).toJson(QJsonDocument::Compact);
+        events << QByteArray(c.piece).replace("TEXT", json.mid(1, json.size() - 2));
+    }
+    return events + c.tail;
+}
+
+// VmHWM of this process, in kB: the most it has ever held in memory.
+qint64 peakResidentKb()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
 // The relay client lets transport failures through unwrapped.
 QString transportFailure(const ClientCase& c, const QString& text)
 {
     return (is(c, "tovalin") ? "TransportError: " : "AIError: Network error: ") + text;
 }
 
-QCoro::Task<QString> outcomeTask(std::unique_ptr<AIService> service)
+QCoro::Task<QString> outcomeTask(std::unique_ptr<AIService> service, AIService::TextSoFar onText = {})
 {
     try {
-        co_return "answer: " + co_await service->processText("Fix", " teh text\n");
+        co_return "answer: " + co_await service->streamText("Fix", " teh text\n", std::move(onText));
     } catch (const AIError& e) {
         co_return "AIError: " + e.description();
     } catch (const TransportError& e) {
@@ -128,9 +201,9 @@ QCoro::Task<QString> outcomeTask(std::unique_ptr<AIService> service)
 }
 
 // QCoro::waitFor never returns when the awaited task throws, so errors are caught inside.
-QString outcomeOf(std::unique_ptr<AIService> service)
+QString outcomeOf(std::unique_ptr<AIService> service, AIService::TextSoFar onText = {})
 {
-    return QCoro::waitFor(outcomeTask(std::move(service)));
+    return QCoro::waitFor(outcomeTask(std::move(service), std::move(onText)));
 }
 
 } // namespace
@@ -323,6 +396,123 @@ private slots:
         QVERIFY(clock.elapsed() < 2000);
         QCOMPARE(m_server.requests.size(), 1);
         QCOMPARE(m_elsewhere.requests.size(), 0);
+    }
+
+    // Every client reads its provider's stream as it comes, and fails the call, never
+    // shortens the answer, when the stream breaks, reports an error, or outlasts the deadline.
+    void streams_data()
+    {
+        using D = ScriptedResponse::Delivery;
+        QTest::addColumn<int>("stream");
+        QTest::addColumn<ScriptedResponse>("reply");
+        QTest::addColumn<QString>("expected");
+        for (int i = 0; i < int(std::size(kStreams)); ++i) {
+            const StreamCase& c = kStreams[i];
+            const ClientCase& client = byName(c.client);
+            const QList<QByteArray> events = streamEvents(c);
+            const auto reply = [&](D delivery, QList<QByteArray> pieces) {
+                ScriptedResponse r{200, {}, delivery};
+                r.contentType = c.type;
+                r.pieces = std::move(pieces);
+                r.gapMs = 40;
+                return r;
+            };
+            const auto row = [&](const char* what, const ScriptedResponse& r, const QString& expected) {
+                QTest::addRow("%s/%s", c.client, what) << i << r << expected;
+            };
+            const int started = int(c.head.size()) + 2; // two pieces of the answer have come
+            row("streamed", reply(D::stream, events), is(client, "tovalin") ? "answer:   Fixed text.\n" : "answer: Fixed text.");
+            // One event far larger than a read of the network layer.
+            const QString large = QString(600 * 1024, QLatin1Char('a'));
+            row("large event", reply(D::stream, streamEvents(c, {large})), "answer: " + large);
+            row("error event", reply(D::stream, events.mid(0, started) << c.error), serverError(c.message));
+            row("cut", reply(D::streamCut, events.mid(0, started)), transportFailure(client, "The server closed the connection unexpectedly"));
+            row("no end event", reply(D::stream, events.mid(0, started)), transportFailure(client, "The answer stopped before its end"));
+            row("hang", reply(D::streamHang, events.mid(0, started)), transportFailure(client, "The request timed out"));
+            row("not a stream", reply(D::stream, events.mid(0, started) << "data: <html>\n\n" << "<html>\n"), transportFailure(client, "The stream is not valid JSON"));
+            // A server that ignores the stream request answers in one piece.
+            ScriptedResponse whole{200, client.success};
+            whole.contentType = "application/json";
+            row("whole", whole, is(client, "tovalin") ? "answer:   Fixed text.\n" : "answer: Fixed text.");
+        }
+    }
+    void streams()
+    {
+        QFETCH(int, stream);
+        QFETCH(ScriptedResponse, reply);
+        QFETCH(QString, expected);
+        const StreamCase& c = kStreams[stream];
+        m_reply = reply;
+        QStringList seen;
+        QElapsedTimer clock;
+        clock.start();
+        const QString outcome = outcomeOf(byName(c.client).make(m_server.baseUrl(), kKey, 1s),
+                                          [&](const QString& soFar) { seen << soFar; });
+        QVERIFY2(expected.endsWith("not valid JSON") ? outcome.startsWith(expected) : outcome == expected, qPrintable(outcome.left(200)));
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(m_server.requests.size(), 1);
+        QTRY_COMPARE(m_server.openConnections(), 0);
+        // The text grew piece by piece as it arrived, each time starting as the answer does.
+        if (reply.pieces.size() > 1 && !QByteArray(QTest::currentDataTag()).endsWith("event")) {
+            QVERIFY2(seen.size() >= 2, qPrintable(seen.join('|')));
+            QCOMPARE(seen.first(), is(byName(c.client), "tovalin") ? "  Fixed" : "Fixed");
+            QCOMPARE(seen.value(1), is(byName(c.client), "tovalin") ? "  Fixed text." : "Fixed text.");
+        }
+    }
+
+    // However the bytes of a stream are split, the same answer comes out.
+    void streamSplits()
+    {
+        for (const StreamCase& c : kStreams) {
+            const auto client = byName(c.client).make("http://127.0.0.1:1", kKey, 1s);
+            const ReplyRules& rules = dynamic_cast<const ProviderService&>(*client).replyRules();
+            const QByteArray bytes = streamEvents(c).join();
+            const QString expected = rules.trimAnswer ? "Fixed text." : "  Fixed text.\n";
+            for (qsizetype split = 1; split < bytes.size(); ++split) {
+                StreamDecoder decoder(rules);
+                decoder.feed(QByteArrayView(bytes).first(split));
+                QVERIFY2(!decoder.isComplete(), c.client);
+                decoder.feed(QByteArrayView(bytes).sliced(split));
+                QVERIFY2(decoder.isComplete() && decoder.answer() == expected, qPrintable(QString("%1 at %2").arg(c.client).arg(split)));
+            }
+            StreamDecoder byteByByte(rules);
+            for (char byte : bytes)
+                byteByByte.feed(QByteArrayView(&byte, 1));
+            QCOMPARE(byteByByte.answer(), expected);
+        }
+    }
+
+    // The user stops a run: the connection closes at once and the call says so.
+    void cancel()
+    {
+        m_reply = ScriptedResponse{200, {}, ScriptedResponse::Delivery::streamHang};
+        m_reply.contentType = "application/x-ndjson";
+        m_reply.pieces = streamEvents(kStreams[std::size(kStreams) - 1]).mid(0, 1);
+        std::unique_ptr<AIService> client = byName("ollama").make(m_server.baseUrl(), kKey, 10s);
+        AIService* raw = client.get();
+        QElapsedTimer clock;
+        clock.start();
+        // As a key press would, from the event loop once the first words are in.
+        QCOMPARE(outcomeOf(std::move(client), [raw](const QString&) { QTimer::singleShot(0, [raw] { raw->cancel(); }); }),
+                 "other: Cancelled");
+        QVERIFY(clock.elapsed() < 5000);
+        QTRY_COMPARE(m_server.openConnections(), 0);
+    }
+
+    // A body with no length of its own (chunked, 1 GiB) from a server that writes as fast as
+    // it is read: reading stops at the cap, and the process never holds the body.
+    void chunkedBodyCap()
+    {
+        QProcess server;
+        server.start(FAKE_OLLAMA_BINARY, {"--port", "0", "--flood", QString::number(1LL << 30)});
+        QVERIFY(server.waitForReadyRead(5000));
+        const QString port = QString::fromUtf8(server.readLine()).section(' ', 1).trimmed();
+        const qint64 before = peakResidentKb();
+        QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://127.0.0.1:" + port, "llama3", 30s)),
+                 "AIError: Network error: The reply is larger than 8 MiB");
+        QVERIFY2(peakResidentKb() - before < 100 * 1024, qPrintable(QString("peak grew by %1 kB").arg(peakResidentKb() - before)));
+        server.kill();
+        server.waitForFinished();
     }
 
     // Each client gets its own provider's key (never another's), the chosen model, its address

@@ -9,7 +9,15 @@ FakeHttpServer::FakeHttpServer(Handler handler, quint16 port) : m_handler(std::m
         while (QTcpSocket* socket = nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, socket,
                     [this, socket, buffer = QByteArray()]() mutable { read(socket, buffer); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            ++m_open;
+            if (connectionsChanged)
+                connectionsChanged(m_open);
+            connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+                --m_open;
+                if (connectionsChanged)
+                    connectionsChanged(m_open);
+                socket->deleteLater();
+            });
         }
     });
     listen(QHostAddress::LocalHost, port);
@@ -62,6 +70,30 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";
     if (!response.location.isEmpty())
         head += "Location: " + response.location + "\r\n";
+    const QByteArray type = response.contentType.isEmpty() ? QByteArray() : "Content-Type: " + response.contentType + "\r\n";
+    if (response.delivery == Delivery::stream || response.delivery == Delivery::streamCut
+        || response.delivery == Delivery::streamHang) {
+        socket->write(head + type + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
+        sendPieces(socket, response, 0);
+        return;
+    }
+    if (response.delivery == Delivery::flood) {
+        socket->write(head + type + "Transfer-Encoding: chunked\r\n\r\n");
+        const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+        // Refilled as the client reads, up to the bound, so a client that stops reading
+        // stops the flood too.
+        auto refill = [socket, chunk, left = response.floodBytes]() mutable {
+            while (left > 0 && socket->bytesToWrite() < 4 * chunk.size()) {
+                socket->write(chunk);
+                left -= 0x10000;
+                if (left <= 0)
+                    socket->write("0\r\n\r\n");
+            }
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+        refill();
+        return;
+    }
     if (response.delivery == Delivery::endless) {
         socket->write(head + "Transfer-Encoding: chunked\r\n\r\n");
         // Paced like a fast network, so the client in this same thread keeps up.
@@ -88,4 +120,25 @@ void FakeHttpServer::answer(QTcpSocket* socket, const ScriptedResponse& response
             socket->disconnectFromHost();
     });
     timer->start(100);
+}
+
+void FakeHttpServer::sendPieces(QTcpSocket* socket, const ScriptedResponse& response, qsizetype next)
+{
+    using Delivery = ScriptedResponse::Delivery;
+    if (next == response.pieces.size() - 1 && response.holdLast && !response.holdLast()) {
+        QTimer::singleShot(20, socket, [socket, response, next] { sendPieces(socket, response, next); });
+        return;
+    }
+    if (next < response.pieces.size()) {
+        const QByteArray& piece = response.pieces[next];
+        socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
+        QTimer::singleShot(response.gapMs, socket, [socket, response, next] { sendPieces(socket, response, next + 1); });
+        return;
+    }
+    if (response.delivery == Delivery::stream) {
+        socket->write("0\r\n\r\n");
+        socket->disconnectFromHost();
+    } else if (response.delivery == Delivery::streamCut) {
+        socket->disconnectFromHost();
+    }
 }

@@ -1,6 +1,8 @@
-// Stands in for a local Ollama server in end-to-end runs:
-//   fake_ollama_server --port N [--log FILE] (--reply TEXT | --status CODE --body TEXT)
-// Logs each request body as one line and prints "listening <port>" once it accepts connections.
+// Stands in for a local Ollama server in end-to-end runs and benchmarks:
+//   fake_ollama_server --port N [--log FILE] (--reply TEXT [--stream-gap-ms MS [--hold-file F]]
+//                      | --status CODE --body TEXT | --flood BYTES)
+// Logs each request body as one line, prints "listening <port>" once it accepts connections
+// and "connections <n>" whenever a client connects or goes.
 #include "fake_http_server.h"
 
 #include <QCommandLineParser>
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -20,7 +23,10 @@ int main(int argc, char** argv)
     const QCommandLineOption status("status", "Answer with this status instead.", "code");
     const QCommandLineOption body("body", "Body sent with --status.", "text");
     const QCommandLineOption delay("delay-ms", "Think this long before answering.", "ms", "0");
-    parser.addOptions({port, log, reply, status, body, delay});
+    const QCommandLineOption gap("stream-gap-ms", "Stream the reply word by word, this far apart.", "ms");
+    const QCommandLineOption hold("hold-file", "Send the last streamed line once this file exists.", "file");
+    const QCommandLineOption flood("flood", "Answer with a chunked body this long, as fast as it is read.", "bytes");
+    parser.addOptions({port, log, reply, status, body, delay, gap, hold, flood});
     parser.process(app);
 
     FakeHttpServer server(
@@ -36,13 +42,38 @@ int main(int argc, char** argv)
                 response.body = parser.value(body).toUtf8();
                 return response;
             }
-            const QJsonObject message{{"role", "assistant"}, {"content", parser.value(reply)}};
-            response.body = QJsonDocument(QJsonObject{{"message", message}, {"done", true}}).toJson(QJsonDocument::Compact);
+            if (parser.isSet(flood)) {
+                response.delivery = ScriptedResponse::Delivery::flood;
+                response.floodBytes = parser.value(flood).toLongLong();
+                return response;
+            }
+            const auto line = [](const QString& content, bool done) {
+                const QJsonObject message{{"role", "assistant"}, {"content", content}};
+                return QJsonDocument(QJsonObject{{"message", message}, {"done", done}}).toJson(QJsonDocument::Compact) + '\n';
+            };
+            if (!parser.isSet(gap)) {
+                response.body = line(parser.value(reply), true).trimmed();
+                return response;
+            }
+            // As Ollama streams: one line per word, then an empty last one saying "done".
+            response.delivery = ScriptedResponse::Delivery::stream;
+            response.contentType = "application/x-ndjson";
+            response.gapMs = parser.value(gap).toInt();
+            static const QRegularExpression word("\\S+\\s*");
+            for (auto it = word.globalMatch(parser.value(reply)); it.hasNext();)
+                response.pieces << line(it.next().captured(), false);
+            response.pieces << line(QString(), true);
+            if (parser.isSet(hold))
+                response.holdLast = [file = parser.value(hold)] { return QFile::exists(file); };
             return response;
         },
         quint16(parser.value(port).toUInt()));
     if (!server.isListening())
         return 1;
+    server.connectionsChanged = [](int open) {
+        std::printf("connections %d\n", open);
+        std::fflush(stdout);
+    };
     std::printf("listening %u\n", unsigned(server.serverPort()));
     std::fflush(stdout);
     return app.exec();
