@@ -3,6 +3,7 @@
 #include "ai_error.h"
 #include "console.h"
 #include "http_json_client.h"
+#include "http_connection.h"
 #include "http_server.h"
 #include "provider_factory.h"
 
@@ -140,7 +141,7 @@ QCoro::Task<> RelayServer::serveChat(QPointer<HttpConnection> connection, QByteA
 {
     const qint64 started = m_clock.elapsed();
     const auto finish = [&](const Answer& answer) {
-        if (connection)
+        if (connection && !answer.isSent)
             connection->respond(answer.status, "application/json", json(answer.body));
         logAccess(client, QStringLiteral("POST /chat"), answer.status,
                   connection ? answer.logNote : answer.logNote + QStringLiteral(" (client gone)"), started);
@@ -154,7 +155,7 @@ QCoro::Task<> RelayServer::serveChat(QPointer<HttpConnection> connection, QByteA
         co_return;
     }
     ++m_inFlight;
-    const Answer answer = co_await askUpstream(std::move(chat));
+    const Answer answer = co_await askUpstream(connection, std::move(chat));
     --m_inFlight;
     finish(answer);
     requestEnded();
@@ -165,17 +166,64 @@ void RelayServer::requestEnded()
     m_trim.start();
 }
 
-QCoro::Task<RelayServer::Answer> RelayServer::askUpstream(Chat chat)
+QCoro::Task<RelayServer::Answer> RelayServer::askUpstream(QPointer<HttpConnection> connection, Chat chat)
 {
     AppSettings settings = m_config.upstream;
     if (!m_config.isModelFixed)
         settings.selectedModel = chat.model;
+    // What the client has of the answer, and whether the stream has begun: until then a
+    // failure is answered with its own status.
+    QString sent;
+    bool started = false;
+    const auto event = [&](const QJsonObject& data) {
+        if (!started && connection)
+            connection->beginStream(200, "text/event-stream");
+        started = true;
+        if (connection)
+            connection->writeStream("data: " + json(data) + "\n\n");
+    };
+    // Only ever more of the answer goes out; blanks at its end wait, as the answer may
+    // end up trimmed of them.
+    const auto sendUpTo = [&](const QString& text) {
+        if (text.size() > sent.size() && text.startsWith(sent)) {
+            event({{QStringLiteral("delta"), text.mid(sent.size())}});
+            sent = text;
+        }
+    };
+    AIService::TextSoFar onText;
+    if (chat.streamed)
+        onText = [&](const QString& soFar) {
+            qsizetype end = soFar.size();
+            while (end > 0 && soFar.at(end - 1).isSpace())
+                --end;
+            sendUpTo(soFar.left(end));
+        };
+    QMetaObject::Connection hangUp;
     try {
         const std::unique_ptr<AIService> service = makeAIService(settings, m_config.timeout);
-        const QString result = co_await service->processText(std::move(chat.prompt), std::move(chat.text));
-        co_return Answer{200, {{QStringLiteral("result"), result}}, {}};
+        // A client that leaves takes its request to the upstream with it.
+        if (connection)
+            hangUp = connect(connection, &HttpConnection::closed, this, [s = service.get()] { s->cancel(); });
+        const QString result = co_await service->streamText(std::move(chat.prompt), std::move(chat.text), onText);
+        disconnect(hangUp);
+        if (!chat.streamed)
+            co_return Answer{200, {{QStringLiteral("result"), result}}, {}};
+        sendUpTo(result);
+        event({{QStringLiteral("done"), true}});
+        if (connection)
+            connection->endStream();
+        co_return Answer{200, {}, {}, true};
+    } catch (const RunCancelled&) {
+        co_return Answer{499, {}, QStringLiteral("cancelled"), true};
     } catch (const std::exception& failure) {
-        co_return upstreamFailure(failure);
+        disconnect(hangUp);
+        Answer answer = upstreamFailure(failure);
+        if (!started)
+            co_return answer;
+        event({{QStringLiteral("error"), answer.body.value(QStringLiteral("error"))}});
+        if (connection)
+            connection->endStream();
+        co_return Answer{200, {}, answer.logNote + QStringLiteral(" (after the stream began)"), true};
     }
 }
 

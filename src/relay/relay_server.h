@@ -40,6 +40,7 @@ private:
         int status;
         QJsonObject body;
         QString logNote; // why, for the access log; never a text or a key
+        bool isSent = false; // already written to the client, as a stream
     };
     struct Chat {
         QString prompt, text, model;
@@ -52,7 +53,8 @@ private:
     // The request's failure before any upstream work, or nothing when it may go on.
     // Fills `chat` from the body.
     std::optional<Answer> admit(const QString& client, qint64 startedMs, Chat& chat, const QByteArray& body);
-    QCoro::Task<Answer> askUpstream(Chat chat);
+    // The upstream's answer; a streamed one is written to `connection` as it arrives.
+    QCoro::Task<Answer> askUpstream(QPointer<HttpConnection> connection, Chat chat);
     Answer upstreamFailure(const std::exception& error) const;
     void logAccess(const QString& client, const QString& request, int status, const QString& note,
                    qint64 startedMs) const;

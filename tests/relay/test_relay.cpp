@@ -102,6 +102,8 @@ public:
         m_socket.connectToHost(QHostAddress::LocalHost, port);
     }
     bool isClosed() const { return m_closed; }
+    const QByteArray& received() const { return m_received; }
+    void close() { m_socket.abort(); }
     int status() const { return m_received.startsWith("HTTP/1.1 ") ? m_received.mid(9, 3).toInt() : 0; }
 
 private:
@@ -112,6 +114,22 @@ private:
 };
 
 QList<int> repeated(int status, int count) { return QList<int>(count, status); }
+
+QByteArray chatRequest(const QByteArray& headers, const QByteArray& body)
+{
+    return "POST /chat HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
+}
+
+// Ollama's streamed answer, a JSON line per piece.
+QList<QByteArray> ollamaPieces(const QStringList& pieces)
+{
+    QList<QByteArray> lines;
+    for (const QString& piece : pieces)
+        lines << QJsonDocument(QJsonObject{{"message", QJsonObject{{"role", "assistant"}, {"content", piece}}}, {"done", false}}).toJson(QJsonDocument::Compact) + "\n";
+    return lines << "{\"done\":true}\n";
+}
+
+
 
 // The peak resident memory of a running process, in MiB.
 qint64 peakResidentMiB(qint64 pid)
@@ -334,18 +352,112 @@ private slots:
         QVERIFY2(!relay.output().contains(leak), qPrintable(relay.output()));
     }
 
-    // An upstream answering an endless chunked body: the relay stops reading at the reply
+    // An upstream answering a chunked body of 1 GiB: the relay stops reading at the reply
     // cap and never holds much of it.
-    void endlessUpstreamReply()
+    void hugeChunkedUpstreamReply()
     {
         Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3", "--timeout", "30"});
         QVERIFY(relay.port);
-        m_reply = {200, {}, ScriptedResponse::Delivery::endless};
+        m_reply = {200, {}, ScriptedResponse::Delivery::flood};
+        m_reply.floodBytes = qint64(1) << 30;
         const auto answers = sendAll(relay.port, {chat("Fix", "t")});
         QCOMPARE(answers[0]->status(), 502);
         QVERIFY2(errorOf(*answers[0]).contains("larger than 8 MiB"), qPrintable(errorOf(*answers[0])));
         const qint64 peak = peakResidentMiB(relay.process().processId());
         QVERIFY2(peak > 0 && peak < 100, qPrintable(QString::number(peak)));
+    }
+
+    // The streamed form: asked for by the body or the Accept header, the answer goes out
+    // as it arrives, as "delta" events and a last "done"; a failure before the first event
+    // is the usual status and JSON, after it an "error" event.
+    void streamedChat_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<ScriptedResponse>("upstream");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text"); // the deltas joined
+        QTest::addColumn<QByteArray>("ending"); // the last event, or the body when not streamed
+        const QByteArray close = "Connection: close\r\n";
+        const QByteArray streamMember = R"({"prompt":"Fix","text":"t","stream":true})";
+        ScriptedResponse streamed{200, {}, ScriptedResponse::Delivery::stream};
+        streamed.contentType = "application/x-ndjson";
+        streamed.pieces = ollamaPieces({"Hel", "lo ", "world\n"});
+        const QByteArray done = R"({"done":true})";
+        QTest::newRow("asked by the body") << chatRequest(close, streamMember) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("asked by the header") << chatRequest(close + "Accept: text/event-stream\r\n", chat("Fix", "t")) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("kept alive, chunked") << chatRequest({}, streamMember) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("answered whole upstream") << chatRequest(close, streamMember) << ScriptedResponse{200, ollamaAnswer("  Hello world\n")} << 200
+                                                 << "Hello world" << done;
+        QTest::newRow("failing before the start") << chatRequest(close, streamMember) << ScriptedResponse{404, R"({"error":"model not found"})"} << 502
+                                                  << "" << QByteArray("{\"error\":\"The relay's provider failed: model not found\"}");
+        ScriptedResponse cut = streamed;
+        cut.delivery = ScriptedResponse::Delivery::streamCut;
+        cut.pieces.removeLast();
+        QTest::newRow("cut after the start") << chatRequest(close, streamMember) << cut << 200 << "Hello world"
+                                             << QByteArray("{\"error\":\"The relay's provider failed: The server closed the connection unexpectedly\"}");
+    }
+    void streamedChat()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(ScriptedResponse, upstream);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, ending);
+        if (!m_edgeRelay)
+            m_edgeRelay = std::make_unique<Relay>(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
+                                                              "--timeout", "5", "--idle-timeout", "1", "--rate-limit", "0"});
+        std::unique_ptr<SlowClient> client;
+        // The last piece waits until the client has the first: nothing is held back.
+        upstream.holdLast = [&client] { return client && client->received().contains("delta"); };
+        m_reply = upstream;
+        client = std::make_unique<SlowClient>(m_edgeRelay->port, request, false);
+        QTRY_VERIFY_WITH_TIMEOUT(client->isClosed(), 10000);
+        QCOMPARE(client->status(), status);
+        const qsizetype headEnd = client->received().indexOf("\r\n\r\n");
+        const QByteArray head = client->received().left(headEnd);
+        QByteArray body = client->received().mid(headEnd + 4);
+        QVERIFY2(head.contains(status == 200 ? "Content-Type: text/event-stream" : "Content-Type: application/json"), head.constData());
+        if (head.contains("Transfer-Encoding: chunked")) {
+            QByteArray joined;
+            for (qsizetype at = 0, size = 1; size > 0; at += size + 2) {
+                const qsizetype lineEnd = body.indexOf("\r\n", at);
+                size = body.mid(at, lineEnd - at).toLongLong(nullptr, 16);
+                at = lineEnd + 2;
+                joined += body.mid(at, size);
+            }
+            body = joined;
+        }
+        if (status != 200) {
+            QCOMPARE(body, ending);
+            return;
+        }
+        QVERIFY2(body.endsWith("\n\n"), body.constData());
+        QList<QByteArray> events = body.chopped(2).split('\n');
+        events.removeAll(QByteArray());
+        QString joined;
+        for (const QByteArray& event : events.first(events.size() - 1)) {
+            QVERIFY2(event.startsWith("data: {\"delta\":"), event.constData());
+            joined += QJsonDocument::fromJson(event.mid(6))["delta"].toString();
+        }
+        QCOMPARE(joined, text);
+        QCOMPARE(events.last(), "data: " + ending);
+    }
+
+    // A client that leaves while its answer streams ends the relay's request upstream.
+    void aLeavingClientEndsItsUpstreamRequest()
+    {
+        Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3"});
+        QVERIFY(relay.port);
+        m_reply = {200, {}, ScriptedResponse::Delivery::streamHang};
+        m_reply.contentType = "application/x-ndjson";
+        m_reply.pieces = ollamaPieces({"Hel", "lo"});
+        m_reply.pieces.removeLast(); // never done
+        SlowClient client(relay.port, chatRequest({}, R"({"prompt":"Fix","text":"t","stream":true})"), false);
+        QTRY_VERIFY(client.received().contains("delta"));
+        QCOMPARE(m_upstream.openConnections(), 1);
+        client.close();
+        QTRY_COMPARE(m_upstream.openConnections(), 0);
+        QTRY_VERIFY(relay.output().contains("\"POST /chat\" 499"));
     }
 
     void sigtermFinishesRequestsInFlight()
