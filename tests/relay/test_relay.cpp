@@ -275,9 +275,9 @@ private slots:
         QTest::addColumn<QList<int>>("statuses");
         QTest::addColumn<bool>("healthDuring");
         QTest::addColumn<QString>("note");
-        QTest::newRow("headers trickling") << QStringList{"--header-timeout", "1"} << 100 << QByteArray("GET /health HTTP/1.1\r\nX-Slow: ")
+        QTest::newRow("headers trickling") << QStringList{"--header-timeout", "2"} << 100 << QByteArray("GET /health HTTP/1.1\r\nX-Slow: ")
                                            << true << repeated(408, 100) << true << "\"-\" 408";
-        QTest::newRow("a body trickling") << QStringList{"--body-timeout", "1"} << 20 << QByteArray("POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{")
+        QTest::newRow("a body trickling") << QStringList{"--body-timeout", "2"} << 20 << QByteArray("POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{")
                                           << true << repeated(408, 20) << true << "\"POST /chat\" 408";
         QTest::newRow("silent past the cap") << QStringList{"--max-connections", "30", "--header-timeout", "2"} << 40 << QByteArray()
                                              << false << repeated(408, 30) + repeated(503, 10) << false << "too many connections (30 open)";
