@@ -50,6 +50,8 @@ HttpConnection::HttpConnection(QTcpSocket* socket, const HttpLimits& limits, Byt
 {
     m_socket->setParent(this);
     m_socket->setReadBufferSize(kReadBufferBytes);
+    // A streamed answer's small events go out as they are written, not held for an ACK.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &HttpConnection::timedOut);
     connect(m_socket, &QIODevice::readyRead, this, &HttpConnection::readMore);
