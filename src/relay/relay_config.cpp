@@ -19,6 +19,7 @@ const QString kKeyVariable = QStringLiteral("TOVALIN_RELAY_API_KEY");
 struct Choices {
     QString listen, provider, model, baseURL, apiKey;
     std::optional<double> timeoutSeconds, rateLimitPerMinute, maxInFlight, maxBodyBytes;
+    std::optional<double> headerTimeoutSeconds, bodyTimeoutSeconds, idleTimeoutSeconds, maxConnections, bodyBudgetBytes;
 };
 
 // Only its owner may read a file that holds a key.
@@ -56,7 +57,12 @@ std::variant<Choices, QString> readConfigFile(const QString& path)
     for (const auto& [name, target] : {std::pair{"timeoutSeconds", &choices.timeoutSeconds},
                                        {"rateLimitPerMinute", &choices.rateLimitPerMinute},
                                        {"maxInFlight", &choices.maxInFlight},
-                                       {"maxBodyBytes", &choices.maxBodyBytes}}) {
+                                       {"maxBodyBytes", &choices.maxBodyBytes},
+                                       {"headerTimeoutSeconds", &choices.headerTimeoutSeconds},
+                                       {"bodyTimeoutSeconds", &choices.bodyTimeoutSeconds},
+                                       {"idleTimeoutSeconds", &choices.idleTimeoutSeconds},
+                                       {"maxConnections", &choices.maxConnections},
+                                       {"bodyBudgetBytes", &choices.bodyBudgetBytes}}) {
         const QJsonValue v = o.value(QLatin1String(name));
         if (v.isUndefined())
             continue;
@@ -125,11 +131,16 @@ void RelayConfig::addOptions(QCommandLineParser& parser)
         {QStringLiteral("provider"), QStringLiteral("Upstream provider: %1.").arg(providerNames()), QStringLiteral("name")},
         {QStringLiteral("model"), QStringLiteral("Upstream model; without it each request's own \"model\" is used."), QStringLiteral("name")},
         {QStringLiteral("base-url"), QStringLiteral("The Ollama host, the OpenAI-compatible base URL, or the relay a tovalin upstream is."), QStringLiteral("url")},
-        {QStringLiteral("config"), QStringLiteral("JSON file with the same members (listen, provider, model, baseURL, apiKey, timeoutSeconds, rateLimitPerMinute, maxInFlight, maxBodyBytes); must be mode 0600."), QStringLiteral("file")},
+        {QStringLiteral("config"), QStringLiteral("JSON file with the same members (listen, provider, model, baseURL, apiKey, timeoutSeconds, rateLimitPerMinute, maxInFlight, maxBodyBytes, headerTimeoutSeconds, bodyTimeoutSeconds, idleTimeoutSeconds, maxConnections, bodyBudgetBytes); must be mode 0600."), QStringLiteral("file")},
         {QStringLiteral("timeout"), QStringLiteral("Seconds the upstream has for one answer before the client gets 504 (default 55)."), QStringLiteral("seconds")},
         {QStringLiteral("rate-limit"), QStringLiteral("Requests per minute per client address; 0 for none (default 30)."), QStringLiteral("n")},
         {QStringLiteral("max-in-flight"), QStringLiteral("Requests answered at once; more get 503 (default 64)."), QStringLiteral("n")},
         {QStringLiteral("max-body"), QStringLiteral("Largest request body in bytes; larger ones get 413 (default 2097152)."), QStringLiteral("bytes")},
+        {QStringLiteral("header-timeout"), QStringLiteral("Seconds a client has to send a request's headers; then 408 (default 10)."), QStringLiteral("seconds")},
+        {QStringLiteral("body-timeout"), QStringLiteral("Seconds a client has to send a request's body after its headers; then 408 (default 30)."), QStringLiteral("seconds")},
+        {QStringLiteral("idle-timeout"), QStringLiteral("Seconds a kept-alive connection may wait for its next request (default 5)."), QStringLiteral("seconds")},
+        {QStringLiteral("max-connections"), QStringLiteral("Client connections open at once; one more gets 503 and is closed (default 1024)."), QStringLiteral("n")},
+        {QStringLiteral("body-budget"), QStringLiteral("Request-body bytes held at once across all connections; past it 503 (default 67108864)."), QStringLiteral("bytes")},
     });
 }
 
@@ -148,7 +159,10 @@ std::variant<RelayConfig, QString> RelayConfig::load(const QCommandLineParser& p
         if (parser.isSet(QLatin1String(name)))
             *target = parser.value(QLatin1String(name));
     for (const auto& [name, target] : {std::pair{"timeout", &c.timeoutSeconds}, {"rate-limit", &c.rateLimitPerMinute},
-                                       {"max-in-flight", &c.maxInFlight}, {"max-body", &c.maxBodyBytes}})
+                                       {"max-in-flight", &c.maxInFlight}, {"max-body", &c.maxBodyBytes},
+                                       {"header-timeout", &c.headerTimeoutSeconds}, {"body-timeout", &c.bodyTimeoutSeconds},
+                                       {"idle-timeout", &c.idleTimeoutSeconds}, {"max-connections", &c.maxConnections},
+                                       {"body-budget", &c.bodyBudgetBytes}})
         if (auto value = number(parser, QLatin1String(name)))
             *target = value;
     if (environment.contains(kKeyVariable))
@@ -192,19 +206,40 @@ std::variant<RelayConfig, QString> RelayConfig::load(const QCommandLineParser& p
     const auto whole = [](std::optional<double> v, double min, double max) {
         return !v || (std::isfinite(*v) && *v >= min && *v <= max && std::floor(*v) == *v);
     };
-    if (c.timeoutSeconds && !(std::isfinite(*c.timeoutSeconds) && *c.timeoutSeconds > 0 && *c.timeoutSeconds <= 3600))
+    const auto seconds = [](std::optional<double> v) { return !v || (std::isfinite(*v) && *v > 0 && *v <= 3600); };
+    if (!seconds(c.timeoutSeconds))
         return QStringLiteral("--timeout wants seconds between 0 and 3600");
+    if (!seconds(c.headerTimeoutSeconds) || !seconds(c.bodyTimeoutSeconds) || !seconds(c.idleTimeoutSeconds))
+        return QStringLiteral("--header-timeout, --body-timeout and --idle-timeout want seconds between 0 and 3600");
     if (!whole(c.rateLimitPerMinute, 0, 1e6) || !whole(c.maxInFlight, 1, 1e5) || !whole(c.maxBodyBytes, 1024, 64.0 * 1024 * 1024))
         return QStringLiteral("--rate-limit, --max-in-flight and --max-body want whole numbers "
                               "(0 or more, 1 or more, 1024 to 67108864)");
+    if (!whole(c.maxConnections, 1, 1e6) || !whole(c.bodyBudgetBytes, 1024, 64.0 * 1024 * 1024 * 1024))
+        return QStringLiteral("--max-connections and --body-budget want whole numbers (1 or more, 1024 to 68719476736)");
+    const auto milliseconds = [](double s) { return std::chrono::milliseconds(qint64(std::llround(s * 1000))); };
     if (c.timeoutSeconds)
-        config.timeout = std::chrono::milliseconds(qint64(std::llround(*c.timeoutSeconds * 1000)));
+        config.timeout = milliseconds(*c.timeoutSeconds);
     if (c.rateLimitPerMinute)
         config.rateLimitPerMinute = int(*c.rateLimitPerMinute);
     if (c.maxInFlight)
         config.maxInFlight = int(*c.maxInFlight);
+    HttpLimits& limits = config.limits;
     if (c.maxBodyBytes)
-        config.maxBodyBytes = qint64(*c.maxBodyBytes);
+        limits.maxBodyBytes = qint64(*c.maxBodyBytes);
+    if (c.headerTimeoutSeconds)
+        limits.headerTimeout = milliseconds(*c.headerTimeoutSeconds);
+    if (c.bodyTimeoutSeconds)
+        limits.bodyTimeout = milliseconds(*c.bodyTimeoutSeconds);
+    if (c.idleTimeoutSeconds)
+        limits.idleTimeout = milliseconds(*c.idleTimeoutSeconds);
+    if (c.maxConnections)
+        limits.maxConnections = int(*c.maxConnections);
+    if (c.bodyBudgetBytes)
+        limits.bodyBudgetBytes = qint64(*c.bodyBudgetBytes);
+    // A body the budget can never hold would be refused every time.
+    if (limits.bodyBudgetBytes < limits.maxBodyBytes)
+        return QStringLiteral("--body-budget (%1) must be at least --max-body (%2)")
+            .arg(limits.bodyBudgetBytes).arg(limits.maxBodyBytes);
     return config;
 }
 

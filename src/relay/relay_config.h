@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http_limits.h"
 #include "records.h"
 
 #include <QHostAddress>
@@ -24,7 +25,7 @@ struct RelayConfig {
     std::chrono::milliseconds timeout{55'000};
     int rateLimitPerMinute = 30; // per client address; 0 turns it off
     int maxInFlight = 64;
-    qint64 maxBodyBytes = 2 * 1024 * 1024; // the app sends at most 1 MiB of text
+    HttpLimits limits;
 
     // The command-line options, for QCommandLineParser::process().
     static void addOptions(QCommandLineParser& parser);

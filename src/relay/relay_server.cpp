@@ -1,88 +1,70 @@
 #include "relay_server.h"
 
 #include "ai_error.h"
-#include "bounded_tcp_server.h"
 #include "console.h"
 #include "http_json_client.h"
+#include "http_connection.h"
+#include "http_server.h"
 #include "provider_factory.h"
 
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMetaEnum>
-#include <QPointer>
-#include <QTcpSocket>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
-using Status = QHttpServerResponder::StatusCode;
-
 QJsonObject error(const QString& message) { return {{QStringLiteral("error"), message}}; }
 
-void respond(QHttpServerResponder& responder, int status, const QJsonObject& body)
-{
-    const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    responder.write(bytes, {{"Content-Type", "application/json"}}, Status(status));
-    if (QTcpSocket* socket = responder.socket())
-        socket->flush();
-}
+QByteArray json(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
 
 bool isTimeout(const QString& description)
 {
     return description == HttpJsonClient::describe(QNetworkReply::TimeoutError, QString());
 }
 
+QStringList keysOf(const AppSettings& upstream)
+{
+    return {upstream.openaiApiKey, upstream.claudeApiKey, upstream.deepseekApiKey, upstream.geminiApiKey,
+            upstream.customApiKey.value_or(QString())};
+}
+
+// The heap is trimmed this long after the last request ended.
+constexpr int kTrimAfterMs = 1000;
+
 } // namespace
 
 RelayServer::RelayServer(RelayConfig config, QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_rateLimiter(m_config.rateLimitPerMinute)
+    : QObject(parent), m_config(std::move(config)), m_redactor(keysOf(m_config.upstream)),
+      m_rateLimiter(m_config.rateLimitPerMinute)
 {
     m_clock.start();
-    m_http.route(QStringLiteral("/health"), QHttpServerRequest::Method::Get,
-                 [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                     const qint64 started = m_clock.elapsed();
-                     const int status = m_shuttingDown ? 503 : 200;
-                     respond(responder, status,
-                             {{QStringLiteral("status"), m_shuttingDown ? QStringLiteral("stopping")
-                                                                        : QStringLiteral("ok")},
-                              {QStringLiteral("inFlight"), m_inFlight}});
-                     logAccess(request.remoteAddress().toString(), QStringLiteral("GET /health"), status,
-                               {}, started);
-                 });
-    m_http.route(QStringLiteral("/chat"), QHttpServerRequest::Method::Post,
-                 [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-                     BoundedTcpServer::requestSeen(responder.socket());
-                     // The request lives only for this call: take what the answer needs.
-                     [[maybe_unused]] QCoro::Task<> run =
-                         serveChat(request.body(), request.remoteAddress().toString(), std::move(responder));
-                 });
-    m_http.setMissingHandler([this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-        const qint64 started = m_clock.elapsed();
-        BoundedTcpServer::requestSeen(responder.socket());
-        respond(responder, 404, error(QStringLiteral("Not found: the relay answers POST /chat and GET /health")));
-        logAccess(request.remoteAddress().toString(),
-                  QStringLiteral("%1 %2").arg(QString::fromLatin1(QMetaEnum::fromType<QHttpServerRequest::Method>()
-                                                                       .valueToKey(int(request.method()))).toUpper(),
-                                             request.url().path().left(100)),
-                  404, {}, started);
+    m_trim.setSingleShot(true);
+    m_trim.setInterval(kTrimAfterMs);
+#ifdef __GLIBC__
+    // A large body or reply leaves freed pieces all over the heap, which glibc keeps
+    // resident until told; once the requests are over they go back.
+    connect(&m_trim, &QTimer::timeout, this, [this] {
+        if (m_inFlight == 0)
+            malloc_trim(0);
     });
+#endif
 }
 
 bool RelayServer::listen()
 {
-    m_tcp = new BoundedTcpServer(m_config.maxBodyBytes, this);
-    if (!m_tcp->listen(m_config.address, m_config.port)) {
+    m_http = new HttpServer(m_config.limits, [this](HttpConnection* c, const HttpRequest& r) { route(c, r); }, this);
+    if (!m_http->listen(m_config.address, m_config.port)) {
         Console::line(QStringLiteral("tovalin-relay: cannot listen on %1: %2")
-                          .arg(m_config.listenAddress(), m_tcp->errorString()));
+                          .arg(m_config.listenAddress(), m_http->errorString()));
         return false;
     }
-    connect(m_tcp, &BoundedTcpServer::oversized, this, [this](const QHostAddress& peer) {
-        logAccess(peer.toString(), QStringLiteral("-"), 413, QStringLiteral("request too large"),
-                  m_clock.elapsed());
-    });
-    m_http.bind(m_tcp);
-    m_config.port = m_tcp->serverPort();
+    connect(m_http, &HttpServer::refused, this,
+            [this](const QString& client, const QString& request, int status, const QString& note) {
+                logAccess(client, request, status, note, m_clock.elapsed());
+            });
+    m_config.port = m_http->serverPort();
     Console::line(QStringLiteral("tovalin-relay listening on %1, upstream %2")
                       .arg(m_config.listenAddress(), m_config.upstreamDescription()));
     if (!m_config.address.isLoopback())
@@ -98,76 +80,150 @@ void RelayServer::shutDown()
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    if (m_tcp)
-        m_tcp->close();
     Console::line(QStringLiteral("tovalin-relay stopping: %1 request(s) in flight").arg(m_inFlight));
-    if (m_inFlight == 0)
+    // Done once every answer has gone out and its connection is closed.
+    if (!m_http) {
         emit drained();
+        return;
+    }
+    connect(m_http, &HttpServer::allClosed, this, &RelayServer::drained);
+    m_http->stop();
 }
 
-QCoro::Task<> RelayServer::serveChat(QByteArray body, QString client, QHttpServerResponder responder)
+void RelayServer::route(HttpConnection* connection, const HttpRequest& request)
 {
     const qint64 started = m_clock.elapsed();
-    const QString what = QStringLiteral("POST /chat");
-    // The socket goes away with a client that hangs up while the upstream thinks.
-    QPointer<QTcpSocket> socket = responder.socket();
-    const auto finish = [&](const Answer& answer) {
-        if (socket && socket->state() == QAbstractSocket::ConnectedState)
-            respond(responder, answer.status, answer.body);
-        logAccess(client, what, answer.status,
-                  socket ? answer.logNote : answer.logNote + QStringLiteral(" (client gone)"), started);
-    };
-
-    if (m_shuttingDown) {
-        finish({503, error(QStringLiteral("The relay is shutting down; try again")), {}});
-        co_return;
+    if (request.path == "/chat" && request.method == "POST") {
+        const bool wantsStream = request.headers.value("accept").contains("text/event-stream");
+        [[maybe_unused]] QCoro::Task<> run = serveChat(connection, request.body, request.client, wantsStream);
+        return;
     }
-    if (!m_rateLimiter.allow(client, started)) {
-        finish({429, error(AIError::rateLimited().description()), QStringLiteral("rate limit")});
-        co_return;
+    const QString name = QString::fromLatin1(request.method + ' ' + request.path.left(100));
+    if (request.path == "/health" && request.method == "GET") {
+        const int status = m_shuttingDown ? 503 : 200;
+        connection->respond(status, "application/json",
+                            json({{QStringLiteral("status"), m_shuttingDown ? QStringLiteral("stopping") : QStringLiteral("ok")},
+                                  {QStringLiteral("inFlight"), m_inFlight}}));
+        logAccess(request.client, name, status, {}, started);
+        return;
     }
-    if (body.size() > m_config.maxBodyBytes) {
-        finish({413, error(QStringLiteral("The request is larger than %1 bytes").arg(m_config.maxBodyBytes)),
-                QStringLiteral("request too large")});
-        co_return;
-    }
-    const QJsonObject request = QJsonDocument::fromJson(body).object();
-    body = QByteArray();
-    for (const char* member : {"prompt", "text"}) {
-        if (!request.value(QLatin1String(member)).isString()) {
-            finish({400, error(QStringLiteral("The body must be a JSON object with the strings "
-                                              "\"prompt\" and \"text\" (and optionally \"model\")")),
-                    QStringLiteral("malformed request")});
-            co_return;
-        }
-    }
-    if (m_inFlight >= m_config.maxInFlight) {
-        finish({503, error(QStringLiteral("The relay is busy; try again shortly")),
-                QStringLiteral("too many in flight")});
-        co_return;
-    }
-
-    ++m_inFlight;
-    const Answer answer = co_await askUpstream(request.value(QStringLiteral("prompt")).toString(),
-                                               request.value(QStringLiteral("text")).toString(),
-                                               request.value(QStringLiteral("model")).toString());
-    --m_inFlight;
-    finish(answer);
-    if (m_shuttingDown && m_inFlight == 0)
-        emit drained();
+    connection->respond(404, "application/json",
+                        json(error(QStringLiteral("Not found: the relay answers POST /chat and GET /health"))));
+    logAccess(request.client, name, 404, {}, started);
 }
 
-QCoro::Task<RelayServer::Answer> RelayServer::askUpstream(QString prompt, QString text, QString model)
+std::optional<RelayServer::Answer> RelayServer::admit(const QString& client, qint64 startedMs, Chat& chat,
+                                                      const QByteArray& body)
+{
+    if (m_shuttingDown)
+        return Answer{503, error(QStringLiteral("The relay is shutting down; try again")), {}};
+    if (!m_rateLimiter.allow(client, startedMs))
+        return Answer{429, error(AIError::rateLimited().description()), QStringLiteral("rate limit")};
+    const QJsonObject request = QJsonDocument::fromJson(body).object();
+    for (const char* member : {"prompt", "text"}) {
+        if (!request.value(QLatin1String(member)).isString())
+            return Answer{400, error(QStringLiteral("The body must be a JSON object with the strings "
+                                                    "\"prompt\" and \"text\" (and optionally \"model\")")),
+                          QStringLiteral("malformed request")};
+    }
+    if (m_inFlight >= m_config.maxInFlight)
+        return Answer{503, error(QStringLiteral("The relay is busy; try again shortly")),
+                      QStringLiteral("too many in flight")};
+    chat.prompt = request.value(QStringLiteral("prompt")).toString();
+    chat.text = request.value(QStringLiteral("text")).toString();
+    chat.model = request.value(QStringLiteral("model")).toString();
+    chat.streamed = chat.streamed || request.value(QStringLiteral("stream")).toBool();
+    return std::nullopt;
+}
+
+QCoro::Task<> RelayServer::serveChat(QPointer<HttpConnection> connection, QByteArray body, QString client,
+                                     bool wantsStream)
+{
+    const qint64 started = m_clock.elapsed();
+    const auto finish = [&](const Answer& answer) {
+        if (connection && !answer.isSent)
+            connection->respond(answer.status, "application/json", json(answer.body));
+        logAccess(client, QStringLiteral("POST /chat"), answer.status,
+                  connection ? answer.logNote : answer.logNote + QStringLiteral(" (client gone)"), started);
+    };
+
+    Chat chat{{}, {}, {}, wantsStream};
+    const std::optional<Answer> refusal = admit(client, started, chat, body);
+    body = QByteArray();
+    if (refusal) {
+        finish(*refusal);
+        co_return;
+    }
+    ++m_inFlight;
+    const Answer answer = co_await askUpstream(connection, std::move(chat));
+    --m_inFlight;
+    finish(answer);
+    requestEnded();
+}
+
+void RelayServer::requestEnded()
+{
+    m_trim.start();
+}
+
+QCoro::Task<RelayServer::Answer> RelayServer::askUpstream(QPointer<HttpConnection> connection, Chat chat)
 {
     AppSettings settings = m_config.upstream;
     if (!m_config.isModelFixed)
-        settings.selectedModel = model;
+        settings.selectedModel = chat.model;
+    // What the client has of the answer, and whether the stream has begun: until then a
+    // failure is answered with its own status.
+    QString sent;
+    bool started = false;
+    const auto event = [&](const QJsonObject& data) {
+        if (!started && connection)
+            connection->beginStream(200, "text/event-stream");
+        started = true;
+        if (connection)
+            connection->writeStream("data: " + json(data) + "\n\n");
+    };
+    // Only ever more of the answer goes out; blanks at its end wait, as the answer may
+    // end up trimmed of them.
+    const auto sendUpTo = [&](const QString& text) {
+        if (text.size() > sent.size() && text.startsWith(sent)) {
+            event({{QStringLiteral("delta"), text.mid(sent.size())}});
+            sent = text;
+        }
+    };
+    AIService::TextSoFar onText;
+    if (chat.streamed)
+        onText = [&](const QString& soFar) {
+            qsizetype end = soFar.size();
+            while (end > 0 && soFar.at(end - 1).isSpace())
+                --end;
+            sendUpTo(soFar.left(end));
+        };
+    QMetaObject::Connection hangUp;
     try {
         const std::unique_ptr<AIService> service = makeAIService(settings, m_config.timeout);
-        const QString result = co_await service->processText(std::move(prompt), std::move(text));
-        co_return Answer{200, {{QStringLiteral("result"), result}}, {}};
+        // A client that leaves takes its request to the upstream with it.
+        if (connection)
+            hangUp = connect(connection, &HttpConnection::closed, this, [s = service.get()] { s->cancel(); });
+        const QString result = co_await service->streamText(std::move(chat.prompt), std::move(chat.text), onText);
+        disconnect(hangUp);
+        if (!chat.streamed)
+            co_return Answer{200, {{QStringLiteral("result"), result}}, {}};
+        sendUpTo(result);
+        event({{QStringLiteral("done"), true}});
+        if (connection)
+            connection->endStream();
+        co_return Answer{200, {}, {}, true};
+    } catch (const RunCancelled&) {
+        co_return Answer{499, {}, QStringLiteral("cancelled"), true};
     } catch (const std::exception& failure) {
-        co_return upstreamFailure(failure);
+        disconnect(hangUp);
+        Answer answer = upstreamFailure(failure);
+        if (!started)
+            co_return answer;
+        event({{QStringLiteral("error"), answer.body.value(QStringLiteral("error"))}});
+        if (connection)
+            connection->endStream();
+        co_return Answer{200, {}, answer.logNote + QStringLiteral(" (after the stream began)"), true};
     }
 }
 
@@ -187,12 +243,14 @@ RelayServer::Answer RelayServer::upstreamFailure(const std::exception& failure) 
         return {504, error(QStringLiteral("The relay's provider did not answer within %1 s").arg(seconds)),
                 QStringLiteral("upstream time-out")};
     }
+    // An upstream may echo the key it was sent; none of it goes on.
+    const QString shown = m_redactor.redact(Console::redactUserInfo(detail));
     if (!aiError && !transport)
-        return {500, error(QStringLiteral("The relay failed: ") + detail), QStringLiteral("internal error")};
+        return {500, error(QStringLiteral("The relay failed: ") + shown), QStringLiteral("internal error")};
     // The relay's own key was refused: the user can do nothing about it, the operator can.
     const QString message = aiError && aiError->kind() == AIError::Kind::invalidAPIKey
                                 ? QStringLiteral("the provider refused the relay's key")
-                                : Console::redactUserInfo(detail);
+                                : shown;
     return {502, error(QStringLiteral("The relay's provider failed: ") + message),
             QStringLiteral("upstream: ") + message};
 }
@@ -206,5 +264,5 @@ void RelayServer::logAccess(const QString& client, const QString& request, int s
                        .arg(m_clock.elapsed() - startedMs);
     if (!note.isEmpty())
         line += QStringLiteral(" ") + note;
-    Console::line(line);
+    Console::line(m_redactor.redact(line));
 }

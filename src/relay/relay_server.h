@@ -1,18 +1,23 @@
 #pragma once
 
+#include "key_redactor.h"
 #include "rate_limiter.h"
 #include "relay_config.h"
 
 #include <QCoro/QCoroTask>
 #include <QElapsedTimer>
-#include <QHttpServer>
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <optional>
 
-class BoundedTcpServer;
+class HttpConnection;
+class HttpServer;
+struct HttpRequest;
 
 // Answers the built-in client's POST /chat by asking the configured upstream through the
-// provider factory, one request at a time per await, never blocking the event loop.
+// provider factory, every admitted request at once, never blocking the event loop.
 // Stateless between requests, so several can run behind a load balancer.
 class RelayServer : public QObject {
     Q_OBJECT
@@ -35,19 +40,33 @@ private:
         int status;
         QJsonObject body;
         QString logNote; // why, for the access log; never a text or a key
+        bool isSent = false; // already written to the client, as a stream
+    };
+    struct Chat {
+        QString prompt, text, model;
+        bool streamed = false;
     };
 
-    QCoro::Task<> serveChat(QByteArray body, QString client, QHttpServerResponder responder);
-    QCoro::Task<Answer> askUpstream(QString prompt, QString text, QString model);
+    void route(HttpConnection* connection, const HttpRequest& request);
+    QCoro::Task<> serveChat(QPointer<HttpConnection> connection, QByteArray body, QString client,
+                            bool wantsStream);
+    // The request's failure before any upstream work, or nothing when it may go on.
+    // Fills `chat` from the body.
+    std::optional<Answer> admit(const QString& client, qint64 startedMs, Chat& chat, const QByteArray& body);
+    // The upstream's answer; a streamed one is written to `connection` as it arrives.
+    QCoro::Task<Answer> askUpstream(QPointer<HttpConnection> connection, Chat chat);
     Answer upstreamFailure(const std::exception& error) const;
     void logAccess(const QString& client, const QString& request, int status, const QString& note,
                    qint64 startedMs) const;
+    void requestEnded();
 
     RelayConfig m_config;
-    QHttpServer m_http;
-    BoundedTcpServer* m_tcp = nullptr;
+    KeyRedactor m_redactor;
+    HttpServer* m_http = nullptr;
     RateLimiter m_rateLimiter;
     QElapsedTimer m_clock;
+    // Gives the heap back once a burst of requests is over.
+    QTimer m_trim;
     int m_inFlight = 0;
     bool m_shuttingDown = false;
 };

@@ -10,7 +10,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <memory>
 #include <vector>
@@ -79,6 +81,65 @@ std::vector<std::unique_ptr<RawHttpRequest>> sendAll(quint16 port, const QList<Q
 }
 
 QString errorOf(const RawHttpRequest& r) { return QJsonDocument::fromJson(r.body())["error"].toString(); }
+
+// A client that sends `head` and, when trickling, one byte more every 200 ms; it keeps
+// what comes back until the relay closes the connection.
+class SlowClient : public QObject {
+public:
+    SlowClient(quint16 port, const QByteArray& head, bool trickle)
+    {
+        connect(&m_socket, &QTcpSocket::connected, this, [this, head] { m_socket.write(head); });
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] { m_received += m_socket.readAll(); });
+        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { m_closed = true; });
+        connect(&m_socket, &QTcpSocket::errorOccurred, this, [this] { m_closed = true; });
+        if (trickle) {
+            connect(&m_trickle, &QTimer::timeout, this, [this] {
+                if (m_socket.state() == QAbstractSocket::ConnectedState)
+                    m_socket.write("a");
+            });
+            m_trickle.start(200);
+        }
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    bool isClosed() const { return m_closed; }
+    const QByteArray& received() const { return m_received; }
+    void close() { m_socket.abort(); }
+    int status() const { return m_received.startsWith("HTTP/1.1 ") ? m_received.mid(9, 3).toInt() : 0; }
+
+private:
+    QTcpSocket m_socket;
+    QTimer m_trickle;
+    QByteArray m_received;
+    bool m_closed = false;
+};
+
+QList<int> repeated(int status, int count) { return QList<int>(count, status); }
+
+QByteArray chatRequest(const QByteArray& headers, const QByteArray& body)
+{
+    return "POST /chat HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
+}
+
+// Ollama's streamed answer, a JSON line per piece.
+QList<QByteArray> ollamaPieces(const QStringList& pieces)
+{
+    QList<QByteArray> lines;
+    for (const QString& piece : pieces)
+        lines << QJsonDocument(QJsonObject{{"message", QJsonObject{{"role", "assistant"}, {"content", piece}}}, {"done", false}}).toJson(QJsonDocument::Compact) + "\n";
+    return lines << "{\"done\":true}\n";
+}
+
+
+
+// The peak resident memory of a running process, in MiB.
+qint64 peakResidentMiB(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const auto match = QRegularExpression("VmHWM:\\s+(\\d+) kB").match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
+}
 
 QString outcome(QCoro::Task<QString> task)
 {
@@ -203,6 +264,202 @@ private slots:
         QCOMPARE(statuses, QList<int>({200, 200, 503, 503}));
     }
 
+    // Clients that hold connections open without finishing a request are cut off, and
+    // /health still answers while they try.
+    void hostileClients_data()
+    {
+        QTest::addColumn<QStringList>("limits");
+        QTest::addColumn<int>("clients");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("trickle");
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<bool>("healthDuring");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("headers trickling") << QStringList{"--header-timeout", "2"} << 100 << QByteArray("GET /health HTTP/1.1\r\nX-Slow: ")
+                                           << true << repeated(408, 100) << true << "\"-\" 408";
+        QTest::newRow("a body trickling") << QStringList{"--body-timeout", "2"} << 20 << QByteArray("POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{")
+                                          << true << repeated(408, 20) << true << "\"POST /chat\" 408";
+        QTest::newRow("silent past the cap") << QStringList{"--max-connections", "30", "--header-timeout", "2"} << 40 << QByteArray()
+                                             << false << repeated(408, 30) + repeated(503, 10) << false << "too many connections (30 open)";
+        QTest::newRow("bodies past the budget") << QStringList{"--max-body", "1048576", "--body-budget", "3145728", "--body-timeout", "2"} << 5
+                                                << "POST /chat HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(65536, 'x')
+                                                << false << repeated(408, 3) + repeated(503, 2) << true << "\"POST /chat\" 503";
+    }
+    void hostileClients()
+    {
+        QFETCH(QStringList, limits);
+        QFETCH(int, clients);
+        QFETCH(QByteArray, head);
+        QFETCH(bool, trickle);
+        QFETCH(QList<int>, statuses);
+        QFETCH(bool, healthDuring);
+        QFETCH(QString, note);
+        Relay relay(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--rate-limit", "0"} + limits);
+        QVERIFY(relay.port);
+        std::vector<std::unique_ptr<SlowClient>> slow;
+        for (int i = 0; i < clients; ++i)
+            slow.push_back(std::make_unique<SlowClient>(relay.port, head, trickle));
+        if (healthDuring) {
+            QTest::qWait(300);
+            RawHttpRequest health(relay.port, "GET", "/health");
+            QTRY_VERIFY(health.isFinished());
+            QCOMPARE(health.status(), 200);
+            QVERIFY(std::none_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }), 15000);
+        QList<int> seen;
+        for (const auto& c : slow)
+            seen << c->status();
+        std::sort(seen.begin(), seen.end());
+        QCOMPARE(seen, statuses);
+        QVERIFY2(relay.output().contains(note), qPrintable(relay.output().right(300)));
+        // Nothing of theirs is left holding the relay.
+        RawHttpRequest health(relay.port, "GET", "/health");
+        QTRY_VERIFY(health.isFinished());
+        QCOMPARE(QJsonDocument::fromJson(health.body())["status"].toString(), QString("ok"));
+    }
+
+    // An upstream that echoes the key it was sent: the key reaches neither the client nor the log.
+    void upstreamEchoingTheKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("message"); // {auth}: the Authorization header it got
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("leak");
+        QTest::newRow("the header") << "sk-relay-0123456789" << "Incorrect API key provided: {auth}"
+                                    << "Incorrect API key provided: Bearer ***" << "0123456789";
+        QTest::newRow("a key of no known shape") << "relay-key-0123456789" << "project key {key} is disabled"
+                                                 << "project key *** is disabled" << "0123456789";
+        QTest::newRow("a half-masked key") << "sk-relay-0123456789" << "Incorrect API key provided: sk-rel**********6789"
+                                           << "Incorrect API key provided: sk-***" << "*6789";
+    }
+    void upstreamEchoingTheKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QFETCH(QString, leak);
+        Relay relay({"--provider", "custom", "--base-url", m_upstream.baseUrl() + "/v1", "--model", "m"}, key);
+        QVERIFY(relay.port);
+        m_script = [&](const RecordedRequest& request) {
+            const QString text = QString(message).replace("{auth}", request.headers.value("authorization")).replace("{key}", key);
+            return ScriptedResponse{500, QJsonDocument(QJsonObject{{"error", QJsonObject{{"message", text}}}}).toJson()};
+        };
+        const auto answers = sendAll(relay.port, {chat("Fix", "t")});
+        m_script = nullptr;
+        QCOMPARE(errorOf(*answers[0]), "The relay's provider failed: " + shown);
+        QTRY_VERIFY(relay.output().contains("\"POST /chat\" 502"));
+        QVERIFY2(!relay.output().contains(leak), qPrintable(relay.output()));
+    }
+
+    // An upstream answering a chunked body of 1 GiB: the relay stops reading at the reply
+    // cap and never holds much of it.
+    void hugeChunkedUpstreamReply()
+    {
+        Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3", "--timeout", "30"});
+        QVERIFY(relay.port);
+        m_reply = {200, {}, ScriptedResponse::Delivery::flood};
+        m_reply.floodBytes = qint64(1) << 30;
+        const auto answers = sendAll(relay.port, {chat("Fix", "t")});
+        QCOMPARE(answers[0]->status(), 502);
+        QVERIFY2(errorOf(*answers[0]).contains("larger than 8 MiB"), qPrintable(errorOf(*answers[0])));
+        const qint64 peak = peakResidentMiB(relay.process().processId());
+        QVERIFY2(peak > 0 && peak < 100, qPrintable(QString::number(peak)));
+    }
+
+    // The streamed form: asked for by the body or the Accept header, the answer goes out
+    // as it arrives, as "delta" events and a last "done"; a failure before the first event
+    // is the usual status and JSON, after it an "error" event.
+    void streamedChat_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<ScriptedResponse>("upstream");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text"); // the deltas joined
+        QTest::addColumn<QByteArray>("ending"); // the last event, or the body when not streamed
+        const QByteArray close = "Connection: close\r\n";
+        const QByteArray streamMember = R"({"prompt":"Fix","text":"t","stream":true})";
+        ScriptedResponse streamed{200, {}, ScriptedResponse::Delivery::stream};
+        streamed.contentType = "application/x-ndjson";
+        streamed.pieces = ollamaPieces({"Hel", "lo ", "world\n"});
+        const QByteArray done = R"({"done":true})";
+        QTest::newRow("asked by the body") << chatRequest(close, streamMember) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("asked by the header") << chatRequest(close + "Accept: text/event-stream\r\n", chat("Fix", "t")) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("kept alive, chunked") << chatRequest({}, streamMember) << streamed << 200 << "Hello world" << done;
+        QTest::newRow("answered whole upstream") << chatRequest(close, streamMember) << ScriptedResponse{200, ollamaAnswer("  Hello world\n")} << 200
+                                                 << "Hello world" << done;
+        QTest::newRow("failing before the start") << chatRequest(close, streamMember) << ScriptedResponse{404, R"({"error":"model not found"})"} << 502
+                                                  << "" << QByteArray("{\"error\":\"The relay's provider failed: model not found\"}");
+        ScriptedResponse cut = streamed;
+        cut.delivery = ScriptedResponse::Delivery::streamCut;
+        cut.pieces.removeLast();
+        QTest::newRow("cut after the start") << chatRequest(close, streamMember) << cut << 200 << "Hello world"
+                                             << QByteArray("{\"error\":\"The relay's provider failed: The server closed the connection unexpectedly\"}");
+    }
+    void streamedChat()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(ScriptedResponse, upstream);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, ending);
+        if (!m_edgeRelay)
+            m_edgeRelay = std::make_unique<Relay>(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
+                                                              "--timeout", "5", "--idle-timeout", "1", "--rate-limit", "0"});
+        std::unique_ptr<SlowClient> client;
+        // The last piece waits until the client has the first: nothing is held back.
+        upstream.holdLast = [&client] { return client && client->received().contains("delta"); };
+        m_reply = upstream;
+        client = std::make_unique<SlowClient>(m_edgeRelay->port, request, false);
+        QTRY_VERIFY_WITH_TIMEOUT(client->isClosed(), 10000);
+        QCOMPARE(client->status(), status);
+        const qsizetype headEnd = client->received().indexOf("\r\n\r\n");
+        const QByteArray head = client->received().left(headEnd);
+        QByteArray body = client->received().mid(headEnd + 4);
+        QVERIFY2(head.contains(status == 200 ? "Content-Type: text/event-stream" : "Content-Type: application/json"), head.constData());
+        if (head.contains("Transfer-Encoding: chunked")) {
+            QByteArray joined;
+            for (qsizetype at = 0, size = 1; size > 0; at += size + 2) {
+                const qsizetype lineEnd = body.indexOf("\r\n", at);
+                size = body.mid(at, lineEnd - at).toLongLong(nullptr, 16);
+                at = lineEnd + 2;
+                joined += body.mid(at, size);
+            }
+            body = joined;
+        }
+        if (status != 200) {
+            QCOMPARE(body, ending);
+            return;
+        }
+        QVERIFY2(body.endsWith("\n\n"), body.constData());
+        QList<QByteArray> events = body.chopped(2).split('\n');
+        events.removeAll(QByteArray());
+        QString joined;
+        for (const QByteArray& event : events.first(events.size() - 1)) {
+            QVERIFY2(event.startsWith("data: {\"delta\":"), event.constData());
+            joined += QJsonDocument::fromJson(event.mid(6))["delta"].toString();
+        }
+        QCOMPARE(joined, text);
+        QCOMPARE(events.last(), "data: " + ending);
+    }
+
+    // A client that leaves while its answer streams ends the relay's request upstream.
+    void aLeavingClientEndsItsUpstreamRequest()
+    {
+        Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3"});
+        QVERIFY(relay.port);
+        m_reply = {200, {}, ScriptedResponse::Delivery::streamHang};
+        m_reply.contentType = "application/x-ndjson";
+        m_reply.pieces = ollamaPieces({"Hel", "lo"});
+        m_reply.pieces.removeLast(); // never done
+        SlowClient client(relay.port, chatRequest({}, R"({"prompt":"Fix","text":"t","stream":true})"), false);
+        QTRY_VERIFY(client.received().contains("delta"));
+        QCOMPARE(m_upstream.openConnections(), 1);
+        client.close();
+        QTRY_COMPARE(m_upstream.openConnections(), 0);
+        QTRY_VERIFY(relay.output().contains("\"POST /chat\" 499"));
+    }
+
     void sigtermFinishesRequestsInFlight()
     {
         Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3"});
@@ -264,7 +521,10 @@ private slots:
 private:
     ScriptedResponse m_reply;
     bool m_echo = false;
+    std::function<ScriptedResponse(const RecordedRequest&)> m_script;
     FakeHttpServer m_upstream{[this](const RecordedRequest& request) {
+        if (m_script)
+            return m_script(request);
         if (!m_echo)
             return m_reply;
         const QString content = QJsonDocument::fromJson(request.body)["messages"][0]["content"].toString();
