@@ -12,6 +12,8 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
   # for the X11 and end-to-end tests
   xvfb openbox xdotool xclip yad xterm x11-utils x11-xserver-utils imagemagick dbus
+  # the Wayland backend, and its tests under a headless sway (foot and wtype as the user's programs)
+  libwayland-dev wayland-protocols libxkbcommon-dev qt6-wayland sway foot wtype wl-clipboard
   # for `make bench` (the palette's first paint seen through X DAMAGE) and `make fuzz`
   libxcb-damage0-dev clang-14 libfuzzer-14-dev
 )
