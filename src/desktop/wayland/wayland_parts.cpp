@@ -37,7 +37,7 @@ QString WaylandParts::describe() const
         selectionPart = QStringLiteral("wlr-data-control");
         break;
     case Selection::paletteFocus:
-        selectionPart = QStringLiteral("read by the palette once it has the focus (no data-control)");
+        selectionPart = QStringLiteral("none (no data-control)");
         break;
     }
     return QStringLiteral("selection: %1; active window: %2; paste: %3")

@@ -16,7 +16,7 @@ struct WaylandParts {
     enum class Selection {
         extDataControl, // ext-data-control-v1: PRIMARY without the focus
         wlrDataControl, // zwlr data-control, version 2 or later for PRIMARY
-        paletteFocus,   // none of them: the palette reads PRIMARY once it has the focus
+        paletteFocus,   // none of them: only a window with the focus can read PRIMARY
     };
 
     Selection selection = Selection::paletteFocus;
