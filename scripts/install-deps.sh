@@ -14,6 +14,8 @@ PACKAGES=(
   xvfb openbox xdotool xclip yad xterm x11-utils x11-xserver-utils imagemagick dbus
   # API keys: the keyring through QtKeychain, and a real Secret Service for its tests
   qtkeychain-qt6-dev gnome-keyring libsecret-tools
+  # the Wayland backend, and its tests under a headless sway (foot and wtype as the user's programs)
+  libwayland-dev wayland-protocols libxkbcommon-dev qt6-wayland sway foot wtype wl-clipboard
   # for `make bench` (the palette's first paint seen through X DAMAGE) and `make fuzz`
   libxcb-damage0-dev clang-14 libfuzzer-14-dev
 )

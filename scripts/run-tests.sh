@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of a build folder: unit tests headless, X11 tests under a
-# private Xvfb with a window manager (started here unless one is given).
+# private Xvfb with a window manager (started here unless one is given), Wayland
+# tests (label wayland) on a headless sway each starts for itself.
 set -euo pipefail
 BUILD_DIR=${1:-build}
 shift || true

@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     if (commandLine.action() != CommandLine::Action::start)
         return answerWithoutStarting(argc, argv, commandLine);
 
-    WaylandSession::preferX11();
+    WaylandSession::choosePlatformBeforeStart();
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Tovalin"));
     QApplication::setDesktopFileName(QStringLiteral("tovalin"));

@@ -1,15 +1,24 @@
 #pragma once
 
+#include "wayland/wayland_parts.h"
+
 #include <QProcessEnvironment>
 #include <QString>
+#include <optional>
 
-// Tovalin needs X11 to grab keys, read the selection and paste. In a Wayland session it
-// runs through XWayland where it can, and says once what that means for the user.
+// In a Wayland session Tovalin runs as a native Wayland client where the compositor lets
+// it paste (a virtual keyboard), and through XWayland where it does not but X11 is there.
+// TOVALIN_BACKEND=wayland or =x11 forces one; a QT_QPA_PLATFORM the user set wins.
 namespace WaylandSession {
 bool isWayland(const QProcessEnvironment& environment);
-// Before the application object exists: picks X11 (XWayland) over Qt's native Wayland
-// platform in a Wayland session with X11 access, unless the user chose a platform.
-void preferX11();
-// The line said at start in a Wayland session; empty elsewhere.
+// The Qt platform to start on, from what the compositor offers (nothing when no
+// compositor answered): "wayland", "xcb", or empty to leave Qt's choice alone.
+QString choosePlatform(const QProcessEnvironment& environment, const std::optional<WaylandParts>& offered);
+// Before the application object exists: asks the compositor what it offers and sets
+// QT_QPA_PLATFORM to the choice.
+void choosePlatformBeforeStart();
+// The line said at start in a Wayland session, which backend and parts and why; empty elsewhere.
+QString startLine(const QProcessEnvironment& environment, const QString& platformName,
+                  const std::optional<WaylandParts>& offered);
 QString startLine(const QProcessEnvironment& environment, const QString& platformName);
 } // namespace WaylandSession

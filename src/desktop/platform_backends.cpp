@@ -9,8 +9,16 @@
 #include "x11/x11_keyboard_grab.h"
 #include "x11/x11_palette_keys.h"
 #include "x11/x11_recorder_keys.h"
+#include "wayland/wayland_accessibility_backend.h"
+
+#include <QGuiApplication>
 
 namespace {
+bool nativeWayland()
+{
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
 // One keyboard grab for the process: the palette hotkey takes it, the palette reads under
 // it and synthetic keys get past it.
 std::shared_ptr<X11KeyboardGrab> keyboardGrab(const std::shared_ptr<X11Display>& display)
@@ -35,6 +43,9 @@ std::unique_ptr<HotkeyBackend> makeHotkeyBackend()
 
 std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend()
 {
+    if (nativeWayland())
+        if (std::unique_ptr<WaylandAccessibilityBackend> backend = WaylandAccessibilityBackend::create())
+            return backend;
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
         return std::make_unique<X11AccessibilityBackend>(display, keyboardGrab(display));
     return std::make_unique<InertAccessibilityBackend>();
@@ -42,6 +53,9 @@ std::unique_ptr<AccessibilityBackend> makeAccessibilityBackend()
 
 bool compositorRunning()
 {
+    // A Wayland compositor is one.
+    if (nativeWayland())
+        return true;
     const std::shared_ptr<X11Display> display = X11Display::fromQt();
     return display && display->hasCompositor();
 }

@@ -4,6 +4,7 @@
 #include "overlay_geometry.h"
 #include "overlay_view.h"
 #include "palette_keys.h"
+#include "wayland/wayland_accessibility_backend.h"
 
 #include <QCursor>
 #include <QEasingCurve>
@@ -89,7 +90,7 @@ void OverlayPanel::showOverlay()
 
     m_phase = Phase::fadingIn;
     m_awaitingFirstPaint = true;
-    show();
+    showMapped();
     raise();
     update(); // a panel already on screen still owes its shown() a paint
     m_view->setFocus(Qt::OtherFocusReason);
@@ -218,4 +219,19 @@ void OverlayPanel::afterFirstPaint()
         return;
     grabKeyboardNow();
     emit shown();
+}
+
+void OverlayPanel::showMapped()
+{
+    // Wayland knows a window by the app_id it is mapped with, and Qt gives every window
+    // the application's: the palette maps under its own, so float rules can name it and
+    // the Wayland backend can tell it from the window the user works in.
+    if (QGuiApplication::platformName() != QLatin1String("wayland") || isVisible()) {
+        show();
+        return;
+    }
+    const QString applicationId = QGuiApplication::desktopFileName();
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(WaylandAccessibilityBackend::paletteAppId));
+    show();
+    QGuiApplication::setDesktopFileName(applicationId);
 }

@@ -54,6 +54,8 @@ protected:
 private:
     enum class Phase { hidden, fadingIn, shown, fadingOut };
 
+    // show(), under the palette's own app_id on Wayland.
+    void showMapped();
     void grabKeyboardNow();
     void releaseKeyboardNow();
     void onFadeFinished();

@@ -83,6 +83,10 @@ QString AccessibilityPermissionView::reason(const QString& platformName)
         "Log out and log in to an X11 session (\"X11\" or \"Xorg\" on the login screen), or see \"Use it on "
         "Wayland\" in Tovalin's README: bind keys in your desktop's keyboard settings to \"tovalin --palette\" "
         "and \"tovalin --run NAME\".");
+    // Running natively here means the compositor offers no virtual keyboard (GNOME, KDE Plasma).
+    if (platformName == QLatin1String("wayland"))
+        return QStringLiteral("This Wayland compositor lets no program type into other windows (GNOME and KDE Plasma "
+                              "offer portals, which Tovalin does not use yet), so Tovalin cannot paste. ") + todo;
     if (platformName != QLatin1String("xcb"))
         return QStringLiteral("This session does not run on X11 (%1), so Tovalin cannot watch for hotkeys or "
                               "send keys to other windows. ").arg(platformName) + todo;

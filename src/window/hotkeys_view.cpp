@@ -8,8 +8,10 @@
 #include "hotkey_registry.h"
 #include "page_style.h"
 #include "tip_row.h"
+#include "wayland_bindings_panel.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -90,6 +92,12 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
     m_reset->setAutoDefault(false);
     colorResetButton();
     shortcut->addWidget(m_reset, 0, Qt::AlignLeft);
+    // On Wayland the compositor holds the keys: its lines in place of a recorder.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        m_recorder->hide();
+        m_reset->hide();
+        shortcut->addWidget(new WaylandBindingsPanel(m_appState, content));
+    }
 
     QVBoxLayout* tips = addSection(page, QStringLiteral("Tips"), QStringLiteral("lightbulb"), content);
     tips->setSpacing(12);

@@ -1,0 +1,162 @@
+#include "wayland_accessibility_backend.h"
+
+#include "wayland_connection.h"
+#include "wayland_data_control.h"
+#include "wayland_toplevels.h"
+#include "wayland_virtual_keyboard.h"
+
+#include <QMimeData>
+
+namespace {
+// Without foreign-toplevel there is no telling windows apart: one stands for them all.
+constexpr quint64 someWindow = 1;
+} // namespace
+
+std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create()
+{
+    std::unique_ptr<WaylandConnection> connection = WaylandConnection::open();
+    if (!connection)
+        return nullptr;
+    return std::unique_ptr<WaylandAccessibilityBackend>(new WaylandAccessibilityBackend(std::move(connection)));
+}
+
+WaylandAccessibilityBackend::WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection)
+    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals()))
+{
+    if (m_parts.toplevels)
+        m_toplevels = WaylandToplevels::create(*m_connection, QString::fromLatin1(paletteAppId));
+    if (m_parts.virtualKeyboard)
+        m_keyboard = WaylandVirtualKeyboard::create(*m_connection);
+    if (m_parts.readsWithoutFocus())
+        m_dataControl = WaylandDataControl::create(*m_connection, m_parts.selection);
+    if (m_dataControl) {
+        connect(m_dataControl.get(), &WaylandDataControl::clipboardChanged, this, &AccessibilityBackend::clipboardChanged);
+        connect(m_dataControl.get(), &WaylandDataControl::clipboardFetched, this, &AccessibilityBackend::clipboardFetched);
+        connect(m_dataControl.get(), &WaylandDataControl::primaryChanged, this, [this] {
+            m_primaryWindow = activeWindow();
+        });
+        // The PRIMARY there was at start was reported during create(), before this connection.
+        m_primaryWindow = activeWindow();
+    } else {
+        connect(&m_qtClipboard, &SystemClipboard::changed, this, &AccessibilityBackend::clipboardChanged);
+    }
+}
+
+WaylandAccessibilityBackend::~WaylandAccessibilityBackend() = default;
+
+bool WaylandAccessibilityBackend::isTrusted()
+{
+    return m_keyboard != nullptr;
+}
+
+std::optional<quint64> WaylandAccessibilityBackend::activeWindow()
+{
+    if (!m_toplevels)
+        return someWindow;
+    return m_toplevels->activeWindow();
+}
+
+bool WaylandAccessibilityBackend::selectionOwnedBy(quint64 window)
+{
+    // Wayland does not say which program holds PRIMARY; where it was selected stands in.
+    if (!m_toplevels || !m_dataControl)
+        return true;
+    return m_primaryWindow == window;
+}
+
+QStringList WaylandAccessibilityBackend::windowClass(quint64 window)
+{
+    if (!m_toplevels)
+        return {};
+    const QString appId = m_toplevels->appId(window);
+    return appId.isEmpty() ? QStringList() : QStringList{appId};
+}
+
+std::optional<QString> WaylandAccessibilityBackend::selectionText()
+{
+    if (!m_dataControl)
+        return std::nullopt;
+    return m_dataControl->primaryText();
+}
+
+std::optional<QString> WaylandAccessibilityBackend::clipboardText()
+{
+    return m_dataControl ? m_dataControl->clipboardText() : m_qtClipboard.text();
+}
+
+void WaylandAccessibilityBackend::clearClipboard()
+{
+    if (m_dataControl)
+        m_dataControl->clearClipboard();
+    else
+        m_qtClipboard.clear();
+}
+
+void WaylandAccessibilityBackend::setClipboardText(const QString& text)
+{
+    // CLIPBOARD only: a text field that loses PRIMARY drops its selection, and the paste
+    // would then land beside the text instead of over it.
+    if (m_dataControl)
+        m_dataControl->setClipboardText(text);
+    else
+        m_qtClipboard.setText(text);
+}
+
+std::shared_ptr<QMimeData> WaylandAccessibilityBackend::clipboardSnapshot()
+{
+    if (!m_dataControl)
+        return m_qtClipboard.snapshot();
+    auto saved = std::make_shared<QMimeData>();
+    if (const std::optional<QString> text = m_dataControl->clipboardText())
+        saved->setText(*text);
+    return saved;
+}
+
+void WaylandAccessibilityBackend::restoreClipboard(const QMimeData& saved)
+{
+    if (!m_dataControl) {
+        m_qtClipboard.restore(saved);
+        return;
+    }
+    if (saved.hasText())
+        m_dataControl->setClipboardText(saved.text());
+    else
+        m_dataControl->clearClipboard();
+}
+
+bool WaylandAccessibilityBackend::modifiersHeld()
+{
+    // The real keyboard's modifiers do not reach a virtual keyboard's chord. What would
+    // turn a chord astray is the palette still holding the focus while it closes: the
+    // keys would go to it, so the chord waits for the focus to go back.
+    return m_toplevels && m_toplevels->paletteActive();
+}
+
+void WaylandAccessibilityBackend::sendChord(Chord chord)
+{
+    if (!m_keyboard)
+        return;
+    using Key = WaylandKeymap::Key;
+    switch (chord) {
+    case Chord::terminalCopy:
+        m_keyboard->chord({Key::control, Key::shift}, Key::c);
+        break;
+    case Chord::terminalPaste:
+        m_keyboard->chord({Key::control, Key::shift}, Key::v);
+        break;
+    // Where terminals cannot be told from text fields, the Insert chords serve both
+    // fields and most terminals.
+    case Chord::copy:
+        if (m_toplevels)
+            m_keyboard->chord({Key::control}, Key::c);
+        else
+            m_keyboard->chord({Key::control}, Key::insert);
+        break;
+    case Chord::paste:
+        if (m_toplevels)
+            m_keyboard->chord({Key::control}, Key::v);
+        else
+            m_keyboard->chord({Key::shift}, Key::insert);
+        break;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "accessibility_backend.h"
+#include "system_clipboard.h"
+#include "wayland_parts.h"
+
+#include <memory>
+
+class WaylandConnection;
+class WaylandDataControl;
+class WaylandToplevels;
+class WaylandVirtualKeyboard;
+
+// Selection access as a native Wayland client, with what the compositor offers: PRIMARY
+// and CLIPBOARD through data-control, the active window and its app_id through
+// foreign-toplevel, the paste chord through a virtual keyboard.
+class WaylandAccessibilityBackend : public AccessibilityBackend {
+    Q_OBJECT
+public:
+    // The app_id the palette is mapped with: float rules name it, and the palette never
+    // counts as the window the user works in.
+    static constexpr const char* paletteAppId = "tovalin-palette";
+
+    // Null when no compositor answers.
+    static std::unique_ptr<WaylandAccessibilityBackend> create();
+    ~WaylandAccessibilityBackend() override;
+
+    const WaylandParts& parts() const { return m_parts; }
+
+    bool isTrusted() override;
+    std::optional<quint64> activeWindow() override;
+    bool selectionOwnedBy(quint64 window) override;
+    QStringList windowClass(quint64 window) override;
+    std::optional<QString> selectionText() override;
+    std::optional<QString> clipboardText() override;
+    void clearClipboard() override;
+    void setClipboardText(const QString& text) override;
+    std::shared_ptr<QMimeData> clipboardSnapshot() override;
+    void restoreClipboard(const QMimeData& saved) override;
+    bool modifiersHeld() override;
+    void releaseHeldModifiers() override {}
+    void sendChord(Chord chord) override;
+    void openAccessibilitySettings() override {}
+
+private:
+    explicit WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection);
+
+    std::unique_ptr<WaylandConnection> m_connection;
+    WaylandParts m_parts;
+    std::unique_ptr<WaylandToplevels> m_toplevels;
+    std::unique_ptr<WaylandDataControl> m_dataControl;
+    std::unique_ptr<WaylandVirtualKeyboard> m_keyboard;
+    SystemClipboard m_qtClipboard;
+    // The window that was active when PRIMARY last changed: the one it was selected in.
+    std::optional<quint64> m_primaryWindow;
+};

@@ -1,0 +1,49 @@
+#include "wayland_parts.h"
+
+namespace {
+uint32_t offeredVersion(const QList<WaylandGlobal>& offered, QLatin1String interface)
+{
+    uint32_t version = 0;
+    for (const WaylandGlobal& global : offered)
+        if (global.interface == interface)
+            version = std::max(version, global.version);
+    return version;
+}
+} // namespace
+
+WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered)
+{
+    WaylandParts parts;
+    // The standard protocol first; the wlr one only from version 2, which added PRIMARY.
+    if (offeredVersion(offered, QLatin1String("ext_data_control_manager_v1")) >= 1)
+        parts.selection = Selection::extDataControl;
+    else if (offeredVersion(offered, QLatin1String("zwlr_data_control_manager_v1")) >= 2)
+        parts.selection = Selection::wlrDataControl;
+    parts.toplevels = offeredVersion(offered, QLatin1String("zwlr_foreign_toplevel_manager_v1")) >= 1;
+    // Keys need a seat to go to.
+    parts.virtualKeyboard = offeredVersion(offered, QLatin1String("zwp_virtual_keyboard_manager_v1")) >= 1
+        && offeredVersion(offered, QLatin1String("wl_seat")) >= 1;
+    return parts;
+}
+
+QString WaylandParts::describe() const
+{
+    QString selectionPart;
+    switch (selection) {
+    case Selection::extDataControl:
+        selectionPart = QStringLiteral("ext-data-control");
+        break;
+    case Selection::wlrDataControl:
+        selectionPart = QStringLiteral("wlr-data-control");
+        break;
+    case Selection::paletteFocus:
+        selectionPart = QStringLiteral("none (no data-control)");
+        break;
+    }
+    return QStringLiteral("selection: %1; active window: %2; paste: %3")
+        .arg(selectionPart,
+             toplevels ? QStringLiteral("wlr-foreign-toplevel")
+                       : QStringLiteral("unknown (no foreign-toplevel), Shift+Insert for every window"),
+             virtualKeyboard ? QStringLiteral("virtual-keyboard")
+                             : QStringLiteral("impossible (no virtual-keyboard)"));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+// A global the compositor offers: its interface name and the highest version it speaks.
+struct WaylandGlobal {
+    QString interface;
+    uint32_t version = 0;
+};
+
+// Which protocols Tovalin uses for each job, chosen from what the compositor offers and
+// never from the desktop's name.
+struct WaylandParts {
+    enum class Selection {
+        extDataControl, // ext-data-control-v1: PRIMARY without the focus
+        wlrDataControl, // zwlr data-control, version 2 or later for PRIMARY
+        paletteFocus,   // none of them: only a window with the focus can read PRIMARY
+    };
+
+    Selection selection = Selection::paletteFocus;
+    // zwlr_foreign_toplevel_manager_v1: the active window and its app_id.
+    bool toplevels = false;
+    // zwp_virtual_keyboard_v1: the paste chord.
+    bool virtualKeyboard = false;
+
+    static WaylandParts choose(const QList<WaylandGlobal>& offered);
+
+    bool readsWithoutFocus() const { return selection != Selection::paletteFocus; }
+    // Whether a native Wayland Tovalin can do its work here: read the selection and paste.
+    bool servesNatively() const { return virtualKeyboard; }
+    // "selection: ...; active window: ...; paste: ...", for the start line.
+    QString describe() const;
+};

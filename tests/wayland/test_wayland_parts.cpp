@@ -1,0 +1,145 @@
+// Which Wayland parts and which backend are chosen from what a compositor offers, the
+// virtual keyboard's keymap, and the lines the user is given for the compositor.
+#include "wayland/wayland_compositor_lines.h"
+#include "wayland/wayland_keymap.h"
+#include "wayland/wayland_parts.h"
+#include "wayland_session.h"
+
+#include <QTest>
+#include <xkbcommon/xkbcommon.h>
+
+Q_DECLARE_METATYPE(WaylandParts::Selection)
+
+namespace {
+const QList<WaylandGlobal> swayGlobals{{"wl_seat", 7}, {"zwlr_data_control_manager_v1", 2},
+                                       {"zwlr_foreign_toplevel_manager_v1", 3},
+                                       {"zwp_virtual_keyboard_manager_v1", 1}, {"xdg_wm_base", 2}};
+const QList<WaylandGlobal> gnomeGlobals{{"wl_seat", 8}, {"xdg_wm_base", 4}, {"zwp_primary_selection_device_manager_v1", 1}};
+
+QProcessEnvironment environment(const QStringList& variables)
+{
+    QProcessEnvironment env;
+    for (const QString& variable : variables)
+        env.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    return env;
+}
+} // namespace
+
+class TestWaylandParts : public QObject {
+    Q_OBJECT
+private slots:
+    void partsFollowTheOfferedGlobals_data()
+    {
+        QTest::addColumn<QList<WaylandGlobal>>("offered");
+        QTest::addColumn<WaylandParts::Selection>("selection");
+        QTest::addColumn<bool>("toplevels");
+        QTest::addColumn<bool>("virtualKeyboard");
+        using S = WaylandParts::Selection;
+        QTest::newRow("sway 1.7") << swayGlobals << S::wlrDataControl << true << true;
+        QTest::newRow("ext before wlr") << (swayGlobals + QList<WaylandGlobal>{{"ext_data_control_manager_v1", 1}})
+                                        << S::extDataControl << true << true;
+        QTest::newRow("wlr version 1 has no PRIMARY")
+            << QList<WaylandGlobal>{{"wl_seat", 7}, {"zwlr_data_control_manager_v1", 1}} << S::paletteFocus << false << false;
+        QTest::newRow("GNOME") << gnomeGlobals << S::paletteFocus << false << false;
+        QTest::newRow("keyboard without a seat")
+            << QList<WaylandGlobal>{{"zwp_virtual_keyboard_manager_v1", 1}} << S::paletteFocus << false << false;
+    }
+    void partsFollowTheOfferedGlobals()
+    {
+        QFETCH(QList<WaylandGlobal>, offered);
+        QFETCH(WaylandParts::Selection, selection);
+        QFETCH(bool, toplevels);
+        QFETCH(bool, virtualKeyboard);
+        const WaylandParts parts = WaylandParts::choose(offered);
+        QCOMPARE(parts.selection, selection);
+        QCOMPARE(parts.toplevels, toplevels);
+        QCOMPARE(parts.virtualKeyboard, virtualKeyboard);
+    }
+
+    void backendFollowsTheCompositorAndTheUser_data()
+    {
+        QTest::addColumn<QStringList>("variables");
+        QTest::addColumn<QList<WaylandGlobal>>("offered"); // empty: no compositor answered
+        QTest::addColumn<QString>("platform");
+        const QStringList sway{"WAYLAND_DISPLAY=wayland-1", "DISPLAY=:0"};
+        QTest::newRow("wlroots: native") << sway << swayGlobals << "wayland";
+        QTest::newRow("GNOME with XWayland") << sway << gnomeGlobals << "xcb";
+        QTest::newRow("GNOME without X11") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << gnomeGlobals << "";
+        QTest::newRow("no answer, XWayland") << sway << QList<WaylandGlobal>{} << "xcb";
+        QTest::newRow("forced X11") << sway + QStringList{"TOVALIN_BACKEND=x11"} << swayGlobals << "xcb";
+        QTest::newRow("forced Wayland") << sway + QStringList{"TOVALIN_BACKEND=Wayland"} << gnomeGlobals << "wayland";
+        QTest::newRow("Qt platform set") << sway + QStringList{"QT_QPA_PLATFORM=xcb"} << swayGlobals << "";
+        QTest::newRow("X11 session") << QStringList{"DISPLAY=:0"} << swayGlobals << "";
+    }
+    void backendFollowsTheCompositorAndTheUser()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QList<WaylandGlobal>, offered);
+        QFETCH(QString, platform);
+        const std::optional<WaylandParts> parts =
+            offered.isEmpty() ? std::nullopt : std::optional(WaylandParts::choose(offered));
+        QCOMPARE(WaylandSession::choosePlatform(environment(variables), parts), platform);
+    }
+
+    void keymapTypesItsChords()
+    {
+        const QByteArray text = WaylandKeymap::text();
+        QVERIFY(text.endsWith('\0'));
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        QVERIFY(context);
+        xkb_keymap* keymap = xkb_keymap_new_from_string(context, text.constData(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                        XKB_KEYMAP_COMPILE_NO_FLAGS);
+        QVERIFY2(keymap, text.constData());
+        xkb_state* state = xkb_state_new(keymap);
+        using Key = WaylandKeymap::Key;
+        const struct {
+            Key key;
+            xkb_keysym_t keysym;
+            const char* modifier;
+        } keys[] = {{Key::control, XKB_KEY_Control_L, XKB_MOD_NAME_CTRL},
+                    {Key::shift, XKB_KEY_Shift_L, XKB_MOD_NAME_SHIFT},
+                    {Key::c, XKB_KEY_c, nullptr},
+                    {Key::v, XKB_KEY_v, nullptr},
+                    {Key::insert, XKB_KEY_Insert, nullptr}};
+        for (const auto& row : keys) {
+            const xkb_keycode_t code = WaylandKeymap::code(row.key) + 8;
+            QCOMPARE(xkb_state_key_get_one_sym(state, code), row.keysym);
+            // The mask sent with the key is the one the keymap gives it.
+            xkb_state_update_key(state, code, XKB_KEY_DOWN);
+            const xkb_mod_mask_t held = xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED);
+            xkb_state_update_key(state, code, XKB_KEY_UP);
+            QCOMPARE(held, row.modifier ? 1u << xkb_keymap_mod_get_index(keymap, row.modifier) : 0u);
+            QCOMPARE(WaylandKeymap::modifierMask(row.key), held);
+        }
+        xkb_state_unref(state);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(context);
+    }
+
+    void compositorLinesUseItsSyntax_data()
+    {
+        QTest::addColumn<QStringList>("variables");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("binding");
+        QTest::addColumn<QString>("floatRule");
+        QTest::newRow("sway") << QStringList{"SWAYSOCK=/run/sway.sock"} << ""
+                              << "bindsym Mod4+Shift+space exec tovalin --palette"
+                              << "for_window [app_id=\"tovalin-palette\"] floating enable";
+        QTest::newRow("Hyprland") << QStringList{"HYPRLAND_INSTANCE_SIGNATURE=x"} << "Say \"hi\""
+                                  << "bind = SUPER SHIFT, space, exec, tovalin --run \"Say \\\"hi\\\"\""
+                                  << "windowrulev2 = float, class:^(tovalin-palette)$";
+    }
+    void compositorLinesUseItsSyntax()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QString, command);
+        QFETCH(QString, binding);
+        QFETCH(QString, floatRule);
+        const WaylandCompositorLines lines(environment(variables));
+        QCOMPARE(lines.binding("Super+Shift+Space", command), binding);
+        QCOMPARE(lines.floatRule(), floatRule);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaylandParts)
+#include "test_wayland_parts.moc"
