@@ -74,6 +74,7 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     QFormLayout* general = addSection(layout, QString(), this);
     m_name->setObjectName(QStringLiteral("nameEdit"));
     m_name->setPlaceholderText(QStringLiteral("Name"));
+    m_name->setMaxLength(int(Command::maxNameLength));
     general->addRow(QStringLiteral("Name"), m_name);
     m_category->setObjectName(QStringLiteral("categoryPicker"));
     for (CommandCategory c : allCommandCategories)
@@ -82,7 +83,7 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     m_icon->setObjectName(QStringLiteral("iconPicker"));
     m_icon->setMaxVisibleItems(12);
     for (const QString& name : iconOptions())
-        m_icon->addItem(PageStyle::symbolIcon(name, PageStyle::Tint::primary), name, name);
+        m_icon->addItem(PageStyle::symbolIcon(name, PageStyle::Tint::primary), PageStyle::symbolTitle(name), name);
     general->addRow(QStringLiteral("Icon"), m_icon);
 
     QFormLayout* promptSection = addSection(layout, QStringLiteral("Prompt"), this);
@@ -146,7 +147,8 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     }
     // An icon from the library that is not among the options stays selectable, so saving keeps it.
     if (m_icon->findData(iconName) < 0)
-        m_icon->addItem(PageStyle::symbolIcon(iconName, PageStyle::Tint::primary), iconName, iconName);
+        m_icon->addItem(PageStyle::symbolIcon(iconName, PageStyle::Tint::primary), PageStyle::symbolTitle(iconName),
+                        iconName);
     m_icon->setCurrentIndex(m_icon->findData(iconName));
     m_category->setCurrentIndex(m_category->findData(int(category)));
     m_enabled->setChecked(enabled);

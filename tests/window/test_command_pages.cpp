@@ -7,6 +7,7 @@
 #include "toggle_switch.h"
 #include "window_fixture.h"
 
+#include <QComboBox>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -183,6 +184,12 @@ private slots:
             QCOMPARE(create->text(), QStringLiteral("Create"));
             QCOMPARE(sheet.recorder()->labelText(), QStringLiteral("Click to record"));
             QVERIFY(!sheet.findChild<QToolButton*>("clearShortcutButton")->isVisible());
+            // The icon picker names symbols as people would, never "wand.and.stars".
+            auto* icons = sheet.findChild<QComboBox*>("iconPicker");
+            QCOMPARE(icons->currentText(), QStringLiteral("Magic Wand"));
+            for (int i = 0; i < icons->count(); ++i)
+                QVERIFY2(!icons->itemText(i).contains('.'), qPrintable(icons->itemText(i)));
+            QCOMPARE(sheet.findChild<QLineEdit*>("nameEdit")->maxLength(), int(Command::maxNameLength));
             QTest::keyClicks(sheet.findChild<QLineEdit*>("nameEdit"), "  ");
             QVERIFY(!create->isEnabled()); // no prompt yet
             QTest::keyClicks(sheet.findChild<QPlainTextEdit*>("promptEdit"), "Say it twice");
