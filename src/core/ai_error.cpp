@@ -47,6 +47,15 @@ TransportError::TransportError(const QString& description)
 {
 }
 
+QString consoleDescription(const std::exception& e)
+{
+    if (auto* t = dynamic_cast<const TransportError*>(&e))
+        return t->description();
+    if (auto* p = dynamic_cast<const ProviderFailure*>(&e))
+        return QString::fromUtf8(p->whatBytes());
+    return QString::fromUtf8(e.what());
+}
+
 QString userFacingDescription(const std::exception& e)
 {
     if (auto* ai = dynamic_cast<const AIError*>(&e))

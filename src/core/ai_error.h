@@ -53,3 +53,6 @@ public:
 
 // The text a user should see for any error a provider call threw.
 QString userFacingDescription(const std::exception& e);
+// The error as the console writes it (an AIError by its case); whole even where the text
+// holds a NUL, at which what() would end.
+QString consoleDescription(const std::exception& e);

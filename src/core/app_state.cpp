@@ -436,13 +436,12 @@ QCoro::Task<AppState::RunOutcome> AppState::answerFor(Command command, QString t
         outcome.error = userFacingDescription(e);
         outcome.cancelled = true;
     } catch (const ProviderFailure& e) {
-        Console::line(QStringLiteral("Command execution error: ") + e.description());
+        Console::line(QStringLiteral("Command execution error: ") + consoleDescription(e));
         outcome.error = e.description();
         outcome.fault = e.reason();
     } catch (const std::exception& e) {
-        // Not what(): a message may hold a NUL, where a C string would end.
+        Console::line(QStringLiteral("Command execution error: ") + consoleDescription(e));
         outcome.error = userFacingDescription(e);
-        Console::line(QStringLiteral("Command execution error: ") + outcome.error);
     } catch (...) {
         Console::line(QStringLiteral("Command execution error: unknown error"));
         outcome.error = QStringLiteral("Unknown error");

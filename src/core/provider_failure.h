@@ -19,6 +19,7 @@ public:
     Reason reason() const { return m_reason; }
     QString description() const { return m_description; }
     const char* what() const noexcept override { return m_what.constData(); }
+    const QByteArray& whatBytes() const { return m_what; }
 
 private:
     Reason m_reason;

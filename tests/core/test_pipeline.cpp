@@ -35,6 +35,8 @@ private slots:
             {tooLarge, nullptr, "Command execution error: The selected text is too large to send: 1.0 MiB, the limit is 1 MiB", false},
             {"text", std::make_exception_ptr(AIError::invalidAPIKey()), "Command execution error: invalidAPIKey", true},
             {"text", std::make_exception_ptr(TransportError("Connection refused")), "Command execution error: Connection refused", true},
+            // A NUL inside a message ends neither the line nor what the user is told.
+            {"text", std::make_exception_ptr(TransportError(QString::fromUtf8("bad\0rest", 8))), "Command execution error: bad\\x00rest", true},
         };
         for (const auto& c : cases) {
             Fixture f;
