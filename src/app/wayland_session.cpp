@@ -9,7 +9,7 @@ std::optional<WaylandParts> probe(const QProcessEnvironment& environment)
     if (environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
         return std::nullopt;
     if (const std::optional<QList<WaylandGlobal>> globals = WaylandConnection::probe())
-        return WaylandParts::choose(*globals);
+        return WaylandParts::choose(*globals, PortalOffer::session());
     return std::nullopt;
 }
 
@@ -76,13 +76,21 @@ QString WaylandSession::startLine(const QProcessEnvironment& environment, const 
                                           : QString();
     if (platformName == QLatin1String("xcb")) {
         const QString reason = !why.isEmpty() ? why
-            : QStringLiteral("the compositor offers no virtual keyboard to paste with (GNOME and KDE: their "
-                             "portals are not used yet)");
+            : QStringLiteral("the compositor offers no virtual keyboard and the session bus no RemoteDesktop "
+                             "portal to paste with");
         return QStringLiteral("Wayland session, X11 backend through XWayland (%1): Tovalin works in X11 applications, "
                               "and its own hotkeys fire only while one has the focus; ").arg(reason) + bindAdvice;
     }
     if (platformName == QLatin1String("wayland")) {
         const WaylandCompositorLines lines(environment);
+        if (offered && offered->portalKeyboard)
+            return QStringLiteral("Wayland session, native Wayland backend (%1): %2; the desktop asks once before "
+                                  "Tovalin first types into a window; %3")
+                .arg(why.isEmpty() ? QStringLiteral("the desktop offers the RemoteDesktop portal") : why,
+                     offered->describe(),
+                     offered->portalShortcuts ? QStringLiteral("its hotkeys are bound through the desktop, which "
+                                                               "shows them in its keyboard settings")
+                                              : bindAdvice);
         if (offered && offered->servesNatively())
             return QStringLiteral("Wayland session, native Wayland backend (%1): %2; bind keys in %3 (the Hotkeys "
                                   "page shows the lines), and float the palette: %4")
@@ -91,8 +99,8 @@ QString WaylandSession::startLine(const QProcessEnvironment& environment, const 
                      lines.configFile().isEmpty() ? QStringLiteral("the compositor's configuration") : lines.configFile(),
                      lines.floatRule());
         return QStringLiteral("Wayland session, native Wayland backend (%1): the compositor offers no virtual keyboard, "
-                              "so Tovalin cannot paste (GNOME and KDE: their portals are not used yet; with XWayland, "
-                              "TOVALIN_BACKEND=x11 serves X11 applications); ")
+                              "nor a RemoteDesktop portal, so Tovalin cannot paste (with XWayland, TOVALIN_BACKEND=x11 "
+                              "serves X11 applications); ")
                    .arg(why.isEmpty() ? QStringLiteral("no XWayland") : why)
             + bindAdvice;
     }

@@ -10,6 +10,8 @@
 #include "x11/x11_palette_keys.h"
 #include "x11/x11_recorder_keys.h"
 #include "wayland/wayland_accessibility_backend.h"
+#include "portal/portal_hotkey_backend.h"
+#include "portal/portal_offer.h"
 
 #include <QGuiApplication>
 
@@ -35,6 +37,8 @@ std::shared_ptr<X11KeyboardGrab> keyboardGrab(const std::shared_ptr<X11Display>&
 
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend()
 {
+    if (nativeWayland() && PortalOffer::session().globalShortcuts >= 1)
+        return std::make_unique<PortalHotkeyBackend>(QDBusConnection::sessionBus());
     if (std::shared_ptr<X11Display> display = X11Display::fromQt())
         return std::make_unique<X11HotkeyBackend>(display, keyboardGrab(display),
                                                   HotkeyService::overlayHotkeyId);

@@ -8,9 +8,9 @@
 #include <memory>
 
 // The backends for the running session: X11 ones on the xcb platform, the Wayland one on
-// Qt's wayland platform (no hotkeys there: the compositor's bindings run the remote
-// commands), inert ones elsewhere (offscreen), where hotkeys are refused and nothing is
-// selected.
+// Qt's wayland platform (hotkeys there through the GlobalShortcuts portal where the
+// desktop offers it, else the compositor's bindings run the remote commands), inert
+// ones elsewhere (offscreen), where hotkeys are refused and nothing is selected.
 // The X11 backends use the application's own X connection: create them after the
 // QGuiApplication and destroy them before it.
 std::unique_ptr<HotkeyBackend> makeHotkeyBackend();

@@ -4,12 +4,25 @@
 #include "wayland_data_control.h"
 #include "wayland_toplevels.h"
 #include "wayland_virtual_keyboard.h"
+#include "console.h"
+#include "file_defaults_store.h"
+#include "portal/portal_keyboard.h"
+
+#include <QDBusConnection>
+#include <QPointer>
 
 #include <QMimeData>
 
 namespace {
 // Without foreign-toplevel there is no telling windows apart: one stands for them all.
 constexpr quint64 someWindow = 1;
+
+// X keysyms for the portal, which types by symbol rather than by key position.
+constexpr int shiftKeysym = 0xffe1;
+constexpr int controlKeysym = 0xffe3;
+constexpr int insertKeysym = 0xff63;
+constexpr int cKeysym = 0x63;
+constexpr int vKeysym = 0x76;
 } // namespace
 
 std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create()
@@ -21,12 +34,16 @@ std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create
 }
 
 WaylandAccessibilityBackend::WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection)
-    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals()))
+    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals(), PortalOffer::session()))
 {
     if (m_parts.toplevels)
         m_toplevels = WaylandToplevels::create(*m_connection, QString::fromLatin1(paletteAppId));
     if (m_parts.virtualKeyboard)
         m_keyboard = WaylandVirtualKeyboard::create(*m_connection);
+    else if (m_parts.portalKeyboard)
+        m_portalKeyboard = std::make_unique<PortalKeyboard>(
+            QDBusConnection::sessionBus(),
+            FileDefaultsStore::forCurrentUser().stateDir() + QStringLiteral("/remote-desktop-token"));
     if (m_parts.readsWithoutFocus())
         m_dataControl = WaylandDataControl::create(*m_connection, m_parts.selection);
     if (m_dataControl) {
@@ -46,6 +63,8 @@ WaylandAccessibilityBackend::~WaylandAccessibilityBackend() = default;
 
 bool WaylandAccessibilityBackend::isTrusted()
 {
+    if (m_portalKeyboard)
+        return m_portalKeyboard->state() != PortalKeyboard::State::refused;
     return m_keyboard != nullptr;
 }
 
@@ -132,8 +151,21 @@ bool WaylandAccessibilityBackend::modifiersHeld()
     return m_toplevels && m_toplevels->paletteActive();
 }
 
+void WaylandAccessibilityBackend::openAccessibilitySettings()
+{
+    // The permission row's button: the desktop asks again, now rather than at the next paste.
+    if (m_portalKeyboard) {
+        m_portalKeyboard->askAgain();
+        m_portalKeyboard->start();
+    }
+}
+
 void WaylandAccessibilityBackend::sendChord(Chord chord)
 {
+    if (m_portalKeyboard) {
+        sendPortalChord(chord);
+        return;
+    }
     if (!m_keyboard)
         return;
     using Key = WaylandKeymap::Key;
@@ -159,4 +191,40 @@ void WaylandAccessibilityBackend::sendChord(Chord chord)
             m_keyboard->chord({Key::shift}, Key::insert);
         break;
     }
+}
+
+QCoro::Task<> WaylandAccessibilityBackend::sendPortalChord(Chord chord)
+{
+    QList<int> modifiers;
+    int key = insertKeysym;
+    // Terminals cannot be told from text fields here: the Insert chords serve both.
+    switch (chord) {
+    case Chord::terminalCopy:
+        modifiers = {controlKeysym, shiftKeysym};
+        key = cKeysym;
+        break;
+    case Chord::terminalPaste:
+        modifiers = {controlKeysym, shiftKeysym};
+        key = vKeysym;
+        break;
+    case Chord::copy:
+        modifiers = {controlKeysym};
+        break;
+    case Chord::paste:
+        modifiers = {shiftKeysym};
+        break;
+    }
+    QPointer<PortalKeyboard> keyboard(m_portalKeyboard.get());
+    if (keyboard->state() == PortalKeyboard::State::notAsked) {
+        // The desktop's dialog names no reason: say it first.
+        const QString why = QStringLiteral("Tovalin needs permission to type the answer into your window");
+        Console::line(why);
+        m_notifier.notify(QStringLiteral("Tovalin"), why);
+    }
+    const bool typed = co_await keyboard->chord(modifiers, key);
+    if (typed || !keyboard)
+        co_return;
+    const QString problem = keyboard->problem() + QStringLiteral("; the answer is on the clipboard");
+    Console::line(problem);
+    m_notifier.notify(QStringLiteral("Tovalin could not paste"), problem);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "accessibility_backend.h"
+#include "desktop_notifier.h"
 #include "system_clipboard.h"
 #include "wayland_parts.h"
 
+#include <QCoro/QCoroTask>
 #include <memory>
 
+class PortalKeyboard;
 class WaylandConnection;
 class WaylandDataControl;
 class WaylandToplevels;
@@ -13,7 +16,8 @@ class WaylandVirtualKeyboard;
 
 // Selection access as a native Wayland client, with what the compositor offers: PRIMARY
 // and CLIPBOARD through data-control, the active window and its app_id through
-// foreign-toplevel, the paste chord through a virtual keyboard.
+// foreign-toplevel, the paste chord through a virtual keyboard, or through the
+// RemoteDesktop portal where the compositor offers none (GNOME, KDE).
 class WaylandAccessibilityBackend : public AccessibilityBackend {
     Q_OBJECT
 public:
@@ -26,6 +30,8 @@ public:
     ~WaylandAccessibilityBackend() override;
 
     const WaylandParts& parts() const { return m_parts; }
+    // The portal's keyboard; null where the compositor has its own virtual keyboard.
+    PortalKeyboard* portalKeyboard() const { return m_portalKeyboard.get(); }
 
     bool isTrusted() override;
     std::optional<quint64> activeWindow() override;
@@ -40,17 +46,21 @@ public:
     bool modifiersHeld() override;
     void releaseHeldModifiers() override {}
     void sendChord(Chord chord) override;
-    void openAccessibilitySettings() override {}
+    void openAccessibilitySettings() override;
 
 private:
     explicit WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection);
+    QCoro::Task<> sendPortalChord(Chord chord);
 
     std::unique_ptr<WaylandConnection> m_connection;
     WaylandParts m_parts;
     std::unique_ptr<WaylandToplevels> m_toplevels;
     std::unique_ptr<WaylandDataControl> m_dataControl;
     std::unique_ptr<WaylandVirtualKeyboard> m_keyboard;
+    std::unique_ptr<PortalKeyboard> m_portalKeyboard;
     SystemClipboard m_qtClipboard;
+    // What the portal's keyboard needs the user to know, after the palette has gone.
+    DesktopNotifier m_notifier;
     // The window that was active when PRIMARY last changed: the one it was selected in.
     std::optional<quint64> m_primaryWindow;
 };

@@ -11,7 +11,7 @@ uint32_t offeredVersion(const QList<WaylandGlobal>& offered, QLatin1String inter
 }
 } // namespace
 
-WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered)
+WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals)
 {
     WaylandParts parts;
     // The standard protocol first; the wlr one only from version 2, which added PRIMARY.
@@ -23,6 +23,8 @@ WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered)
     // Keys need a seat to go to.
     parts.virtualKeyboard = offeredVersion(offered, QLatin1String("zwp_virtual_keyboard_manager_v1")) >= 1
         && offeredVersion(offered, QLatin1String("wl_seat")) >= 1;
+    parts.portalShortcuts = portals.globalShortcuts >= 1;
+    parts.portalKeyboard = !parts.virtualKeyboard && portals.remoteDesktop >= 1;
     return parts;
 }
 
@@ -45,5 +47,7 @@ QString WaylandParts::describe() const
              toplevels ? QStringLiteral("wlr-foreign-toplevel")
                        : QStringLiteral("unknown (no foreign-toplevel), Shift+Insert for every window"),
              virtualKeyboard ? QStringLiteral("virtual-keyboard")
-                             : QStringLiteral("impossible (no virtual-keyboard)"));
+                 : portalKeyboard ? QStringLiteral("RemoteDesktop portal")
+                                  : QStringLiteral("impossible (no virtual-keyboard)"))
+        + (portalShortcuts ? QStringLiteral("; hotkeys: GlobalShortcuts portal") : QString());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portal/portal_offer.h"
+
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -24,12 +26,16 @@ struct WaylandParts {
     bool toplevels = false;
     // zwp_virtual_keyboard_v1: the paste chord.
     bool virtualKeyboard = false;
+    // The desktop portals (GNOME, KDE): hotkeys, and the paste chord where no virtual
+    // keyboard is offered.
+    bool portalShortcuts = false;
+    bool portalKeyboard = false;
 
-    static WaylandParts choose(const QList<WaylandGlobal>& offered);
+    static WaylandParts choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals = {});
 
     bool readsWithoutFocus() const { return selection != Selection::paletteFocus; }
     // Whether a native Wayland Tovalin can do its work here: read the selection and paste.
-    bool servesNatively() const { return virtualKeyboard; }
+    bool servesNatively() const { return virtualKeyboard || portalKeyboard; }
     // "selection: ...; active window: ...; paste: ...", for the start line.
     QString describe() const;
 };
