@@ -5,6 +5,7 @@
 
 #include "ai_error.h"
 
+#include <algorithm>
 #include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
 #include <QNetworkAccessManager>
@@ -204,7 +205,8 @@ QCoro::Task<HttpReply> HttpJsonClient::finish(QNetworkReply* sent,
     const auto drain = [exchange, raw, stop, sink = options.streamSink] {
         if (exchange->stop != Exchange::Stop::none || !raw->isOpen())
             return;
-        const QByteArray piece = raw->read(maxReplyBytes + 1 - exchange->received);
+        // What is there, never more than the cap leaves: read(n) reserves n bytes up front.
+        const QByteArray piece = raw->read(std::min(raw->bytesAvailable(), maxReplyBytes + 1 - exchange->received));
         exchange->received += piece.size();
         if (exchange->received > maxReplyBytes)
             return stop(Exchange::Stop::tooLarge);

@@ -20,6 +20,8 @@ FakeHttpServer::FakeHttpServer(Handler handler, quint16 port) : m_handler(std::m
             });
         }
     });
+    // A burst of clients (the relay's 64 at once) is taken, not dropped and retried.
+    setListenBacklogSize(1024);
     listen(QHostAddress::LocalHost, port);
 }
 
