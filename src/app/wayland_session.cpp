@@ -76,6 +76,8 @@ QString WaylandSession::startLine(const QProcessEnvironment& environment, const 
                                           : QString();
     if (platformName == QLatin1String("xcb")) {
         const QString reason = !why.isEmpty() ? why
+            : offered && (offered->virtualKeyboard || offered->portalKeyboard)
+            ? QStringLiteral("the compositor lets no program read the selection of another (no data-control)")
             : QStringLiteral("the compositor offers no virtual keyboard and the session bus no RemoteDesktop "
                              "portal to paste with");
         return QStringLiteral("Wayland session, X11 backend through XWayland (%1): Tovalin works in X11 applications, "

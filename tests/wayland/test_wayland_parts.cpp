@@ -66,6 +66,9 @@ private slots:
         QTest::newRow("GNOME with XWayland") << sway << gnomeGlobals << "xcb";
         QTest::newRow("GNOME without X11") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << gnomeGlobals << "";
         QTest::newRow("no answer, XWayland") << sway << QList<WaylandGlobal>{} << "xcb";
+        QList<WaylandGlobal> cannotRead = swayGlobals;
+        cannotRead.removeIf([](const WaylandGlobal& g) { return g.interface.contains("data_control"); });
+        QTest::newRow("typing but no reading: XWayland") << sway << cannotRead << "xcb";
         QTest::newRow("forced X11") << sway + QStringList{"TOVALIN_BACKEND=x11"} << swayGlobals << "xcb";
         QTest::newRow("forced Wayland") << sway + QStringList{"TOVALIN_BACKEND=Wayland"} << gnomeGlobals << "wayland";
         QTest::newRow("Qt platform set") << sway + QStringList{"QT_QPA_PLATFORM=xcb"} << swayGlobals << "";

@@ -35,7 +35,9 @@ struct WaylandParts {
 
     bool readsWithoutFocus() const { return selection != Selection::paletteFocus; }
     // Whether a native Wayland Tovalin can do its work here: read the selection and paste.
-    bool servesNatively() const { return virtualKeyboard || portalKeyboard; }
+    // Without data-control it could paste but read nothing (GNOME), where XWayland at least
+    // serves X11 programs.
+    bool servesNatively() const { return (virtualKeyboard || portalKeyboard) && readsWithoutFocus(); }
     // "selection: ...; active window: ...; paste: ...", for the start line.
     QString describe() const;
 };
