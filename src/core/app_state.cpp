@@ -498,7 +498,7 @@ void AppState::cancelAllRuns()
         cancelRun(runId);
 }
 
-void AppState::recordCancelled(const Command& command, const QString& text)
+HistoryItem AppState::historyEntry(const Command& command, const QString& text)
 {
     HistoryItem item;
     item.id = QUuid::createUuid();
@@ -508,6 +508,12 @@ void AppState::recordCancelled(const Command& command, const QString& text)
         item.instruction = command.prompt;
     item.originalText = text;
     item.timestamp = QDateTime::currentDateTimeUtc();
+    return item;
+}
+
+void AppState::recordCancelled(const Command& command, const QString& text)
+{
+    HistoryItem item = historyEntry(command, text);
     item.success = false;
     item.errorMessage = QString::fromUtf8(RunCancelled().what());
     addHistoryItem(item);
@@ -547,15 +553,8 @@ QCoro::Task<QString> AppState::processCommand(Command command, QString text,
     }
     const QString answer = withoutControlCharacters(received);
 
-    HistoryItem item;
-    item.id = QUuid::createUuid();
-    item.commandId = command.id;
-    item.commandName = command.name;
-    if (command.id == customInstructionId())
-        item.instruction = command.prompt;
-    item.originalText = text;
+    HistoryItem item = historyEntry(command, text);
     item.resultText = answer;
-    item.timestamp = QDateTime::currentDateTimeUtc();
     item.success = true;
     addHistoryItem(item);
     co_return answer;

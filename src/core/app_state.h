@@ -177,6 +177,8 @@ private:
     void setRunsInFlight(int runs);
     void setOffersProviderSetup(bool offers);
     void recordCancelled(const Command& command, const QString& text);
+    // A history entry for a run of command on text, now; the outcome is the caller's.
+    static HistoryItem historyEntry(const Command& command, const QString& text);
 
     Services m_services;
     AppSettings m_settings;

@@ -68,16 +68,7 @@ QStringList AIModelSettingsSheet::suggestedModels(AIProvider provider)
 
 QString AIModelSettingsSheet::storedKey(const AppSettings& settings, AIProvider provider)
 {
-    switch (provider) {
-    case AIProvider::openai: return settings.openaiApiKey;
-    case AIProvider::claude: return settings.claudeApiKey;
-    case AIProvider::deepseek: return settings.deepseekApiKey;
-    case AIProvider::gemini: return settings.geminiApiKey;
-    case AIProvider::custom: return settings.customApiKey.value_or(QString());
-    case AIProvider::tovalin:
-    case AIProvider::ollama: return {};
-    }
-    return {};
+    return apiKeyIn(settings, provider);
 }
 
 bool AIModelSettingsSheet::isKeyed(AIProvider provider)
@@ -431,18 +422,11 @@ AppSettings AIModelSettingsSheet::editedSettings() const
     s.selectedModel = m_model->currentText().trimmed();
     s.ollamaHost = m_host->text().trimmed();
     const QString key = m_apiKey->text();
-    switch (m_selectedProvider) {
-    case AIProvider::openai: s.openaiApiKey = key; break;
-    case AIProvider::claude: s.claudeApiKey = key; break;
-    case AIProvider::deepseek: s.deepseekApiKey = key; break;
-    case AIProvider::gemini: s.geminiApiKey = key; break;
-    case AIProvider::custom:
-        s.customApiKey = key;
+    setApiKeyIn(s, m_selectedProvider, key);
+    if (m_selectedProvider == AIProvider::custom) {
+        s.customApiKey = key; // what the sheet shows is saved, even an empty key
         s.customBaseURL = m_baseURL->text().trimmed();
         s.customModel = s.selectedModel;
-        break;
-    case AIProvider::tovalin:
-    case AIProvider::ollama: break;
     }
     const QString relay = m_relay->text().trimmed();
     s.tovalinBaseURL = relay.isEmpty() ? std::nullopt : std::optional<QString>(relay);
