@@ -37,6 +37,7 @@ constexpr double kMandatedWaitMs = 150; // the wait before the paste and the one
 constexpr int kSettleMs = 12000;
 constexpr int kStreamDelayMs = 200; // the streaming provider thinks this long before its first words
 constexpr int kStreamRuns = 30;
+constexpr int kSeenMs = 50; // from the palette's paint to Return: quicker than any person
 const QString kOriginal = QStringLiteral("some selected words");
 const QString kAnswer = QStringLiteral("The answer.");
 
@@ -172,6 +173,11 @@ private:
             } else if (type == XCB_CONFIGURE_NOTIFY) {
                 if (reinterpret_cast<xcb_configure_notify_event_t*>(event)->window == palette)
                     configuredAt.append(nowMs());
+            } else if (type == XCB_DESTROY_NOTIFY) {
+                // The X server hands a new client the ids of one gone: a later palette may
+                // have this one's id, and needs a damage object of its own.
+                if (reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == palette)
+                    palette = damage = 0;
             } else if (type == XCB_UNMAP_NOTIFY) {
                 if (reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == palette)
                     unmappedAt = nowMs();
@@ -349,16 +355,20 @@ int main(int argc, char** argv)
         hide();
         sleepMs(30);
     }
-    lines[0] = QString::asprintf("1 hotkey to palette painted (XTest press to first X DAMAGE, outside the process): %s (%d presses)",
+    lines[0] = QString::asprintf("1 hotkey to palette painted (XTest press to first X DAMAGE, outside the process): %s (%d presses; goal: median <= 3 ms, p95 <= 6 ms)",
                                  qPrintable(stats(paint)), int(paint.size()));
 
-    // 2 and the runs for 4: hotkey, Return on the first command, the answer pasted.
+    // 2 and the runs for 4: hotkey, Return on the first command, the answer pasted. Return
+    // comes a moment after the palette painted, as from a person who saw it: what the
+    // hotkey started (the paint, the selection read beside it) is figure 1's, not the run's.
     QList<double> overhead;
     const int runs = parser.value("runs").toInt();
     for (int i = 0; i < runs; ++i) {
         field.select();
-        if (!show(nullptr))
+        double painted = 0;
+        if (!show(&painted))
             fail("the palette did not show for a run");
+        sleepMs(kSeenMs);
         const double returned = nowMs();
         x.tap(kReturn);
         if (!waitUntil([&] { return field.pastedAt > 0 && field.text() == kAnswer; }, 5000))
@@ -367,7 +377,8 @@ int main(int argc, char** argv)
             overhead.append(field.pastedAt - returned - providerMs - kMandatedWaitMs);
         sleepMs(30);
     }
-    lines[1] = QString::asprintf("2 own overhead of a run (Return to Ctrl+V, less the provider's time and the 0.1 s + 0.05 s waits): %s (%d runs)",
+    lines[1] = QString::asprintf("2 own overhead of a run (Return, %d ms after the paint, to Ctrl+V, less the provider's time and the 0.1 s + 0.05 s waits): %s (%d runs; goal: median <= 5 ms)",
+                                 kSeenMs,
                                  qPrintable(stats(overhead)), int(overhead.size()));
 
     // Tovalin tidies up once its runs are over (the heap at 2 s, the sound server at 10 s):
@@ -382,7 +393,7 @@ int main(int argc, char** argv)
     sleepMs(idle * 1000);
     tick.start(5);
     const qint64 idleTicks = cpuTicks(tovalin.processId()) - ticks0;
-    lines[3] = QString::asprintf("4 idle cost: resident %.1f MB after a --background start, %.1f MB %d s after %d runs; CPU %lld ms over %d s idle",
+    lines[3] = QString::asprintf("4 idle cost: resident %.1f MB after a --background start, %.1f MB %d s after %d runs; CPU %lld ms over %d s idle (goal: <= 30 MB after the start, no CPU idle)",
                                  startKiB / 1024.0, afterRunsKiB / 1024.0, kSettleMs / 1000, runs, idleTicks * 1000 / sysconf(_SC_CLK_TCK), idle);
     tovalin.terminate();
     tovalin.waitForFinished(10000);
@@ -397,11 +408,16 @@ int main(int argc, char** argv)
     QProcess reviewing;
     start(reviewing, {QStringLiteral("--background")});
     sleepMs(2000);
+    if (!show(nullptr)) // finds the new palette's window, as for figure 1
+        fail("the palette did not show");
+    hide();
     QList<double> firstWords;
     for (int i = 0; i < kStreamRuns; ++i) {
         field.select();
-        if (!show(nullptr))
+        double painted = 0;
+        if (!show(&painted))
             fail("the palette did not show for a streamed run");
+        sleepMs(kSeenMs);
         const double returned = nowMs();
         requestedAt = -1;
         x.tap(kReturn);

@@ -200,15 +200,33 @@ void AppDelegate::openAISettings()
 
 void AppDelegate::triggerOverlay()
 {
+    disconnect(m_readAfterPaint);
+    if (m_overlayPanel && m_selection.readsBesidePalette()) {
+        // The palette is painted first and the text read beside it: the program holding the
+        // selection answers while the user looks, and a Return before it has waits for it.
+        m_appState.openOverlayBeforeText();
+        m_readAfterPaint = connect(
+            m_overlayPanel.get(), &OverlayPanel::shown, this,
+            [this] { [[maybe_unused]] QCoro::Task<> read = m_appState.readSelectionBesideOverlay(); },
+            Qt::SingleShotConnection);
+        showOverlayPanel();
+        return;
+    }
     QPointer<AppDelegate> self(this);
     [](QPointer<AppDelegate> self) -> QCoro::Task<> {
         co_await self->m_appState.openOverlay();
-        if (self && self->m_overlayPanel) {
-            // Compositors come and go (a session may toggle its effects): ask each time.
-            self->m_overlayPanel->setTranslucent(compositorRunning());
-            self->m_overlayPanel->showOverlay();
-        }
+        if (self)
+            self->showOverlayPanel();
     }(self);
+}
+
+void AppDelegate::showOverlayPanel()
+{
+    if (!m_overlayPanel)
+        return;
+    // Compositors come and go (a session may toggle its effects): ask each time.
+    m_overlayPanel->setTranslucent(compositorRunning());
+    m_overlayPanel->showOverlay();
 }
 
 RemoteReply AppDelegate::answer(const RemoteRequest& request)

@@ -53,6 +53,7 @@ private:
     void runLaunchSequence();
     void installStatusItem();
     void registerOverlayHotkey();
+    void showOverlayPanel();
     HotkeyRegistry::Action paletteAction();
     void registerCommandHotkeys();
     // "Show in menu bar" and "Launch at login" take effect as soon as they change.
@@ -65,6 +66,7 @@ private:
     SelectionAccess& m_selection;
     std::unique_ptr<PaletteKeys> m_paletteKeys;
     std::unique_ptr<OverlayPanel> m_overlayPanel;
+    QMetaObject::Connection m_readAfterPaint; // the showing's read, once its first paint is out
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<RunFeedback> m_feedback;

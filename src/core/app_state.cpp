@@ -26,6 +26,12 @@ void requireSendableSize(const QString& text)
 }
 } // namespace
 
+AppState::~AppState()
+{
+    if (m_historySaveQueued)
+        saveHistory();
+}
+
 AppState::AppState(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services))
 {
@@ -137,6 +143,7 @@ void AppState::saveSettings() { store(settingsKey, JsonCodec::encodeSettingsDocu
 void AppState::saveCommands() { store(commandsKey, JsonCodec::encodeCommandsDocument(m_commands)); }
 void AppState::saveHistory()
 {
+    m_historySaveQueued = false;
     // The oldest entries give way rather than make a document too long to be read back.
     const qsizetype fitting = JsonCodec::historyEntriesFitting(m_history, m_services.defaults->maxDocumentBytes());
     if (fitting < m_history.size())
@@ -325,12 +332,28 @@ QCoro::Task<> AppState::runOnSelection(Command command)
 
 void AppState::addHistoryItem(const HistoryItem& item)
 {
+    prependHistory(item);
+    saveHistory();
+}
+
+void AppState::prependHistory(const HistoryItem& item)
+{
     QList<HistoryItem> list = m_history;
     list.prepend(item);
     if (list.size() > historyLimit)
         list.resize(historyLimit);
     setHistory(std::move(list));
-    saveHistory();
+}
+
+void AppState::recordRun(const HistoryItem& item)
+{
+    prependHistory(item);
+    if (std::exchange(m_historySaveQueued, true))
+        return;
+    // Written on the next turn of the loop, which falls inside the wait before the paste:
+    // the disk is never on the road between Return and the answer.
+    QMetaObject::invokeMethod(
+        this, [this] { if (m_historySaveQueued) saveHistory(); }, Qt::QueuedConnection);
 }
 
 void AppState::clearHistory()
@@ -385,11 +408,39 @@ QCoro::Task<> AppState::openOverlay()
     setOverlayVisible(true);
 }
 
+void AppState::openOverlayBeforeText()
+{
+    ++m_overlayShowing;
+    m_readingSelection = true;
+    setSelectedText(QString());
+    setOverlayVisible(true);
+}
+
+QCoro::Task<> AppState::readSelectionBesideOverlay()
+{
+    QPointer<AppState> self(this);
+    const quint64 showing = m_overlayShowing;
+    std::optional<QString> text;
+    if (SelectionAccess* access = accessibilityService())
+        text = co_await access->getSelectedText();
+    if (!self || showing != m_overlayShowing || !m_readingSelection)
+        co_return; // the palette closed or opened again meanwhile
+    m_readingSelection = false;
+    if (text && !text->isEmpty())
+        setSelectedText(*text);
+    else
+        emit noTextSelected();
+    emit selectionRead();
+}
+
 void AppState::closeOverlay()
 {
+    ++m_overlayShowing;
     setOverlayVisible(false);
     setSelectedText(QString());
     setProcessing(false);
+    if (std::exchange(m_readingSelection, false))
+        emit selectionRead(); // whoever waits for the text gives up
 }
 
 std::unique_ptr<AIService> AppState::makeAIService() const
@@ -516,7 +567,7 @@ void AppState::recordCancelled(const Command& command, const QString& text)
     HistoryItem item = historyEntry(command, text);
     item.success = false;
     item.errorMessage = QString::fromUtf8(RunCancelled().what());
-    addHistoryItem(item);
+    recordRun(item);
 }
 
 QCoro::Task<QString> AppState::processCommand(Command command, QString text,
@@ -556,6 +607,6 @@ QCoro::Task<QString> AppState::processCommand(Command command, QString text,
     HistoryItem item = historyEntry(command, text);
     item.resultText = answer;
     item.success = true;
-    addHistoryItem(item);
+    recordRun(item);
     co_return answer;
 }

@@ -17,7 +17,8 @@
 #include <memory>
 
 // The one store: settings, commands, history and the flags the palette and the
-// main window share. Every change of a document saves it at once.
+// main window share. Every change of a document saves it at once; a run's history entry is
+// saved on the next turn of the event loop.
 class AppState : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +48,7 @@ public:
     };
 
     explicit AppState(Services services, QObject* parent = nullptr);
+    ~AppState() override;
 
     const AppSettings& settings() const { return m_settings; }
     const QList<Command>& commands() const { return m_commands; }
@@ -107,6 +109,12 @@ public:
 
     // Reads the selection into selectedText (when one came back) and marks the palette visible.
     QCoro::Task<> openOverlay();
+    // The other order, where the selection can be read beside the palette: visible now,
+    // with the text still to come from readSelectionBesideOverlay().
+    void openOverlayBeforeText();
+    QCoro::Task<> readSelectionBesideOverlay();
+    // The palette is showing and its text is still being read; selectionRead() ends it.
+    bool isReadingSelection() const { return m_readingSelection; }
     void closeOverlay();
 
     std::unique_ptr<AIService> makeAIService() const;
@@ -169,6 +177,8 @@ signals:
     void answerLeftOnClipboard(const Command& command);
     // The palette or a command hotkey found nothing selected.
     void noTextSelected();
+    // A read begun by openOverlayBeforeText() ended, with text or without, or the palette closed.
+    void selectionRead();
 
 private:
     void setCommands(QList<Command> commands);
@@ -177,6 +187,9 @@ private:
     void setRunsInFlight(int runs);
     void setOffersProviderSetup(bool offers);
     void recordCancelled(const Command& command, const QString& text);
+    void prependHistory(const HistoryItem& item);
+    // A run's entry: in the list at once, on disk a moment later.
+    void recordRun(const HistoryItem& item);
     // A history entry for a run of command on text, now; the outcome is the caller's.
     static HistoryItem historyEntry(const Command& command, const QString& text);
 
@@ -194,6 +207,9 @@ private:
     HotkeyConfig m_registeredWithOverlay;
     bool m_offersProviderSetup = false;
     quint64 m_lastRunId = 0;
+    bool m_historySaveQueued = false;
+    bool m_readingSelection = false;
+    quint64 m_overlayShowing = 0; // a read's text is for the showing that started it
     // The clients of the runs waiting for an answer, by run.
     QHash<quint64, AIService*> m_cancellableRuns;
 };

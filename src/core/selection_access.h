@@ -12,6 +12,9 @@ public:
     virtual bool checkPermission() { return true; }
     // Opens the desktop's place for granting that, where there is one.
     virtual void openAccessibilitySettings() {}
+    // The selection can be read once the palette is on screen, with no key sent to the
+    // user's window: the palette then shows first and the text follows it.
+    virtual bool readsBesidePalette() { return false; }
     // Nothing and the empty string both mean "no text selected".
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
     // The window the user works in now (an opaque id); nothing when unknown.

@@ -29,6 +29,9 @@ public:
     // The window's WM_CLASS names (instance and class); empty when unknown.
     virtual QStringList windowClass(quint64 window) = 0;
     virtual std::optional<QString> selectionText() = 0;
+    // Only a window of Tovalin's with the keyboard focus can read the selection (Wayland
+    // without data-control): the palette reads it once it has the focus.
+    virtual bool readsOnlyWithFocus() { return false; }
 
     // Nothing when the clipboard holds no plain text.
     virtual std::optional<QString> clipboardText() = 0;

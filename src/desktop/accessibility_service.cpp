@@ -7,6 +7,8 @@
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QMimeData>
 #include <QPointer>
 #include <QTimer>
@@ -27,12 +29,26 @@ bool AccessibilityService::checkPermission()
     return m_backend->isTrusted();
 }
 
+bool AccessibilityService::readsBesidePalette()
+{
+    if (!checkPermission())
+        return false;
+    if (m_backend->readsOnlyWithFocus())
+        return true;
+    // Otherwise only a selection its own window holds: the copy fallback sends keys to that
+    // window, which must happen before the palette takes the keyboard.
+    const std::optional<quint64> window = m_backend->activeWindow();
+    return window && m_backend->selectionOwnedBy(*window);
+}
+
 QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
 {
     if (!checkPermission()) {
         Console::line(QStringLiteral("Accessibility permission not granted"));
         co_return std::nullopt;
     }
+    if (m_backend->readsOnlyWithFocus())
+        co_return co_await readWithFocus();
     const std::optional<quint64> window = m_backend->activeWindow();
     if (!window) {
         Console::line(QStringLiteral("No frontmost application"));
@@ -47,6 +63,25 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
     if (copied)
         co_return withUnixLineEnds(*copied);
     co_return copied;
+}
+
+QCoro::Task<std::optional<QString>> AccessibilityService::readWithFocus()
+{
+    QPointer<AccessibilityService> self(this);
+    // The compositor hands PRIMARY to the window that has just taken the keyboard.
+    if (!QGuiApplication::focusWindow() && qGuiApp)
+        co_await SignalOrTimeout(qGuiApp, &QGuiApplication::focusWindowChanged, focusWaitLimit);
+    if (!self)
+        co_return std::nullopt;
+    if (!QGuiApplication::focusWindow()) {
+        Console::line(QStringLiteral("No selection: Tovalin's window did not get the focus to read it"));
+        co_return std::nullopt;
+    }
+    // No copy fallback here: Ctrl+C would go to the palette, which has the focus.
+    const std::optional<QString> text = m_backend->selectionText();
+    if (text)
+        co_return withUnixLineEnds(*text);
+    co_return text;
 }
 
 QCoro::Task<std::optional<QString>> AccessibilityService::copySelectionViaClipboard()

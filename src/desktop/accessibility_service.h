@@ -28,7 +28,11 @@ public:
                                   QObject* parent = nullptr);
     ~AccessibilityService() override;
 
+    // How long a read that needs the palette's focus waits for it.
+    static constexpr std::chrono::milliseconds focusWaitLimit{1000};
+
     bool checkPermission() override;
+    bool readsBesidePalette() override;
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
     std::optional<quint64> frontWindow() override;
@@ -44,6 +48,7 @@ private:
     bool stillIn(std::optional<quint64> window);
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();
+    QCoro::Task<std::optional<QString>> readWithFocus();
 
     std::unique_ptr<AccessibilityBackend> m_backend;
     quint64 m_clipboardChanges = 0;

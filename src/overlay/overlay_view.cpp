@@ -10,6 +10,7 @@
 #include "selection_access.h"
 
 #include <QClipboard>
+#include <QCoro/QCoroSignal>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -498,6 +499,10 @@ void OverlayView::changeEvent(QEvent* event)
 
 void OverlayView::execute(const Command& chosen)
 {
+    if (m_appState.isReadingSelection()) {
+        [[maybe_unused]] QCoro::Task<> waiting = executeOnceRead(chosen);
+        return;
+    }
     // The "Ask" row is shown with the typed text; its run is named "Custom Instruction".
     const Command command = chosen.id == customInstructionId() ? customInstruction(chosen.prompt) : chosen;
     // Read before closing: the end of the close clears selectedText in the store.
@@ -509,6 +514,20 @@ void OverlayView::execute(const Command& chosen)
     emit closeRequested();
     // Started and let go: the run goes on inside the store after the palette is gone.
     [[maybe_unused]] QCoro::Task<> run = m_appState.executeCommand(command, text);
+}
+
+QCoro::Task<> OverlayView::executeOnceRead(Command chosen)
+{
+    // A second Return while the text is on its way is not a second run.
+    if (std::exchange(m_waitingForText, true))
+        co_return;
+    QPointer<OverlayView> self(this);
+    co_await qCoro(&m_appState, &AppState::selectionRead);
+    if (!self)
+        co_return;
+    m_waitingForText = false;
+    if (m_appState.isOverlayVisible() && m_mode == Mode::choosing)
+        execute(chosen);
 }
 
 QCoro::Task<> OverlayView::review(Command command, QString text)

@@ -105,6 +105,8 @@ private:
     int rowAt(const QPoint& pos) const;
     int listTop() const;
     void execute(const Command& command);
+    // Runs the chosen command once the selection has been read.
+    QCoro::Task<> executeOnceRead(Command chosen);
     QCoro::Task<> review(Command command, QString text);
     void chooseKey(QKeyEvent* event);
     void reviewKey(QKeyEvent* event);
@@ -130,6 +132,7 @@ private:
     int m_maximumHeight = 600;
     // The run under review; a newer showing or choice makes an older answer stale.
     quint64 m_reviewRun = 0;
+    bool m_waitingForText = false; // Return came before the selection was read
     quint64 m_reviewRunId = 0; // the store's name for it, to cancel it
     Command m_reviewCommand;
     QString m_reviewText;

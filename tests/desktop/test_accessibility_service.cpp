@@ -17,7 +17,7 @@ namespace {
 // that answers a synthetic copy after a delay.
 struct FakeDesktop : AccessibilityBackend {
     struct Sent { Chord chord; qint64 atMs; bool whileHeld; };
-    bool trusted = true, ownsSelection = false;
+    bool trusted = true, ownsSelection = false, focusOnly = false;
     std::optional<quint64> active = 42;
     Text selection, clipboard, copyResult; // copyResult: what the application copies on Ctrl+C
     int copyDelayMs = 5, releaseCalls = 0, heldPolls = 0; // heldPolls: polls before the user lets go; -1: never
@@ -31,6 +31,7 @@ struct FakeDesktop : AccessibilityBackend {
     bool selectionOwnedBy(quint64 window) override { return ownsSelection && active == window; }
     QStringList windowClass(quint64 window) override { return active == window ? activeClass : QStringList(); }
     Text selectionText() override { return selection; }
+    bool readsOnlyWithFocus() override { return focusOnly; }
     Text clipboardText() override { return clipboard; }
     // As on X11, our own clear is reported late, as a change that brings no text.
     void clearClipboard() override { clipboard.reset(); QTimer::singleShot(2, this, &FakeDesktop::clipboardChanged); }
@@ -63,12 +64,13 @@ struct FakeDesktop : AccessibilityBackend {
 struct ReadCase {
     bool trusted = true;
     std::optional<quint64> active = 42;
-    bool owned = false;
+    bool owned = false, focusOnly = false;
     Text selection = {}, copied = {};
     int copyDelayMs = 5;
     Text result = {}, clipboardAfter = QStringLiteral("before");
     int chords = 1;
     QString line = {};
+    bool beside = false; // read after the palette shows, with no key sent
 };
 
 } // namespace
@@ -95,15 +97,20 @@ private slots:
         QTest::newRow("no active window") << ReadCase{.active = std::nullopt, .owned = true, .selection = s("sel"),
             .copied = s("copied"), .chords = 0, .line = QStringLiteral("No frontmost application")};
         QTest::newRow("own selection, untrimmed") << ReadCase{.owned = true, .selection = s(" sel "),
-            .copied = s("copied"), .result = s(" sel "), .chords = 0};
+            .copied = s("copied"), .result = s(" sel "), .chords = 0, .beside = true};
+        // Wayland without data-control: only a focused window of ours reads, and Ctrl+C would
+        // go to it, so nothing is copied.
+        QTest::newRow("focus needed, none came") << ReadCase{.focusOnly = true, .selection = s("sel"),
+            .copied = s("copied"), .chords = 0,
+            .line = QStringLiteral("No selection: Tovalin's window did not get the focus to read it"), .beside = true};
         // PRIMARY held by another program is text highlighted earlier elsewhere: never used.
         QTest::newRow("stale selection, text copied") << ReadCase{.selection = s("stale"), .copied = s("copied"),
             .result = s("copied"), .clipboardAfter = s("copied")};
         QTest::newRow("own selection empty, copied") << ReadCase{.owned = true, .selection = s(""),
-            .copied = s("copied"), .result = s("copied"), .clipboardAfter = s("copied")};
+            .copied = s("copied"), .result = s("copied"), .clipboardAfter = s("copied"), .beside = true};
         // Some programs hand text over with CRLF; the text is what the program holds.
         QTest::newRow("own selection, CRLF") << ReadCase{.owned = true, .selection = s("a\r\nb\r\n"),
-            .result = s("a\nb\n"), .chords = 0};
+            .result = s("a\nb\n"), .chords = 0, .beside = true};
         QTest::newRow("copied, CRLF") << ReadCase{.copied = s("a\r\nb"), .result = s("a\nb"),
             .clipboardAfter = s("a\r\nb")};
         QTest::newRow("nothing copied, previous back") << ReadCase{};
@@ -118,10 +125,12 @@ private slots:
         desktop->trusted = c.trusted;
         desktop->active = c.active;
         desktop->ownsSelection = c.owned;
+        desktop->focusOnly = c.focusOnly;
         desktop->selection = c.selection;
         desktop->copyResult = c.copied;
         desktop->copyDelayMs = c.copyDelayMs;
         desktop->clipboard = QStringLiteral("before");
+        QCOMPARE(service->readsBesidePalette(), c.beside);
         QCOMPARE(QCoro::waitFor(service->getSelectedText()), c.result);
         QCOMPARE(desktop->sent.size(), c.chords);
         QCOMPARE(desktop->clipboard, c.clipboardAfter);

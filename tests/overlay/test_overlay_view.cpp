@@ -182,6 +182,31 @@ private slots:
         QCOMPARE(f.script->calls.value(0).second, QStringLiteral("text"));
     }
 
+    // The palette shows before the selection is read: a Return that comes first waits for the
+    // text (and twice is still one run); one that closes the palette meanwhile drops it.
+    void returnBeforeTheTextWaitsForIt()
+    {
+        for (const bool escape : {false, true}) {
+            OverlayFixture f({true});
+            f.access.selection = QStringLiteral("late text");
+            f.access.readDelayMs = 60;
+            f.state->openOverlayBeforeText();
+            OverlayView view(*f.state);
+            view.show();
+            connect(&view, &OverlayView::closeRequested, f.state.get(), &AppState::closeOverlay);
+            QCoro::Task<> read = f.state->readSelectionBesideOverlay();
+            QTest::keyClick(&view, escape ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(&view, Qt::Key_Return);
+            QVERIFY(f.script->calls.isEmpty());
+            QVERIFY(QTest::qWaitFor([&] { return read.isReady(); }, 3000));
+            QTest::qWait(20);
+            QCOMPARE(f.script->calls, escape ? Runs{} : (Runs{{QStringLiteral("prompt A"), QStringLiteral("late text")}}));
+            QCOMPARE(f.state->selectedText(), QString()); // the close cleared it, or the run's close did
+            if (!escape)
+                QVERIFY(f.waitForPastes(1));
+        }
+    }
+
     void clickRunsTheClickedRow()
     {
         OverlayFixture f({true, false, true, true});

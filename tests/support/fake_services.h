@@ -67,6 +67,7 @@ struct FakeSelectionAccess : SelectionAccess {
     QElapsedTimer clock;
     std::function<void()> onPaste;
     std::optional<quint64> front;   // the window the user works in
+    int readDelayMs = 0;            // the program holding the selection answers this late
     QStringList leftOnClipboard;    // answers withheld because the window changed
 
     FakeSelectionAccess() { clock.start(); }
@@ -74,6 +75,8 @@ struct FakeSelectionAccess : SelectionAccess {
     QCoro::Task<std::optional<QString>> getSelectedText() override
     {
         ++reads;
+        if (readDelayMs > 0)
+            co_await QCoro::sleepFor(std::chrono::milliseconds(readDelayMs));
         // A copy: QCoro 0.8 moves from an lvalue handed to co_return, which would empty the selection.
         co_return std::optional<QString>(selection);
     }

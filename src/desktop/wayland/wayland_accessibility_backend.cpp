@@ -11,6 +11,8 @@
 #include <QDBusConnection>
 #include <QPointer>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMimeData>
 
 namespace {
@@ -93,9 +95,13 @@ QStringList WaylandAccessibilityBackend::windowClass(quint64 window)
 
 std::optional<QString> WaylandAccessibilityBackend::selectionText()
 {
-    if (!m_dataControl)
+    if (m_dataControl)
+        return m_dataControl->primaryText();
+    // The palette has the focus: Qt's own primary-selection offer is the user's selection.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Selection);
+    if (!data || !data->hasText())
         return std::nullopt;
-    return m_dataControl->primaryText();
+    return data->text();
 }
 
 std::optional<QString> WaylandAccessibilityBackend::clipboardText()

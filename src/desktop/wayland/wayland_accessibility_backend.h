@@ -38,6 +38,7 @@ public:
     bool selectionOwnedBy(quint64 window) override;
     QStringList windowClass(quint64 window) override;
     std::optional<QString> selectionText() override;
+    bool readsOnlyWithFocus() override { return !m_dataControl; }
     std::optional<QString> clipboardText() override;
     void clearClipboard() override;
     void setClipboardText(const QString& text) override;

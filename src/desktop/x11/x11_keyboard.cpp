@@ -21,11 +21,10 @@ struct ModifierMapping {
     std::vector<std::vector<uint8_t>> rows; // Shift, Lock, Control, Mod1 .. Mod5
 };
 
-ModifierMapping modifierMapping(xcb_connection_t* connection)
+ModifierMapping modifierMapping(xcb_connection_t* connection, xcb_get_modifier_mapping_cookie_t asked)
 {
     ModifierMapping mapping;
-    xcb_get_modifier_mapping_reply_t* reply = xcb_get_modifier_mapping_reply(
-        connection, xcb_get_modifier_mapping(connection), nullptr);
+    xcb_get_modifier_mapping_reply_t* reply = xcb_get_modifier_mapping_reply(connection, asked, nullptr);
     if (!reply)
         return mapping;
     const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(reply);
@@ -41,6 +40,34 @@ ModifierMapping modifierMapping(xcb_connection_t* connection)
     std::free(reply);
     return mapping;
 }
+
+// The keyboard mapping, fetched once for as many lookups as its holder makes.
+class KeySymbols {
+public:
+    explicit KeySymbols(xcb_connection_t* connection) : m_symbols(xcb_key_symbols_alloc(connection)) {}
+    ~KeySymbols()
+    {
+        if (m_symbols)
+            xcb_key_symbols_free(m_symbols);
+    }
+    KeySymbols(const KeySymbols&) = delete;
+    KeySymbols& operator=(const KeySymbols&) = delete;
+
+    std::optional<uint8_t> keyCodeFor(uint32_t keysym) const
+    {
+        if (!m_symbols)
+            return std::nullopt;
+        std::optional<uint8_t> result;
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_symbols, keysym);
+        if (codes && codes[0] != XCB_NO_SYMBOL)
+            result = codes[0];
+        std::free(codes);
+        return result;
+    }
+
+private:
+    xcb_key_symbols_t* m_symbols;
+};
 
 } // namespace
 
@@ -71,11 +98,14 @@ bool X11Keyboard::isKeyDown(uint8_t keyCode) const
 std::vector<uint8_t> X11Keyboard::heldModifierKeys() const
 {
     xcb_connection_t* c = m_display->connection();
-    xcb_query_keymap_reply_t* keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    // Both asked before either answer is awaited: one round trip, not two.
+    const xcb_query_keymap_cookie_t keymapAsked = xcb_query_keymap(c);
+    const xcb_get_modifier_mapping_cookie_t mappingAsked = xcb_get_modifier_mapping(c);
+    const ModifierMapping mapping = modifierMapping(c, mappingAsked);
+    xcb_query_keymap_reply_t* keymap = xcb_query_keymap_reply(c, keymapAsked, nullptr);
     if (!keymap)
         return {};
     std::vector<uint8_t> held;
-    const ModifierMapping mapping = modifierMapping(c);
     for (size_t row = 0; row < mapping.rows.size(); ++row) {
         if (int(row) == lockRow)
             continue;
@@ -99,9 +129,11 @@ void X11Keyboard::releaseKeys(const std::vector<uint8_t>& keyCodes) const
 
 void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift) const
 {
-    const uint8_t control = keyCodeFor(controlLKeysym).value_or(controlLFallback);
-    const uint8_t shift = keyCodeFor(shiftLKeysym).value_or(shiftLFallback);
-    const uint8_t key = keyCodeFor(keysym).value_or(fallbackKeyCode);
+    // One fetch of the keyboard mapping for the three keys.
+    const KeySymbols symbols(m_display->connection());
+    const uint8_t control = symbols.keyCodeFor(controlLKeysym).value_or(controlLFallback);
+    const uint8_t shift = symbols.keyCodeFor(shiftLKeysym).value_or(shiftLFallback);
+    const uint8_t key = symbols.keyCodeFor(keysym).value_or(fallbackKeyCode);
     send([&] {
         fakeKey(XCB_KEY_PRESS, control);
         if (withShift)
@@ -118,7 +150,8 @@ uint16_t X11Keyboard::numLockMask() const
 {
     const std::optional<uint8_t> numLock = keyCodeFor(numLockKeysym);
     if (numLock) {
-        const ModifierMapping mapping = modifierMapping(m_display->connection());
+        xcb_connection_t* c = m_display->connection();
+        const ModifierMapping mapping = modifierMapping(c, xcb_get_modifier_mapping(c));
         for (size_t row = 0; row < mapping.rows.size(); ++row) {
             const auto& codes = mapping.rows[row];
             if (std::find(codes.begin(), codes.end(), *numLock) != codes.end())
@@ -130,16 +163,7 @@ uint16_t X11Keyboard::numLockMask() const
 
 std::optional<uint8_t> X11Keyboard::keyCodeFor(uint32_t keysym) const
 {
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_display->connection());
-    if (!symbols)
-        return std::nullopt;
-    std::optional<uint8_t> result;
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-    if (codes && codes[0] != XCB_NO_SYMBOL)
-        result = codes[0];
-    std::free(codes);
-    xcb_key_symbols_free(symbols);
-    return result;
+    return KeySymbols(m_display->connection()).keyCodeFor(keysym);
 }
 
 void X11Keyboard::fakeKey(uint8_t type, uint8_t keyCode) const
