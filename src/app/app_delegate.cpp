@@ -74,8 +74,12 @@ void AppDelegate::runLaunchSequence()
     m_appliedTheme = m_appState.settings().theme;
     m_theme.apply(m_appliedTheme);
     connect(&m_appState, &AppState::settingsChanged, this, &AppDelegate::applySystemSettings);
-    // Pay for the native window, fonts and glyphs now rather than on the first key press.
+    // The native window and the font configuration now rather than on the first key press.
     QTimer::singleShot(0, m_overlayPanel.get(), &OverlayPanel::warmUp);
+#ifdef __GLIBC__
+    // What starting up allocated and freed (settings parsing, font configuration) goes back.
+    QTimer::singleShot(kTrimAfterRunsMs, this, [] { malloc_trim(0); });
+#endif
 }
 
 void AppDelegate::installStatusItem()

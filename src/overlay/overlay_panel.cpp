@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QEasingCurve>
 #include <QGuiApplication>
+#include <QFontDatabase>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPainterPath>
@@ -161,9 +162,7 @@ void OverlayPanel::onFadeFinished()
 void OverlayPanel::warmUp()
 {
     winId();
-    QImage scratch(m_view->size(), QImage::Format_ARGB32_Premultiplied);
-    scratch.fill(Qt::transparent);
-    m_view->render(&scratch);
+    (void)QFontDatabase::families();
 }
 
 void OverlayPanel::setPaletteKeys(PaletteKeys* keys)
