@@ -113,6 +113,8 @@ CommandEditSheet::CommandEditSheet(AppState& appState, std::optional<Command> co
     shortcutColumn->addWidget(m_shortcutProblem);
     options->addRow(QStringLiteral("Shortcut"), shortcutColumn);
     layout->addStretch();
+    // Kept when a refusal under the recorder takes up the free room.
+    layout->addSpacing(8);
 
     auto* buttons = new QHBoxLayout;
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);

@@ -191,6 +191,11 @@ void HotkeyRecorderButton::handleKeyPress(const QKeyEvent& event)
     const uint64_t flags = modifierFlags(event.modifiers()) & modifierMask;
     if (flags == 0 || isModifierKey(event.key()))
         return;
+    takeCombination(keyCode, flags);
+}
+
+void HotkeyRecorderButton::takeCombination(int keyCode, uint64_t flags)
+{
     const QString problem = keyCode < 0 ? QStringLiteral("This key cannot be a global shortcut")
                             : m_check  ? m_check(uint16_t(keyCode), flags)
                                        : QString();
@@ -208,15 +213,15 @@ void HotkeyRecorderButton::handleKeyRelease(const QKeyEvent& event)
         m_heldModifiers = modifierFlags(event.modifiers()) & modifierMask & ~own;
         return;
     }
-    // Ctrl+Alt+F1 to F12 switch consoles: the server keeps the press (no program, and no
-    // grab, ever sees it) and lets only the release through.
+    // Ctrl+Alt+F1 to F12 switch consoles: the server keeps the press (no window and no grab
+    // sees it) and lets only the release through, which stands in for the press here. The
+    // hotkeys fire from the raw press all the same.
     const int keyCode = virtualKeyCode(event);
     const uint64_t flags = m_chordModifiers | (modifierFlags(event.modifiers()) & modifierMask);
     const uint64_t controlAlt = ModifierFlag::control | ModifierFlag::option;
     if (m_pressed.contains(event.nativeScanCode()) || !isConsoleKey(keyCode) || (flags & controlAlt) != controlAlt)
         return;
-    emit refused(QStringLiteral("%1 switches to a text console: the X server keeps it")
-                     .arg(HotkeyDisplay::linuxLabel(uint16_t(keyCode), flags)));
+    takeCombination(keyCode, flags);
 }
 
 void HotkeyRecorderButton::keyPressEvent(QKeyEvent* event)

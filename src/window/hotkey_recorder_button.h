@@ -67,6 +67,8 @@ protected:
 private:
     void handleKeyPress(const QKeyEvent& event);
     void handleKeyRelease(const QKeyEvent& event);
+    // A combination pressed: refused with the reason, or recorded.
+    void takeCombination(int keyCode, uint64_t flags);
 
     Look m_look;
     QString m_displayString;

@@ -34,14 +34,27 @@ Command withShortcut(Command command, uint16_t keyCode)
     return command;
 }
 
-// The store and real grabs, registered the way the application does at launch.
+// The keymap with an XKB option for as long as it lives ("srvrkeys:none": no console keys).
+struct KeymapOption {
+    const QString option;
+    const bool applied = option.isEmpty() || runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-option"), option});
+    ~KeymapOption()
+    {
+        if (!option.isEmpty())
+            runTool(QStringLiteral("setxkbmap"), {QStringLiteral("-option"), QString()});
+    }
+};
+
+// The store and real grabs, registered the way the application does at launch. A command
+// hotkey that fires reads the (empty) selection.
 struct Tovalin {
     MemoryDefaultsStore defaults;
+    FakeSelectionAccess selection;
     HotkeyService hotkeys{makeHotkeyBackend()};
     std::unique_ptr<AppState> state;
     Tovalin()
     {
-        state = std::make_unique<AppState>(AppState::Services{&defaults, &hotkeys, nullptr, {}});
+        state = std::make_unique<AppState>(AppState::Services{&defaults, &hotkeys, &selection, {}});
         hotkeys.registerOverlayHotkey(49, superShift, [] {});
         state->registerCommandHotkeys();
     }
@@ -112,20 +125,23 @@ private slots:
         QTest::addColumn<QString>("keys"); // as xdotool names them
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("problem");
-        QTest::newRow("Delete") << "super+Delete" << "Super+Delete" << "";
-        QTest::newRow("Backspace") << "super+BackSpace" << "Super+Backspace" << "";
-        QTest::newRow("Home") << "super+Home" << "Super+Home" << "";
-        QTest::newRow("Page Down") << "super+Next" << "Super+Page Down" << "";
-        QTest::newRow("Print") << "super+Print" << "Super+Print" << "";
-        QTest::newRow("keypad") << "super+KP_Add" << "Super+Keypad +" << "";
-        QTest::newRow("Ctrl+Alt+F1") << "ctrl+alt+F1" << "" << "Ctrl+Alt+F1 switches to a text console: the X server keeps it";
-        QTest::newRow("Ctrl+Alt+F12") << "ctrl+alt+F12" << "" << "Ctrl+Alt+F12 switches to a text console: the X server keeps it";
-        QTest::newRow("Ctrl+F1") << "ctrl+F1" << "Ctrl+F1" << "";
-        QTest::newRow("a command's") << "super+shift+g" << "" << "Used by Fix Grammar & Spelling";
-        QTest::newRow("the palette's") << "super+shift+space" << "" << "Used by the palette";
-        QTest::newRow("another program's") << "ctrl+alt+k" << "" << "Taken by another program";
-        QTest::newRow("copy") << "ctrl+c" << "" << "Kept for copying, pasting and undoing in every program";
-        QTest::newRow("Shift alone") << "shift+a" << "" << "Shift alone still types: add Ctrl, Alt or Super";
+        QTest::addColumn<QString>("xkbOption");
+        QTest::newRow("Delete") << "super+Delete" << "Super+Delete" << "" << "";
+        QTest::newRow("Backspace") << "super+BackSpace" << "Super+Backspace" << "" << "";
+        QTest::newRow("Home") << "super+Home" << "Super+Home" << "" << "";
+        QTest::newRow("Page Down") << "super+Next" << "Super+Page Down" << "" << "";
+        QTest::newRow("Print") << "super+Print" << "Super+Print" << "" << "";
+        QTest::newRow("keypad") << "super+KP_Add" << "Super+Keypad +" << "" << "";
+        // The server keeps these presses (they switch consoles) unless the keymap has no console keys.
+        QTest::newRow("Ctrl+Alt+F1") << "ctrl+alt+F1" << "Ctrl+Alt+F1" << "" << "";
+        QTest::newRow("Ctrl+Alt+F12") << "ctrl+alt+F12" << "Ctrl+Alt+F12" << "" << "";
+        QTest::newRow("Ctrl+Alt+F1, no console keys") << "ctrl+alt+F1" << "Ctrl+Alt+F1" << "" << "srvrkeys:none";
+        QTest::newRow("Ctrl+F1") << "ctrl+F1" << "Ctrl+F1" << "" << "";
+        QTest::newRow("a command's") << "super+shift+g" << "" << "Used by Fix Grammar & Spelling" << "";
+        QTest::newRow("the palette's") << "super+shift+space" << "" << "Used by the palette" << "";
+        QTest::newRow("another program's") << "ctrl+alt+k" << "" << "Taken by another program" << "";
+        QTest::newRow("copy") << "ctrl+c" << "" << "Kept for copying, pasting and undoing in every program" << "";
+        QTest::newRow("Shift alone") << "shift+a" << "" << "Shift alone still types: add Ctrl, Alt or Super" << "";
     }
 
     void recordsRealKeysOrSaysWhyNot()
@@ -133,6 +149,9 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, label);
         QFETCH(QString, problem);
+        QFETCH(QString, xkbOption);
+        const KeymapOption keymap{xkbOption};
+        QVERIFY(keymap.applied);
         Tovalin t;
         X11TestClient other;
         QCOMPARE(other.grabKey(*X11KeyMap::x11KeyCode(keyK), X11KeyMap::controlMask | X11KeyMap::mod1Mask), 0);
@@ -155,6 +174,11 @@ private slots:
         const Command mine = t.named(QStringLiteral("Mine"));
         QCOMPARE(t.state->hotkeyProblem(mine.id), QString());
         QVERIFY(grabbed(*mine.shortcutKeyCode, *mine.shortcutModifiers));
+        // And it fires, once per press.
+        QVERIFY(xdotool({QStringLiteral("key"), keys}));
+        QTRY_COMPARE(t.selection.reads, 1);
+        QTest::qWait(200);
+        QCOMPARE(t.selection.reads, 1);
     }
 
     void recordingEndsWhenAnotherProgramTakesTheFocus()

@@ -9,7 +9,8 @@
 X11HotkeyBackend::X11HotkeyBackend(std::shared_ptr<X11Display> display,
                                    std::shared_ptr<X11KeyboardGrab> keyboardGrab,
                                    std::optional<uint32_t> keyboardHotkeyId)
-    : m_display(std::move(display)), m_keyboard(m_display), m_keyboardGrab(std::move(keyboardGrab)),
+    : m_display(std::move(display)), m_keyboard(m_display), m_keptKeys(m_display),
+      m_keyboardGrab(std::move(keyboardGrab)),
       m_keyboardHotkeyId(keyboardHotkeyId)
 {
     // Installed for the whole life of the grabs: a frozen keyboard must always be thawed.
@@ -59,6 +60,7 @@ HotkeyBackend::Registration X11HotkeyBackend::registerHotkey(uint32_t keyCode, u
         return {status, {}};
     const HotkeyRef ref = m_nextRef++;
     m_grabs.emplace(ref, std::move(grab));
+    followKeymap();
     return {noErr, ref};
 }
 
@@ -119,7 +121,16 @@ void X11HotkeyBackend::unregisterHotkey(HotkeyRef ref)
         return;
     ungrab(it->second);
     m_grabs.erase(it);
+    followKeymap();
     m_display->flush();
+}
+
+void X11HotkeyBackend::followKeymap()
+{
+    bool anyKept = false;
+    for (auto& [ref, grab] : m_grabs)
+        anyKept |= grab.kept = m_keptKeys.keeps(grab.keyCode, grab.modifiers);
+    m_keptKeys.listen(anyKept);
 }
 
 void X11HotkeyBackend::ungrab(const Grab& grab) const
@@ -135,6 +146,14 @@ bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
     if (eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if (m_keptKeys.follow(event)) {
+        followKeymap();
+        return false;
+    }
+    if (const std::optional<X11KeptKeys::Press> press = m_keptKeys.rawPress(event)) {
+        keptKeyPressed(*press);
+        return false;
+    }
     if ((event->response_type & 0x7f) == XCB_KEY_RELEASE) {
         const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event);
         m_held.erase(release->detail);
@@ -154,6 +173,21 @@ bool X11HotkeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
     // Not consumed: Qt takes the press's timestamp, which later clipboard and focus
     // requests need to be accepted by the server.
     return false;
+}
+
+void X11HotkeyBackend::keptKeyPressed(const X11KeptKeys::Press& press)
+{
+    const uint16_t modifiers = press.modifiers & X11KeyMap::hotkeyModifierMask;
+    for (const auto& [ref, grab] : m_grabs) {
+        if (!grab.kept || grab.keyCode != press.keyCode || grab.modifiers != modifiers)
+            continue;
+        // Fired as the grab would have: not for the repeats of a held key, and not while a
+        // client holds the keyboard (a menu is open, the palette is up, a shortcut is being
+        // recorded), which keeps a grab from activating.
+        if (m_held.count(press.keyCode) == 0 && m_keptKeys.keyboardIsFree())
+            keyPressed(grab, press.keyCode, press.time);
+        return;
+    }
 }
 
 void X11HotkeyBackend::keyPressed(const Grab& grab, uint8_t keyCode, uint32_t time)

@@ -4,6 +4,7 @@
 #include "x11_display.h"
 #include "x11_keyboard.h"
 #include "x11_keyboard_grab.h"
+#include "x11_kept_keys.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QTimer>
@@ -21,6 +22,10 @@
 // hotkey takes the whole keyboard) or on to the user's window. One press is one action:
 // auto-repeat presses of a key that is still down are not reported, with or without the
 // server's detectable auto-repeat.
+//
+// A combination whose press the X server keeps (Ctrl+Alt+F1 with the usual keymap) is
+// grabbed all the same and fires from the raw press, as the grab would have, while no
+// client holds the keyboard.
 class X11HotkeyBackend : public HotkeyBackend, public QAbstractNativeEventFilter {
 public:
     // X error codes reported as the status of a refused registration.
@@ -49,15 +54,20 @@ private:
         uint16_t modifiers;
         uint32_t id;
         std::vector<uint16_t> lockVariants;
+        bool kept = false; // the server keeps its press: fired from the raw one
     };
     // Grabs every lock variant; on a refusal none is kept and the X error is returned.
     Status grabAll(Grab& grab);
     void ungrab(const Grab& grab) const;
     void keyPressed(const Grab& grab, uint8_t keyCode, uint32_t time);
+    void keptKeyPressed(const X11KeptKeys::Press& press);
+    // Marks the grabs whose press the server keeps and listens for raw presses while any is.
+    void followKeymap();
     void pollHeldKeys();
 
     std::shared_ptr<X11Display> m_display;
     X11Keyboard m_keyboard;
+    X11KeptKeys m_keptKeys;
     std::shared_ptr<X11KeyboardGrab> m_keyboardGrab;
     std::optional<uint32_t> m_keyboardHotkeyId;
     PressHandler m_onPressed;
