@@ -1,3 +1,4 @@
+#include "accessibility_permission_view.h"
 #include "accessibility_service.h"
 #include "ai_model_settings_sheet.h"
 #include "app_state.h"
@@ -265,6 +266,8 @@ private slots:
                                  3000),
                  qPrintable(row->stateText()));
         QCOMPARE(QFile::exists(tokenFile), !tokenAfter.isEmpty());
+        // Refused, the window shows why in place of the tabs, with the same way back.
+        QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), after == "Refused");
         if (!portal)
             return;
         // The remembered answer was forgotten: a new request, without the old token.
