@@ -252,6 +252,17 @@ private slots:
         HotkeysView page(*f.state, {});
         QVERIFY(page.findChild<PortalShortcutsPanel*>());
         QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == rows; }, 3000), qPrintable(::rows(page).join('|')));
+        if (response != 0)
+            return;
+        // Changed later in the desktop's settings: the page follows. The first such signal
+        // of a process also proves the backend's signal connections hold.
+        const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
+        portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
+                          {QVariant::fromValue(QDBusObjectPath(session)),
+                           QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
+        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
+                                 3000),
+                 qPrintable(::rows(page).join('|')));
     }
 };
 
