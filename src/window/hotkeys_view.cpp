@@ -2,16 +2,16 @@
 
 #include "app_state.h"
 #include "console.h"
+#include "desktop_shortcuts_panel.h"
 #include "hotkey_config.h"
 #include "hotkey_display.h"
 #include "hotkey_recorder_button.h"
 #include "hotkey_registry.h"
 #include "page_style.h"
-#include "tip_row.h"
-#include "desktop_shortcuts_panel.h"
 #include "portal/portal_hotkey_backend.h"
 #include "portal/portal_keyboard.h"
 #include "portal_shortcuts_panel.h"
+#include "tip_row.h"
 #include "wayland/wayland_compositor_lines.h"
 #include "wayland_bindings_panel.h"
 
