@@ -1,6 +1,7 @@
 #include "accessibility_permission_view.h"
 
 #include "page_style.h"
+#include "portal/portal_keyboard.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -41,14 +42,18 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
                                          SymbolLabel::Style::plain, this),
                          0, Qt::AlignHCenter);
     }
-    auto* title = new QLabel(QStringLiteral("X11 Session Required"), this);
+    // Typing through the desktop's portal was refused: the button has the desktop ask again.
+    const PortalKeyboard* keyboard = PortalKeyboard::inUse();
+    const bool refused = keyboard && keyboard->state() == PortalKeyboard::State::refused;
+    auto* title = new QLabel(refused ? QStringLiteral("Typing Not Allowed") : QStringLiteral("X11 Session Required"), this);
     title->setFont(PageStyle::font(24, QFont::Bold));
     stack->addWidget(title, 0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(10);
-    auto* why = label(QStringLiteral("Tovalin needs an X11 session with the XTEST extension to answer its hotkeys, "
-                                     "read the text you select and paste over it."),
+    auto* why = label(refused ? QStringLiteral("Tovalin needs permission to type the answer into your window.")
+                              : QStringLiteral("Tovalin needs an X11 session with the XTEST extension to answer its "
+                                               "hotkeys, read the text you select and paste over it."),
                       TextStyle::body, QFont::Normal, true, this);
     why->setFont(PageStyle::font(15));
     texts->addWidget(centred(why, 400), 0, Qt::AlignHCenter);
@@ -57,7 +62,7 @@ AccessibilityPermissionView::AccessibilityPermissionView(std::function<bool()> c
     texts->addWidget(centred(hint, 440), 0, Qt::AlignHCenter);
     stack->addLayout(texts);
 
-    auto* open = new QPushButton(QStringLiteral("Open System Settings"), this);
+    auto* open = new QPushButton(refused ? QStringLiteral("Ask Again") : QStringLiteral("Open System Settings"), this);
     open->setObjectName(QStringLiteral("openSettingsButton"));
     open->setFixedSize(220, 44);
     open->setCursor(Qt::PointingHandCursor);
@@ -83,10 +88,14 @@ QString AccessibilityPermissionView::reason(const QString& platformName)
         "Log out and log in to an X11 session (\"X11\" or \"Xorg\" on the login screen), or see \"Use it on "
         "Wayland\" in Tovalin's README: bind keys in your desktop's keyboard settings to \"tovalin --palette\" "
         "and \"tovalin --run NAME\".");
-    // Running natively here means the compositor offers no virtual keyboard (GNOME, KDE Plasma).
-    if (platformName == QLatin1String("wayland"))
-        return QStringLiteral("This Wayland compositor lets no program type into other windows (GNOME and KDE Plasma "
-                              "offer portals, which Tovalin does not use yet), so Tovalin cannot paste. ") + todo;
+    if (platformName == QLatin1String("wayland")) {
+        if (const PortalKeyboard* keyboard = PortalKeyboard::inUse();
+            keyboard && keyboard->state() == PortalKeyboard::State::refused)
+            return QStringLiteral("The desktop did not allow Tovalin to type into your window, so it cannot paste. "
+                                  "\"Ask Again\" has the desktop ask you once more.");
+        return QStringLiteral("This Wayland compositor offers no virtual keyboard and the session bus no RemoteDesktop "
+                              "portal, so Tovalin cannot type into other windows and cannot paste. ") + todo;
+    }
     if (platformName != QLatin1String("xcb"))
         return QStringLiteral("This session does not run on X11 (%1), so Tovalin cannot watch for hotkeys or "
                               "send keys to other windows. ").arg(platformName) + todo;

@@ -5,8 +5,9 @@
 #include <functional>
 
 // Shown instead of the tabs while Tovalin cannot read and replace text: on Linux, when
-// there is no X11 session or the X server lacks XTEST. Says why and what to do, and
-// checks again every second while it is shown.
+// there is no X11 session, the X server lacks XTEST, or the desktop refused to let Tovalin
+// type through its portal. Says why and what to do, and checks again every second while
+// it is shown.
 class AccessibilityPermissionView : public QWidget {
     Q_OBJECT
 public:

@@ -2,18 +2,24 @@
 
 #include "app_state.h"
 #include "console.h"
+#include "desktop_shortcuts_panel.h"
 #include "hotkey_config.h"
 #include "hotkey_display.h"
 #include "hotkey_recorder_button.h"
 #include "hotkey_registry.h"
 #include "page_style.h"
+#include "portal/portal_hotkey_backend.h"
+#include "portal/portal_keyboard.h"
+#include "portal_shortcuts_panel.h"
 #include "tip_row.h"
+#include "wayland/wayland_compositor_lines.h"
 #include "wayland_bindings_panel.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QStringList>
 #include <QVBoxLayout>
@@ -92,12 +98,8 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
     m_reset->setAutoDefault(false);
     colorResetButton();
     shortcut->addWidget(m_reset, 0, Qt::AlignLeft);
-    // On Wayland the compositor holds the keys: its lines in place of a recorder.
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-        m_recorder->hide();
-        m_reset->hide();
-        shortcut->addWidget(new WaylandBindingsPanel(m_appState, content));
-    }
+    if (QWidget* panel = waylandPanel(content))
+        shortcut->addWidget(panel);
 
     QVBoxLayout* tips = addSection(page, QStringLiteral("Tips"), QStringLiteral("lightbulb"), content);
     tips->setSpacing(12);
@@ -132,6 +134,29 @@ HotkeysView::HotkeysView(AppState& appState, RegisterOverlayHotkey registerOverl
     connect(&m_appState, &AppState::settingsChanged, this, &HotkeysView::showStoredHotkey);
     connect(&m_appState, &AppState::commandsChanged, this, &HotkeysView::showProblems);
     showStoredHotkey();
+}
+
+QWidget* HotkeysView::waylandPanel(QWidget* parent)
+{
+    // The desktop binds the keys through its portal: the recorder says what to ask for.
+    if (PortalHotkeyBackend* portal = PortalHotkeyBackend::inUse())
+        return new PortalShortcutsPanel(m_appState, *portal, DesktopShell::session(), parent);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
+        && environment.value(QStringLiteral("XDG_SESSION_TYPE")) != QLatin1String("wayland"))
+        return nullptr;
+    // Natively nothing else holds the keys: the lines to bind them in place of a recorder.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        m_recorder->hide();
+        m_reset->hide();
+        // A compositor with a virtual keyboard of its own (wlroots) binds keys in its
+        // configuration; one Tovalin types into through the portal is GNOME or KDE.
+        if (!PortalKeyboard::inUse())
+            return new WaylandBindingsPanel(m_appState, parent);
+    } else if (WaylandCompositorLines(environment).compositor() != WaylandCompositorLines::Compositor::other) {
+        return new WaylandBindingsPanel(m_appState, parent); // sway or Hyprland, Tovalin through XWayland
+    }
+    return new DesktopShortcutsPanel(m_appState, DesktopShell::session(), parent);
 }
 
 void HotkeysView::showStoredHotkey()

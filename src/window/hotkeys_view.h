@@ -33,6 +33,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // On a Wayland session, what binds the keys there: the desktop's portal, the
+    // compositor's configuration, or the desktop's keyboard settings. Null elsewhere.
+    QWidget* waylandPanel(QWidget* parent);
     void showStoredHotkey();
     void showProblems();
     void colorResetButton();

@@ -7,7 +7,9 @@
 #include "external_links.h"
 #include "form_section.h"
 #include "page_style.h"
+#include "portal/portal_keyboard.h"
 #include "toggle_switch.h"
+#include "typing_permission_row.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -133,6 +135,14 @@ FormSection* SettingsView::aiModelSection()
 FormSection* SettingsView::permissionsSection()
 {
     auto* section = new FormSection(tr("Permissions"), QStringLiteral("lock.shield"));
+    // Where Tovalin types through the desktop's portal, the desktop's answer is the permission.
+    if (PortalKeyboard* keyboard = PortalKeyboard::inUse()) {
+        QLabel* caption = PageStyle::label(tr("Tovalin needs permission to type the answer into your window"),
+                                           TextStyle::caption, QFont::Normal, true);
+        caption->setWordWrap(true);
+        section->addCaptionedRow(tr("Typing into windows"), caption, new TypingPermissionRow(*keyboard));
+        return section;
+    }
     // Either the green "Granted" or the "Enable" button shows, as the last check found.
     auto* state = new QWidget;
     auto* layout = new QHBoxLayout(state);
@@ -300,6 +310,8 @@ void SettingsView::showSettings()
 
 void SettingsView::checkPermission()
 {
+    if (!m_granted)
+        return;
     SelectionAccess* access = m_appState.accessibilityService();
     const bool granted = access && access->checkPermission();
     m_granted->setVisible(granted);

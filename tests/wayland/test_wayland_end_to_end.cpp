@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -185,6 +186,37 @@ private slots:
         paste.start("wl-paste", {"--no-newline"});
         QVERIFY(paste.waitForFinished(5000));
         QCOMPARE(paste.readAllStandardOutput(), QByteArray(" The cat sat. ")); // with the edges it would have been pasted with
+    }
+
+    // A command's binding reads the selection of the window the user is in; text left
+    // selected in another window is stale and is not sent, as on X11.
+    void selectionInAnotherWindowIsStale_data()
+    {
+        QTest::addColumn<bool>("turnedAway");
+        QTest::newRow("selected in the active window") << false;
+        QTest::newRow("selected in another window") << true;
+    }
+    void selectionInAnotherWindowIsStale()
+    {
+        QFETCH(bool, turnedAway);
+        Scenario scenario("The cat sat.");
+        QVERIFY(scenario.isReady());
+        TextField field(scenario.environment(), "Say: teh cat sat. Bye", 4, 14);
+        QVERIFY(field.isFocused());
+        std::optional<TextField> other;
+        if (turnedAway) {
+            other.emplace(scenario.environment(), "elsewhere"); // focused, nothing selected
+            QVERIFY(other->isFocused());
+        }
+        QVERIFY(runClient(scenario.environment(), QStringLiteral(TOVALIN_BINARY), {"--run", "Fix Grammar & Spelling"}));
+        if (!turnedAway) {
+            QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat. Bye"), 10000);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(scenario.output().contains("No text selected for command hotkey"), 10000);
+        QCOMPARE(scenario.requests(), QByteArray());
+        QCOMPARE(field.text(), QString());
+        QCOMPARE(other->text(), QString());
     }
 
     // foot takes Ctrl+Shift+V: a Ctrl+V there would reach the program as a control key.

@@ -128,8 +128,8 @@ private slots:
         QTest::newRow("sway") << QStringList{"SWAYSOCK=/run/sway.sock"} << ""
                               << "bindsym Mod4+Shift+space exec tovalin --palette"
                               << "for_window [app_id=\"tovalin-palette\"] floating enable";
-        QTest::newRow("Hyprland") << QStringList{"HYPRLAND_INSTANCE_SIGNATURE=x"} << "Say \"hi\""
-                                  << "bind = SUPER SHIFT, space, exec, tovalin --run \"Say \\\"hi\\\"\""
+        QTest::newRow("Hyprland") << QStringList{"HYPRLAND_INSTANCE_SIGNATURE=x"} << "Say \"hi\" `to` $USER"
+                                  << "bind = SUPER SHIFT, space, exec, tovalin --run \"Say \\\"hi\\\" \\`to\\` \\$USER\""
                                   << "windowrulev2 = float, class:^(tovalin-palette)$";
     }
     void compositorLinesUseItsSyntax()

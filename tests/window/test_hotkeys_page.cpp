@@ -1,9 +1,21 @@
 #include "console_capture.h"
+#include "desktop_shortcuts_panel.h"
+#include "fake_notification_server.h" // PrivateSessionBus
+#include "fake_portal.h"
 #include "hotkey_recorder_button.h"
 #include "hotkeys_view.h"
+#include "portal/portal_hotkey_backend.h"
+#include "portal_shortcuts_panel.h"
+#include "wayland/wayland_compositor_lines.h"
+#include "wayland_bindings_panel.h"
 #include "window_fixture.h"
 
+#include <QClipboard>
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
@@ -12,6 +24,26 @@ namespace {
 enum X11Key { xSpace = 65, xK = 45, xG = 42, xEscape = 9 };
 
 const HotkeyConfig ctrlF1{122, 0x40000, QStringLiteral("⌃F1")};
+
+// Two commands with hotkeys (Super+Shift+G, Super+Shift+K) and one without.
+QList<Command> commandsWithHotkeys()
+{
+    QList<Command> commands{makeCommand(QStringLiteral("Fix Grammar & Spelling")), makeCommand(QStringLiteral("Shout")),
+                            makeCommand(QStringLiteral("Quiet"))};
+    for (auto [index, keyCode] : {std::pair{0, 5}, std::pair{1, 40}}) {
+        commands[index].shortcutKeyCode = uint16_t(keyCode);
+        commands[index].shortcutModifiers = 0x120000;
+    }
+    return commands;
+}
+
+QStringList rows(const QWidget& page)
+{
+    QStringList out;
+    for (const QLabel* row : page.findChildren<QLabel*>(QRegularExpression(QStringLiteral("^portalBinding"))))
+        out << (row->objectName().endsWith(QLatin1String("Problem")) ? QStringLiteral("red: ") : QString()) + row->text();
+    return out;
+}
 
 } // namespace
 
@@ -119,6 +151,118 @@ private slots:
         f.hotkeys.refuseKeyCodes.clear();
         f.state->setCommandEnabled(shout, true);
         QVERIFY(!page.problemLabel()->isVisible());
+    }
+
+    void compositorLinesAndCopy_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("sway") << QByteArray("SWAYSOCK")
+                              << "bindsym Mod4+Shift+space exec tovalin --palette\n"
+                                 "bindsym Mod4+Shift+g exec tovalin --run \"Fix Grammar & Spelling\"\n"
+                                 "bindsym Mod4+Shift+k exec tovalin --run \"Shout\"\n"
+                                 "for_window [app_id=\"tovalin-palette\"] floating enable";
+        QTest::newRow("Hyprland") << QByteArray("HYPRLAND_INSTANCE_SIGNATURE")
+                                  << "bind = SUPER SHIFT, space, exec, tovalin --palette\n"
+                                     "bind = SUPER SHIFT, G, exec, tovalin --run \"Fix Grammar & Spelling\"\n"
+                                     "bind = SUPER SHIFT, K, exec, tovalin --run \"Shout\"\n"
+                                     "windowrulev2 = float, class:^(tovalin-palette)$";
+    }
+    void compositorLinesAndCopy()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, lines);
+        qputenv(variable, "1");
+        WindowFixture f(commandsWithHotkeys());
+        WaylandBindingsPanel panel(*f.state);
+        qunsetenv(variable);
+        QCOMPARE(panel.findChild<QPlainTextEdit*>("waylandBindings")->toPlainText(), lines);
+        QGuiApplication::clipboard()->clear();
+        QTest::mouseClick(panel.findChild<QPushButton*>("copyWaylandBindings"), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+    }
+
+    void desktopSettingsLinesAndCopy()
+    {
+        // The desktop is told by its shell's name on the bus, not by what the session calls itself.
+        PrivateSessionBus bus;
+        if (bus.address().isEmpty())
+            QSKIP("dbus-daemon could not be started");
+        QDBusConnection shell = QDBusConnection::connectToBus(bus.address(), QStringLiteral("shell"));
+        const QProcessEnvironment kdeNamed = [] {
+            QProcessEnvironment e;
+            e.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+            return e;
+        }();
+        QCOMPARE(DesktopShell::probe(shell, kdeNamed), DesktopShell::Kind::kde);
+        QVERIFY(shell.registerService(QStringLiteral("org.gnome.Shell")));
+        QCOMPARE(DesktopShell::probe(shell, kdeNamed), DesktopShell::Kind::gnome);
+
+        WindowFixture f(commandsWithHotkeys());
+        DesktopShortcutsPanel panel(*f.state, DesktopShell::Kind::gnome);
+        QStringList commandLines;
+        for (const QLineEdit* field : panel.findChildren<QLineEdit*>("commandLine"))
+            commandLines << field->text();
+        QCOMPARE(commandLines, (QStringList{"tovalin --palette", "tovalin --run \"Fix Grammar & Spelling\"",
+                                            "tovalin --run \"Shout\""}));
+        const QList<QPushButton*> copies = panel.findChildren<QPushButton*>("copyCommandLine");
+        QCOMPARE(copies.size(), 3);
+        QTest::mouseClick(copies.at(1), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), commandLines.at(1));
+    }
+
+    void portalBindingsShown_data()
+    {
+        QTest::addColumn<uint>("response");
+        QTest::addColumn<PortalShortcutList>("bound");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("as asked, in KDE's words")
+            << 0u
+            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Meta+Shift+Space"}}},
+                                  {"SHIFT+LOGO+g", {{"trigger_description", "Meta+Shift+G"}}},
+                                  {"SHIFT+LOGO+k", {{"trigger_description", "Meta+Shift+K"}}}}
+            << QStringList{"Palette: Meta+Shift+Space", "Fix Grammar & Spelling: Meta+Shift+G", "Shout: Meta+Shift+K"};
+        QTest::newRow("one changed, one left out")
+            << 0u
+            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Shift+Super+Space"}}},
+                                  {"SHIFT+LOGO+g", {{"trigger_description", "Ctrl+Alt+G"}}}}
+            << QStringList{"Palette: Shift+Super+Space", "red: Fix Grammar & Spelling: Ctrl+Alt+G, in place of Super+Shift+G",
+                           "red: Shout: not bound (Tovalin asked for Super+Shift+K)"};
+        QTest::newRow("all refused") << 1u << PortalShortcutList{}
+                                     << QStringList{"red: The desktop did not bind Tovalin's shortcuts"};
+    }
+    void portalBindingsShown()
+    {
+        QFETCH(uint, response);
+        QFETCH(PortalShortcutList, bound);
+        QFETCH(QStringList, rows);
+        PrivateSessionBus bus;
+        if (bus.address().isEmpty())
+            QSKIP("dbus-daemon could not be started");
+        FakePortal portal(bus.address());
+        QVERIFY(portal.isRegistered());
+        portal.answer("BindShortcuts", response, {{"shortcuts", QVariant::fromValue(bound)}});
+        WindowFixture f(commandsWithHotkeys());
+        PortalHotkeyBackend backend(QDBusConnection::connectToBus(bus.address(), QStringLiteral("page-") + QTest::currentDataTag()),
+                                    std::chrono::milliseconds(2000));
+        backend.installHandler([](uint32_t) {});
+        backend.registerHotkey(49, 0x300, 0); // Super+Shift, as the hotkey service passes them
+        backend.registerHotkey(5, 0x300, 1);
+        backend.registerHotkey(40, 0x300, 2);
+        HotkeysView page(*f.state, {});
+        QVERIFY(page.findChild<PortalShortcutsPanel*>());
+        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == rows; }, 3000), qPrintable(::rows(page).join('|')));
+        if (response != 0)
+            return;
+        // Changed later in the desktop's settings: the page follows. The first such signal
+        // of a process also proves the backend's signal connections hold.
+        const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
+        portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
+                          {QVariant::fromValue(QDBusObjectPath(session)),
+                           QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
+        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
+                                 3000),
+                 qPrintable(::rows(page).join('|')));
     }
 };
 

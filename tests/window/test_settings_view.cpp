@@ -1,15 +1,22 @@
+#include "accessibility_permission_view.h"
 #include "accessibility_service.h"
 #include "ai_model_settings_sheet.h"
 #include "app_state.h"
+#include "fake_notification_server.h"
+#include "fake_portal.h"
 #include "inert_accessibility_backend.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "settings_view.h"
 #include "temp_state_dir.h"
+#include "portal/portal_keyboard.h"
 #include "toggle_switch.h"
+#include "typing_permission_row.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
@@ -204,6 +211,70 @@ private slots:
         QVERIFY(!granted->isVisible() && enable->isVisible());
         QTest::mouseClick(enable, Qt::LeftButton);
         QCOMPARE(trust->settingsOpened, 1);
+    }
+
+    void typingPermissionAndAskAgain_data()
+    {
+        QTest::addColumn<QString>("tokenBefore");
+        QTest::addColumn<int>("startResponse"); // -1: no portal on the bus
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("tokenAfter");
+        QTest::newRow("first time") << "" << 0 << "Not asked yet" << "Allowed" << "token-new";
+        QTest::newRow("allowed before") << "token-old" << 0 << "Allowed" << "Allowed" << "token-new";
+        QTest::newRow("refused this time") << "token-old" << 1 << "Allowed" << "Refused" << "";
+        QTest::newRow("portal missing") << "" << -1 << "Not asked yet" << "Portal missing" << "";
+    }
+    void typingPermissionAndAskAgain()
+    {
+        QFETCH(QString, tokenBefore);
+        QFETCH(int, startResponse);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, tokenAfter);
+        PrivateSessionBus bus;
+        if (bus.address().isEmpty())
+            QSKIP("dbus-daemon could not be started");
+        std::unique_ptr<FakePortal> portal;
+        if (startResponse >= 0) {
+            portal = std::make_unique<FakePortal>(bus.address());
+            portal->answer("Start", uint(startResponse), {{"devices", 1u}, {"restore_token", "token-new"}});
+        }
+        QTemporaryDir dir;
+        const QString tokenFile = dir.filePath("remote-desktop-token");
+        if (!tokenBefore.isEmpty()) {
+            QFile file(tokenFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(tokenBefore.toUtf8());
+        }
+        {
+            // No portal keyboard, no row: the Accessibility row stays.
+            Page plain;
+            QVERIFY(!plain.view->findChild<TypingPermissionRow*>());
+            QVERIFY(plain.view->findChild<QWidget*>("grantedLabel"));
+        }
+        PortalKeyboard keyboard(QDBusConnection::connectToBus(bus.address(), QStringLiteral("keyboard-") + QTest::currentDataTag()), tokenFile,
+                                std::chrono::milliseconds(1000));
+        Page page;
+        auto* row = page.view->findChild<TypingPermissionRow*>();
+        QVERIFY(row && row->isVisible());
+        QVERIFY(!page.view->findChild<QWidget*>("grantedLabel"));
+        QCOMPARE(row->stateText(), before);
+
+        QTest::mouseClick(row->askAgainButton(), Qt::LeftButton);
+        QVERIFY2(QTest::qWaitFor([&] { return row->stateText() == after && (!portal || portal->members().contains("Start")); },
+                                 3000),
+                 qPrintable(row->stateText()));
+        QCOMPARE(QFile::exists(tokenFile), !tokenAfter.isEmpty());
+        // Refused, the window shows why in place of the tabs, with the same way back.
+        QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), after == "Refused");
+        if (!portal)
+            return;
+        // The remembered answer was forgotten: a new request, without the old token.
+        QCOMPARE(portal->members().count("Start"), 1);
+        QVERIFY(!portal->lastOptions("SelectDevices").contains("restore_token"));
+        QFile saved(tokenFile);
+        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(), tokenAfter);
     }
 
     void unreadableSettingsNotice()

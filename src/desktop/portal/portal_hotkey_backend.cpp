@@ -14,6 +14,8 @@ constexpr auto globalShortcuts = "org.freedesktop.portal.GlobalShortcuts";
 // after a Deactivated, or after a pause where a desktop sends none, is a new run.
 constexpr qint64 repeatWindowMs = 600;
 
+PortalHotkeyBackend* latest = nullptr;
+
 uint64_t linuxFlags(uint32_t carbonMask)
 {
     uint64_t flags = 0;
@@ -42,11 +44,19 @@ PortalHotkeyBackend::PortalHotkeyBackend(QDBusConnection bus, std::chrono::milli
                   SLOT(onDeactivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
     m_bus.connect(service, path, interface, QStringLiteral("ShortcutsChanged"), this,
                   SLOT(onShortcutsChanged(QDBusObjectPath, PortalShortcutList)));
+    latest = this;
 }
 
 PortalHotkeyBackend::~PortalHotkeyBackend()
 {
+    if (latest == this)
+        latest = nullptr;
     closeSession();
+}
+
+PortalHotkeyBackend* PortalHotkeyBackend::inUse()
+{
+    return latest;
 }
 
 HotkeyBackend::Status PortalHotkeyBackend::installHandler(PressHandler onPressed)
@@ -172,7 +182,7 @@ void PortalHotkeyBackend::takeBound(const QVariant& shortcuts)
         list = shortcuts.value<PortalShortcutList>();
     m_bound.clear();
     for (const auto& [ref, wanted] : m_wanted) {
-        Bound entry{wanted.id, wanted.trigger, {}};
+        Bound entry{wanted.id, wanted.trigger, {}, wanted.label};
         for (const PortalShortcut& shortcut : std::as_const(list))
             if (shortcut.id == wanted.trigger)
                 entry.trigger = shortcut.properties.value(QStringLiteral("trigger_description")).toString();

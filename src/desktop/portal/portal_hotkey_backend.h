@@ -27,6 +27,7 @@ public:
         uint32_t id = 0;
         QString requested; // "SHIFT+LOGO+space"
         QString trigger;   // the desktop's own words for what it bound; empty when none
+        QString label;     // what Tovalin asked for, as the user reads it: "Super+Shift+G"
     };
 
     explicit PortalHotkeyBackend(QDBusConnection bus, std::chrono::milliseconds timeout = defaultTimeout,
@@ -37,6 +38,10 @@ public:
     Registration registerHotkey(uint32_t keyCode, uint32_t carbonMask, uint32_t id) override;
     void unregisterHotkey(HotkeyRef ref) override;
     void removeHandler() override;
+
+    // The backend the running hotkey service speaks through, for the pages that show what
+    // the desktop bound; null when hotkeys do not go through the portal.
+    static PortalHotkeyBackend* inUse();
 
     const QList<Bound>& bound() const { return m_bound; }
     // Why nothing is bound (no portal, refused, ...); empty while all is well.

@@ -18,6 +18,8 @@ constexpr uint keyboardDevice = 1;
 constexpr uint persistUntilRevoked = 2;
 constexpr uint released = 0;
 constexpr uint pressed = 1;
+
+PortalKeyboard* latest = nullptr;
 } // namespace
 
 PortalKeyboard::PortalKeyboard(QDBusConnection bus, QString tokenFile, std::chrono::milliseconds timeout,
@@ -26,6 +28,18 @@ PortalKeyboard::PortalKeyboard(QDBusConnection bus, QString tokenFile, std::chro
 {
     if (!readToken().isEmpty())
         m_state = State::remembered;
+    latest = this;
+}
+
+PortalKeyboard::~PortalKeyboard()
+{
+    if (latest == this)
+        latest = nullptr;
+}
+
+PortalKeyboard* PortalKeyboard::inUse()
+{
+    return latest;
 }
 
 void PortalKeyboard::setState(State state, const QString& problem)
@@ -70,6 +84,12 @@ void PortalKeyboard::askAgain()
     onSessionClosed();
     QFile::remove(m_tokenFile);
     setState(State::notAsked);
+}
+
+void PortalKeyboard::askAgainNow()
+{
+    askAgain();
+    start();
 }
 
 void PortalKeyboard::onSessionClosed()

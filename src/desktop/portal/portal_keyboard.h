@@ -30,6 +30,12 @@ public:
     PortalKeyboard(QDBusConnection bus, QString tokenFile, std::chrono::milliseconds timeout = defaultTimeout,
                    QObject* parent = nullptr);
 
+    ~PortalKeyboard() override;
+
+    // The keyboard the running application types with, for the permission row; null where
+    // Tovalin does not type through the portal.
+    static PortalKeyboard* inUse();
+
     State state() const { return m_state; }
     // Why typing is impossible, for the user; empty unless refused or failed.
     const QString& problem() const { return m_problem; }
@@ -41,6 +47,8 @@ public:
     QCoro::Task<bool> chord(QList<int> modifiers, int key);
     // Forgets the session and the remembered answer, so the next start asks again.
     void askAgain();
+    // Forgets them and asks the desktop now rather than at the next paste.
+    void askAgainNow();
 
 signals:
     void stateChanged();

@@ -22,6 +22,10 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
 
 void PortalShortcut::registerTypes()
 {
+    // The slots that take the portal's signals name these types as text: a type the process
+    // has not used yet is unknown by name, and the connection fails.
+    qRegisterMetaType<QDBusObjectPath>("QDBusObjectPath");
+    qRegisterMetaType<PortalShortcutList>("PortalShortcutList");
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<PortalShortcutList>();
 }

@@ -4,16 +4,19 @@
 
 #include <QStringList>
 
-namespace {
-QString remoteCommand(const QString& commandName)
+QString WaylandCompositorLines::remoteCommand(const QString& commandName)
 {
     if (commandName.isEmpty())
         return QStringLiteral("tovalin --palette");
-    QString quoted = commandName;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    // Inside double quotes a shell still reads these four.
+    QString quoted;
+    for (const QChar c : commandName) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$') || c == QLatin1Char('`'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
     return QStringLiteral("tovalin --run \"%1\"").arg(quoted);
 }
-} // namespace
 
 WaylandCompositorLines::WaylandCompositorLines(const QProcessEnvironment& environment)
     : m_compositor(Compositor::other)

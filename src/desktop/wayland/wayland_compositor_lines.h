@@ -22,6 +22,9 @@ public:
     QString floatRule() const;
     // keys as the desktop writes them ("Super+Shift+Space"); an empty command opens the palette.
     QString binding(const QString& keys, const QString& commandName = {}) const;
+    // The command line a binding runs: "tovalin --palette", or "tovalin --run "NAME"" quoted
+    // for a shell.
+    static QString remoteCommand(const QString& commandName = {});
 
 private:
     Compositor m_compositor;
