@@ -1,7 +1,8 @@
 // As a GNOME user meets it: a headless mutter with the real portals, Tovalin's
 // PortalKeyboard asking through the RemoteDesktop portal, the desktop's consent dialog
-// answered with the compositor's own keyboard, and a native Wayland text field of the
-// test's own that gets the answer pasted over its selection.
+// answered with the compositor's own keyboard (and its Share button's accessible action,
+// which no key reaches there), and a native Wayland text field of the test's own that gets
+// the answer pasted over its selection.
 #include "headless_gnome.h"
 #include "portal/portal_keyboard.h"
 
