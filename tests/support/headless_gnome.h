@@ -100,11 +100,12 @@ public:
                 ::kill(mutter, SIGKILL);
             m_session.waitForFinished(2000);
         }
-        // The document portal mounts its folder in the runtime folder and leaves when the bus
-        // ends; the folder cannot be removed before.
+        // The document portal mounts its folder in the runtime folder, and the portals write
+        // there, until they see the bus end: the folder cannot be removed before.
         const QByteArray folder = QFile::encodeName(m_dir.path());
         if (!QTest::qWaitFor([&] { return !readFile("/proc/self/mounts").contains(folder); }, 5000))
             QProcess::execute("fusermount3", {"-u", "-z", m_dir.path() + "/run/doc"});
+        (void)QTest::qWaitFor([&] { return m_dir.remove(); }, 5000);
     }
 
     // Why mutter cannot run here, in its own words; empty once it runs.
