@@ -16,6 +16,9 @@ PACKAGES=(
   qtkeychain-qt6-dev gnome-keyring libsecret-tools
   # the Wayland backend, and its tests under a headless sway (foot and wtype as the user's programs)
   libwayland-dev wayland-protocols libxkbcommon-dev qt6-wayland sway foot wtype wl-clipboard
+  # the end-to-end test on a headless GNOME: mutter, the real portals, and the accessibility
+  # bus through which the test finds the portal's consent dialog
+  mutter xdg-desktop-portal xdg-desktop-portal-gnome at-spi2-core
   # for `make bench` (the palette's first paint seen through X DAMAGE) and `make fuzz`
   libxcb-damage0-dev clang-14 libfuzzer-14-dev
 )

@@ -180,23 +180,23 @@ QCoro::Task<bool> PortalKeyboard::chord(QList<int> modifiers, int key)
     steps.append({key, released});
     for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
         steps.append({*it, released});
-    // One sender's calls reach the portal in order, so only the last reply is awaited.
-    QDBusPendingCall last = QDBusPendingCall::fromCompletedCall(QDBusMessage());
+    // Each key waits for the portal's reply to the one before: xdg-desktop-portal handles
+    // calls on worker threads, so keys sent together can reach the desktop out of order
+    // (seen on GNOME 43: an Insert released before it was pressed, and nothing pasted).
     for (const auto& [keysym, keyState] : steps) {
         QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service),
                                                               QString::fromLatin1(PortalRequest::objectPath),
                                                               QString::fromLatin1(remoteDesktop),
                                                               QStringLiteral("NotifyKeyboardKeysym"));
         message << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << keyState;
-        last = m_bus.asyncCall(message, int(m_timeout.count()));
-    }
-    QDBusPendingCallWatcher watcher(last);
-    if (!watcher.isFinished())
-        co_await SignalOrTimeout(&watcher, &QDBusPendingCallWatcher::finished, m_timeout);
-    if (!watcher.isFinished() || watcher.isError()) {
-        setState(State::failed, QStringLiteral("The desktop portal did not take the keys: %1")
-                                    .arg(watcher.isFinished() ? watcher.error().message() : QStringLiteral("no answer")));
-        co_return false;
+        QDBusPendingCallWatcher watcher(m_bus.asyncCall(message, int(m_timeout.count())));
+        if (!watcher.isFinished())
+            co_await SignalOrTimeout(&watcher, &QDBusPendingCallWatcher::finished, m_timeout);
+        if (!watcher.isFinished() || watcher.isError()) {
+            setState(State::failed, QStringLiteral("The desktop portal did not take the keys: %1")
+                                        .arg(watcher.isFinished() ? watcher.error().message() : QStringLiteral("no answer")));
+            co_return false;
+        }
     }
     co_return true;
 }

@@ -1,0 +1,121 @@
+// As a GNOME user meets it: a headless mutter with the real portals, Tovalin's
+// PortalKeyboard asking through the RemoteDesktop portal, the desktop's consent dialog
+// answered with the compositor's own keyboard (and its Share button's accessible action,
+// which no key reaches there), and a native Wayland text field of the test's own that gets
+// the answer pasted over its selection.
+#include "headless_gnome.h"
+#include "portal/portal_keyboard.h"
+
+#include <QRegularExpression>
+#include <QCoro/QCoroTask>
+
+namespace {
+HeadlessGnome* gnome = nullptr;
+
+constexpr uint tabKey = 0xff09, spaceKey = 0x20, escapeKey = 0xff1b;
+constexpr uint homeKey = 0xff50, endKey = 0xff57, rightKey = 0xff53, shiftKey = 0xffe1, insertKey = 0xff63;
+const QString portalProgram = QStringLiteral("xdg-desktop-portal-gnome");
+
+// Starts the keyboard and answers the desktop's dialog as a user would: Tab and Space turn on
+// "Allow remote interaction", then Share; or Escape. True once the keyboard has its answer.
+bool answerDialog(PortalKeyboard& keyboard, bool allow)
+{
+    auto answered = std::make_shared<bool>(false);
+    auto waiting = keyboard.start().then([answered](bool) { *answered = true; });
+    if (!QTest::qWaitFor([] { return gnome->windowActive(portalProgram, "Remote desktop"); }, 10000))
+        return false;
+    // Share turns clickable once the dialog has had the keys.
+    const bool pressed = allow ? gnome->press({tabKey}) && gnome->press({spaceKey})
+            && QTest::qWaitFor([] { return gnome->clickButton(portalProgram, "Share"); }, 5000)
+                               : gnome->press({escapeKey});
+    return pressed && QTest::qWaitFor([answered] { return *answered; }, 10000);
+}
+
+// The text field of the test's own, with the keys of a user selecting in it.
+class TextField {
+public:
+    TextField(const QString& text, const QList<QList<uint>>& selectingKeys)
+    {
+        m_process.setProcessEnvironment(gnome->environment());
+        m_process.start(QStringLiteral(TEXT_FIELD_BINARY), {text});
+        m_focused = QTest::qWaitFor([&] { return output().contains("focused\n"); }, 10000);
+        for (const QList<uint>& keys : selectingKeys)
+            m_focused = m_focused && gnome->press(keys);
+    }
+    ~TextField()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool isFocused() const { return m_focused; }
+    // The last text the field reported; empty when it never changed.
+    QString text()
+    {
+        const QStringList changes = QString::fromUtf8(output()).split('\n').filter(QRegularExpression("^text: "));
+        return changes.isEmpty() ? QString() : changes.last().mid(6);
+    }
+
+private:
+    QByteArray output()
+    {
+        m_output += m_process.readAllStandardOutput();
+        return m_output;
+    }
+    QProcess m_process;
+    QByteArray m_output;
+    bool m_focused = false;
+};
+} // namespace
+
+class TestGnomeEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        gnome = new HeadlessGnome;
+        if (!gnome->problem().isEmpty())
+            QSKIP(qPrintable("mutter cannot start here (headless): " + gnome->problem()));
+        QVERIFY2(gnome->failure().isEmpty(), qPrintable(gnome->failure() + "\n" + gnome->log()));
+    }
+    void cleanupTestCase() { delete gnome; }
+
+    // The desktop asks once; then the answer on the clipboard is pasted over the field's
+    // selection with Shift+Insert typed through the portal.
+    void answerIsPastedThroughThePortal()
+    {
+        TempStateDir state;
+        const QString tokenFile = state.stateDir() + "/remote-desktop-token";
+        PortalKeyboard keyboard(gnome->bus(), tokenFile);
+        QVERIFY(answerDialog(keyboard, true));
+        QCOMPARE(keyboard.state(), PortalKeyboard::State::granted);
+
+        // wl-copy returns once the selection is taken, and serves it until mutter ends.
+        QProcess copy;
+        copy.setProcessEnvironment(gnome->environment());
+        copy.start("wl-copy", {"The cat sat."});
+        QVERIFY(copy.waitForFinished(10000) && copy.exitCode() == 0);
+        TextField field("Say: teh cat sat.", {{homeKey}, {rightKey}, {rightKey}, {rightKey}, {rightKey}, {rightKey},
+                                              {shiftKey, endKey}});
+        QVERIFY(field.isFocused());
+        QVERIFY(QCoro::waitFor(keyboard.chord({int(shiftKey)}, int(insertKey))));
+        QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat."), 10000);
+
+        // RemoteDesktop version 1 (xdg-desktop-portal 1.16, Debian 12) has no restore tokens:
+        // nothing is kept, and the next start asks again.
+        const bool persists = gnome->portalVersion("org.freedesktop.portal.RemoteDesktop") >= 2;
+        QCOMPARE(QFileInfo::exists(tokenFile), persists);
+        PortalKeyboard again(gnome->bus(), tokenFile);
+        if (persists) {
+            QCOMPARE(fileMode(tokenFile), 0600);
+            QCOMPARE(again.state(), PortalKeyboard::State::remembered);
+            QVERIFY(QCoro::waitFor(again.start()));
+        } else {
+            QCOMPARE(again.state(), PortalKeyboard::State::notAsked);
+            QVERIFY(answerDialog(again, false));
+            QCOMPARE(again.state(), PortalKeyboard::State::refused);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGnomeEndToEnd)
+#include "test_gnome_end_to_end.moc"
