@@ -26,6 +26,9 @@ RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::fun
             if (const auto action = std::exchange(m_messageAction, std::nullopt); action && action->run)
                 action->run();
         });
+    m_idleLater.setSingleShot(true);
+    m_idleLater.setInterval(idleLookDelayMs);
+    m_idleLater.callOnTimeout(this, [this] { showBusyLook(false); });
     connect(&appState, &AppState::runsInFlightChanged, this, &RunFeedback::showBusy);
     connect(&appState, &AppState::commandFailed, this, &RunFeedback::failed);
     connect(&appState, &AppState::commandSucceeded, this, [this] {
@@ -44,9 +47,21 @@ RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::fun
 
 void RunFeedback::showBusy()
 {
-    if (!m_trayIcon)
+    if (m_appState.runsInFlight() > 0) {
+        m_idleLater.stop();
+        showBusyLook(true);
+    } else if (!m_busyShown) {
+        showBusyLook(false);
+    } else {
+        m_idleLater.start();
+    }
+}
+
+void RunFeedback::showBusyLook(bool busy)
+{
+    if (!m_trayIcon || m_busyShown == busy)
         return;
-    const bool busy = m_appState.runsInFlight() > 0;
+    m_busyShown = busy;
     m_trayIcon->setIcon(busy ? SymbolIcon::icon(QStringLiteral("arrow.triangle.2.circlepath"), kBusyTint)
                              : SymbolIcon::icon(QStringLiteral("keyboard"), kIdleTint));
     m_trayIcon->setToolTip(busy ? QStringLiteral("Tovalin: working…") : QStringLiteral("Tovalin"));

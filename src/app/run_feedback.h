@@ -4,6 +4,7 @@
 #include "event_sound.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -19,6 +20,7 @@ class RunFeedback : public QObject {
     Q_OBJECT
 public:
     static constexpr auto openAISettingsLabel = "Open AI Settings";
+    static constexpr int idleLookDelayMs = 300;
 
     RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::function<void()> openAISettings,
                 QObject* parent = nullptr);
@@ -27,6 +29,7 @@ public:
 
 private:
     void showBusy();
+    void showBusyLook(bool busy);
     void failed(const Command& command, const QString& message, bool providerAtFault);
 
     AppState& m_appState;
@@ -36,4 +39,8 @@ private:
     // What a click on the tray's last message does.
     std::optional<DesktopNotifier::Action> m_messageAction;
     EventSound m_sound;
+    // A run passes through no run at all between its answer and its paste: the idle look
+    // comes a moment after the last run, so the icon is not drawn twice on the way.
+    QTimer m_idleLater;
+    std::optional<bool> m_busyShown;
 };

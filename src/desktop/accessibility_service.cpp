@@ -4,6 +4,7 @@
 #include "signal_or_timeout.h"
 #include "terminal_window.h"
 #include "pasted_text.h"
+#include "precise_delay.h"
 
 #include <QCoro/QCoroTimer>
 #include <QElapsedTimer>
@@ -172,23 +173,32 @@ bool AccessibilityService::pasteText(const QString& text, std::optional<quint64>
     m_backend->setClipboardText(text);
     if (!stillIn(intoWindow))
         return false;
-    QTimer::singleShot(pasteDelay, this,
-                       [this, intoWindow, saved]() { simulatePaste(intoWindow, saved); });
+    // Which chord the window takes is found out while the wait runs, not after it: the window
+    // is checked again before the chord, and a window does not change its kind.
+    auto terminal = std::make_shared<std::optional<bool>>();
+    [](QPointer<AccessibilityService> self, std::optional<quint64> intoWindow, std::shared_ptr<QMimeData> saved,
+       std::shared_ptr<std::optional<bool>> terminal) -> QCoro::Task<> {
+        co_await preciseDelay(pasteDelay);
+        if (self)
+            co_await self->simulatePaste(intoWindow, saved, terminal->has_value() ? **terminal : self->inTerminal());
+    }(this, intoWindow, saved, terminal);
+    *terminal = inTerminal();
     return true;
 }
 
 QCoro::Task<> AccessibilityService::simulatePaste(std::optional<quint64> intoWindow,
-                                                  std::shared_ptr<QMimeData> restoreAfter)
+                                                  std::shared_ptr<QMimeData> restoreAfter,
+                                                  std::optional<bool> intoTerminal)
 {
     QPointer<AccessibilityService> self(this);
     co_await waitForModifiersReleased();
     if (!self || !stillIn(intoWindow))
         co_return;
-    const std::optional<QString> pasted = m_backend->clipboardText();
-    m_backend->sendChord(inTerminal() ? AccessibilityBackend::Chord::terminalPaste
-                                      : AccessibilityBackend::Chord::paste);
+    m_backend->sendChord(intoTerminal.value_or(inTerminal()) ? AccessibilityBackend::Chord::terminalPaste
+                                                              : AccessibilityBackend::Chord::paste);
     if (!restoreAfter)
         co_return;
+    const std::optional<QString> pasted = m_backend->clipboardText();
     if (co_await SignalOrTimeout(m_backend.get(), &AccessibilityBackend::clipboardFetched, fetchWaitLimit))
         co_await QCoro::sleepFor(afterFetch);
     // Unless the user has copied something else meanwhile.

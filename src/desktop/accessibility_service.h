@@ -38,8 +38,10 @@ public:
     std::optional<quint64> frontWindow() override;
     bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt,
                    bool restoreClipboard = false) override;
+    // intoTerminal: whether the window is a terminal, when already known.
     QCoro::Task<> simulatePaste(std::optional<quint64> intoWindow = std::nullopt,
-                                std::shared_ptr<QMimeData> restoreAfter = nullptr);
+                                std::shared_ptr<QMimeData> restoreAfter = nullptr,
+                                std::optional<bool> intoTerminal = std::nullopt);
     void openAccessibilitySettings() override;
 
 private:

@@ -37,6 +37,10 @@ bool X11AccessibilityBackend::nativeEventFilter(const QByteArray& eventType, voi
     if (eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY) {
+        m_keyboard.forgetMapping();
+        return false;
+    }
     if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST)
         return false;
     const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);

@@ -129,11 +129,16 @@ void X11Keyboard::releaseKeys(const std::vector<uint8_t>& keyCodes) const
 
 void X11Keyboard::sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift) const
 {
-    // One fetch of the keyboard mapping for the three keys.
-    const KeySymbols symbols(m_display->connection());
-    const uint8_t control = symbols.keyCodeFor(controlLKeysym).value_or(controlLFallback);
-    const uint8_t shift = symbols.keyCodeFor(shiftLKeysym).value_or(shiftLFallback);
-    const uint8_t key = symbols.keyCodeFor(keysym).value_or(fallbackKeyCode);
+    // Looked up once, on the first chord after the keyboard mapping last changed.
+    if (!m_chordKeys.contains(keysym)) {
+        const KeySymbols symbols(m_display->connection());
+        m_chordKeys.insert(controlLKeysym, symbols.keyCodeFor(controlLKeysym).value_or(controlLFallback));
+        m_chordKeys.insert(shiftLKeysym, symbols.keyCodeFor(shiftLKeysym).value_or(shiftLFallback));
+        m_chordKeys.insert(keysym, symbols.keyCodeFor(keysym).value_or(fallbackKeyCode));
+    }
+    const uint8_t control = m_chordKeys.value(controlLKeysym);
+    const uint8_t shift = m_chordKeys.value(shiftLKeysym);
+    const uint8_t key = m_chordKeys.value(keysym);
     send([&] {
         fakeKey(XCB_KEY_PRESS, control);
         if (withShift)

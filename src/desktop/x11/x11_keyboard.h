@@ -3,6 +3,7 @@
 #include "x11_display.h"
 #include "x11_keyboard_grab.h"
 
+#include <QHash>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     // Ctrl (and Shift) + the key that produces keysym (the key's physical code when no
     // key does), to whatever window has the focus.
     void sendControlChord(uint32_t keysym, uint8_t fallbackKeyCode, bool withShift = false) const;
+    // The keyboard mapping changed (MappingNotify): the chords' keys are looked up again.
+    void forgetMapping() { m_chordKeys.clear(); }
     // The modifier bit NumLock sets (Mod2 on nearly every layout).
     uint16_t numLockMask() const;
     bool isKeyDown(uint8_t keyCode) const;
@@ -31,4 +34,5 @@ private:
 
     std::shared_ptr<X11Display> m_display;
     std::shared_ptr<X11KeyboardGrab> m_grab;
+    mutable QHash<uint32_t, uint8_t> m_chordKeys; // keysym -> key code
 };
