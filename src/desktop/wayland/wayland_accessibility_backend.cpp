@@ -36,7 +36,8 @@ std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create
 }
 
 WaylandAccessibilityBackend::WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection)
-    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals(), PortalOffer::session()))
+    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals(), PortalOffer::session(),
+                                                    QProcessEnvironment::systemEnvironment()))
 {
     if (m_parts.toplevels)
         m_toplevels = WaylandToplevels::create(*m_connection, QString::fromLatin1(paletteAppId));
