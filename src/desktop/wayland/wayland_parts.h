@@ -40,11 +40,12 @@ struct WaylandParts {
 
     bool readsWithoutFocus() const { return selection != Selection::paletteFocus; }
     // Whether a native Wayland Tovalin can do its work here: read the selection and paste.
-    // Without data-control only the palette reads, and XWayland serves X11 programs better,
-    // unless the user chose the palette's read.
+    // Without data-control only the palette reads: taken where the desktop's portal types
+    // (GNOME offers no other way) or where the user chose it; elsewhere XWayland keeps the
+    // command bindings working, in X11 programs.
     bool servesNatively() const
     {
-        return (virtualKeyboard || portalKeyboard) && (readsWithoutFocus() || focusReadChosen);
+        return portalKeyboard || (virtualKeyboard && (readsWithoutFocus() || focusReadChosen));
     }
     // "selection: ...; active window: ...; paste: ...", for the start line.
     QString describe() const;
