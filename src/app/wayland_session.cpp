@@ -9,7 +9,7 @@ std::optional<WaylandParts> probe(const QProcessEnvironment& environment)
     if (environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
         return std::nullopt;
     if (const std::optional<QList<WaylandGlobal>> globals = WaylandConnection::probe())
-        return WaylandParts::choose(*globals, PortalOffer::session());
+        return WaylandParts::choose(*globals, PortalOffer::session(), environment);
     return std::nullopt;
 }
 

@@ -6,8 +6,9 @@
 #include <QString>
 #include <optional>
 
-// In a Wayland session Tovalin runs as a native Wayland client where the compositor lets
-// it paste (a virtual keyboard), and through XWayland where it does not but X11 is there.
+// In a Wayland session Tovalin runs as a native Wayland client where it can paste (the
+// compositor's virtual keyboard, or the desktop's RemoteDesktop portal), and through
+// XWayland where it cannot but X11 is there.
 // TOVALIN_BACKEND=wayland or =x11 forces one; a QT_QPA_PLATFORM the user set wins.
 namespace WaylandSession {
 bool isWayland(const QProcessEnvironment& environment);

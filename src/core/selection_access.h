@@ -19,6 +19,10 @@ public:
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
     // The window the user works in now (an opaque id); nothing when unknown.
     virtual std::optional<quint64> frontWindow() { return std::nullopt; }
+    // Said while the palette still has the focus, just before it closes for a run whose
+    // answer is pasted later: where only a window with the focus may take the clipboard,
+    // it is taken now and the answer goes into it when it comes.
+    virtual void answerWillFollow() {}
     // Puts the text on the clipboard and pastes it into the focused window shortly after,
     // but only while that is still intoWindow, when one is given. False when it is not:
     // the text is then left on the clipboard and nothing is pasted.

@@ -40,6 +40,9 @@ public:
     // The whole clipboard (text, rich text, URLs, image), to put back after a paste.
     virtual std::shared_ptr<QMimeData> clipboardSnapshot() { return nullptr; }
     virtual void restoreClipboard(const QMimeData&) {}
+    // Takes the clipboard now, while a window of Tovalin's has the focus, still serving
+    // what it held; the next setClipboardText() fills it without taking it again.
+    virtual void holdClipboard() {}
 
     // Modifier keys that are down now and would change a synthetic chord.
     virtual bool modifiersHeld() = 0;

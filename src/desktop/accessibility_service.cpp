@@ -158,6 +158,12 @@ std::optional<quint64> AccessibilityService::frontWindow()
     return checkPermission() ? m_backend->activeWindow() : std::nullopt;
 }
 
+void AccessibilityService::answerWillFollow()
+{
+    if (checkPermission())
+        m_backend->holdClipboard();
+}
+
 bool AccessibilityService::stillIn(std::optional<quint64> window)
 {
     if (!window || m_backend->activeWindow() == window)

@@ -36,6 +36,7 @@ public:
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
     std::optional<quint64> frontWindow() override;
+    void answerWillFollow() override;
     bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt,
                    bool restoreClipboard = false) override;
     // intoTerminal: whether the window is a terminal, when already known.

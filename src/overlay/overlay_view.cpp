@@ -439,6 +439,8 @@ void OverlayView::reviewKey(QKeyEvent* event)
         const QString original = m_reviewText;
         const QString answer = m_outcome;
         const std::optional<quint64> window = m_reviewWindow;
+        if (SelectionAccess* access = m_appState.accessibilityService())
+            access->answerWillFollow();
         emit closeRequested();
         [[maybe_unused]] QCoro::Task<> paste = m_appState.pasteAnswer(command, original, answer, window);
     } else if (event->matches(QKeySequence::Copy)) {
@@ -511,6 +513,8 @@ void OverlayView::execute(const Command& chosen)
         [[maybe_unused]] QCoro::Task<> run = review(command, text);
         return;
     }
+    if (SelectionAccess* access = m_appState.accessibilityService())
+        access->answerWillFollow();
     emit closeRequested();
     // Started and let go: the run goes on inside the store after the palette is gone.
     [[maybe_unused]] QCoro::Task<> run = m_appState.executeCommand(command, text);

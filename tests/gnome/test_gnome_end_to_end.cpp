@@ -2,8 +2,11 @@
 // PortalKeyboard asking through the RemoteDesktop portal, the desktop's consent dialog
 // answered with the compositor's own keyboard (and its Share button's accessible action,
 // which no key reaches there), and a native Wayland text field of the test's own that gets
-// the answer pasted over its selection.
+// the answer pasted over its selection; then the real binary doing the same from its palette,
+// with a fake Ollama server on loopback.
+#include "command_library.h"
 #include "headless_gnome.h"
+#include "json_codec.h"
 #include "portal/portal_keyboard.h"
 
 #include <QRegularExpression>
@@ -14,21 +17,27 @@ HeadlessGnome* gnome = nullptr;
 
 constexpr uint tabKey = 0xff09, spaceKey = 0x20, escapeKey = 0xff1b;
 constexpr uint homeKey = 0xff50, endKey = 0xff57, rightKey = 0xff53, shiftKey = 0xffe1, insertKey = 0xff63;
+constexpr uint returnKey = 0xff0d;
 const QString portalProgram = QStringLiteral("xdg-desktop-portal-gnome");
 
-// Starts the keyboard and answers the desktop's dialog as a user would: Tab and Space turn on
-// "Allow remote interaction", then Share; or Escape. True once the keyboard has its answer.
+// Answers the desktop's dialog as a user would: Tab and Space turn on "Allow remote
+// interaction", then Share; or Escape.
+bool answerDialog(bool allow)
+{
+    if (!QTest::qWaitFor([] { return gnome->windowActive(portalProgram, "Remote desktop"); }, 10000))
+        return false;
+    // Share turns clickable once the dialog has had the keys.
+    return allow ? gnome->press({tabKey}) && gnome->press({spaceKey})
+            && QTest::qWaitFor([] { return gnome->clickButton(portalProgram, "Share"); }, 5000)
+                 : gnome->press({escapeKey});
+}
+
+// Starts the keyboard and answers the dialog; true once the keyboard has its answer.
 bool answerDialog(PortalKeyboard& keyboard, bool allow)
 {
     auto answered = std::make_shared<bool>(false);
     auto waiting = keyboard.start().then([answered](bool) { *answered = true; });
-    if (!QTest::qWaitFor([] { return gnome->windowActive(portalProgram, "Remote desktop"); }, 10000))
-        return false;
-    // Share turns clickable once the dialog has had the keys.
-    const bool pressed = allow ? gnome->press({tabKey}) && gnome->press({spaceKey})
-            && QTest::qWaitFor([] { return gnome->clickButton(portalProgram, "Share"); }, 5000)
-                               : gnome->press({escapeKey});
-    return pressed && QTest::qWaitFor([answered] { return *answered; }, 10000);
+    return answerDialog(allow) && QTest::qWaitFor([answered] { return *answered; }, 10000);
 }
 
 // The text field of the test's own, with the keys of a user selecting in it.
@@ -48,6 +57,7 @@ public:
         m_process.waitForFinished();
     }
     bool isFocused() const { return m_focused; }
+    bool hasLeft() { return output().contains("left\n"); }
     // The last text the field reported; empty when it never changed.
     QString text()
     {
@@ -114,6 +124,52 @@ private slots:
             QVERIFY(answerDialog(again, false));
             QCOMPARE(again.state(), PortalKeyboard::State::refused);
         }
+    }
+
+    // Tovalin chooses the native backend by itself; its palette reads the field's selection
+    // once it has the focus, takes the clipboard before it closes, and the answer is pasted
+    // over the selection, its edges kept, once the desktop has been allowed to.
+    void paletteAnswerIsPastedNatively()
+    {
+        TempStateDir state;
+        QProcess ollama;
+        const QString log = state.root() + "/requests.jsonl";
+        ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), {"--port", "0", "--log", log, "--reply", "The cat sat."});
+        QVERIFY(ollama.waitForReadyRead(5000));
+        const auto port = QRegularExpression("listening (\\d+)").match(QString::fromUtf8(ollama.readLine()));
+        QVERIFY(port.hasMatch());
+        AppSettings settings;
+        settings.aiProvider = AIProvider::ollama;
+        settings.selectedModel = QStringLiteral("llama3");
+        settings.ollamaHost = QStringLiteral("http://127.0.0.1:%1").arg(port.captured(1));
+        QVERIFY(writeFile(state.configDir() + "/settings.json", JsonCodec::encodeSettingsDocument(settings)));
+        QVERIFY(writeFile(state.configDir() + "/commands.json", JsonCodec::encodeCommandsDocument(defaultCommands())));
+        QProcessEnvironment env = gnome->environment();
+        env.insert("XDG_CONFIG_HOME", state.configHome());
+        env.insert("XDG_STATE_HOME", state.stateHome());
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(TOVALIN_BINARY), {"--background"});
+        QByteArray output;
+        QVERIFY(QTest::qWaitFor([&] { return (output += app.readAllStandardOutput()).contains("native Wayland backend"); }, 10000));
+
+        QList<QList<uint>> selecting{{homeKey}}; // " teh cat sat. ", with Shift and the arrows
+        selecting << QList<QList<uint>>(4, {rightKey}) << QList<QList<uint>>(14, {shiftKey, rightKey});
+        TextField field("Say: teh cat sat. Bye", selecting);
+        QVERIFY(field.isFocused());
+        QProcess palette;
+        palette.setProcessEnvironment(env);
+        palette.start(QStringLiteral(TOVALIN_BINARY), {"--palette"});
+        QVERIFY(palette.waitForFinished(10000) && palette.exitCode() == 0);
+        QVERIFY(QTest::qWaitFor([&] { return field.hasLeft(); }, 5000)); // to the palette
+        QVERIFY(gnome->press({returnKey}));
+        QVERIFY(answerDialog(true));
+        QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat. Bye"), 10000);
+        QVERIFY(readFile(log).contains("teh cat sat."));
+        app.terminate();
+        app.waitForFinished(5000);
+        ollama.kill();
+        ollama.waitForFinished();
     }
 };
 

@@ -73,7 +73,8 @@ private:
 // Tovalin on the compositor, configured for a fake Ollama answering as told.
 class Scenario {
 public:
-    explicit Scenario(const QString& reply, int delayMs = 0)
+    // variables: more of Tovalin's environment, NAME=VALUE.
+    explicit Scenario(const QString& reply, int delayMs = 0, const QStringList& variables = {})
     {
         m_ollama.start(QStringLiteral(FAKE_OLLAMA_BINARY), {"--port", "0", "--log", logPath(), "--reply", reply,
                                                            "--delay-ms", QString::number(delayMs)});
@@ -90,6 +91,8 @@ public:
         m_env = sway->environment(m_tmp.root());
         m_env.insert("XDG_CONFIG_HOME", m_tmp.configHome());
         m_env.insert("XDG_STATE_HOME", m_tmp.stateHome());
+        for (const QString& variable : variables)
+            m_env.insert(variable.section('=', 0, 0), variable.section('=', 1));
         m_app.setProcessEnvironment(m_env);
         m_app.start(QStringLiteral(TOVALIN_BINARY), {QStringLiteral("--background")});
         m_ready = port.hasMatch() && QTest::qWaitFor([&] { return output().contains("native Wayland backend"); }, 10000);
@@ -141,20 +144,26 @@ private slots:
     void cleanupTestCase() { delete sway; }
 
     // The palette opens over the field, Return runs the first command, or the typed words
-    // run as the instruction; the answer replaces the selection, its edges kept.
+    // run as the instruction; the answer replaces the selection, its edges kept. With
+    // data-control left unused, the palette reads the selection once it has the focus.
     void paletteAnswerReplacesTheSelection_data()
     {
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("sentInstruction");
-        QTest::newRow("first command") << QStringList{"-k", "Return"} << "grammar";
-        QTest::newRow("typed instruction") << QStringList{"make it rhyme", "-k", "Return"} << "make it rhyme";
+        QTest::addColumn<QString>("selectionRoad"); // TOVALIN_WAYLAND_SELECTION
+        QTest::newRow("first command") << QStringList{"-k", "Return"} << "grammar" << "";
+        QTest::newRow("typed instruction") << QStringList{"make it rhyme", "-k", "Return"} << "make it rhyme" << "";
+        QTest::newRow("read once the palette has the focus") << QStringList{"-k", "Return"} << "grammar" << "focus";
     }
     void paletteAnswerReplacesTheSelection()
     {
         QFETCH(QStringList, typed);
         QFETCH(QString, sentInstruction);
-        Scenario scenario("The cat sat.");
+        QFETCH(QString, selectionRoad);
+        Scenario scenario("The cat sat.", 0,
+                          selectionRoad.isEmpty() ? QStringList() : QStringList{"TOVALIN_WAYLAND_SELECTION=" + selectionRoad});
         QVERIFY(scenario.isReady());
+        QCOMPARE(scenario.output().contains("TOVALIN_WAYLAND_SELECTION=focus"), !selectionRoad.isEmpty());
         TextField field(scenario.environment(), "Say: teh cat sat. Bye", 4, 14); // " teh cat sat. "
         QVERIFY(field.isFocused());
         QVERIFY(scenario.openPalette());

@@ -34,15 +34,22 @@ private slots:
         QTest::addColumn<WaylandParts::Selection>("selection");
         QTest::addColumn<bool>("toplevels");
         QTest::addColumn<bool>("virtualKeyboard");
+        QTest::addColumn<QStringList>("variables");
         using S = WaylandParts::Selection;
-        QTest::newRow("sway 1.7") << swayGlobals << S::wlrDataControl << true << true;
-        QTest::newRow("ext before wlr") << (swayGlobals + QList<WaylandGlobal>{{"ext_data_control_manager_v1", 1}})
-                                        << S::extDataControl << true << true;
+        const QList<WaylandGlobal> withExt = swayGlobals + QList<WaylandGlobal>{{"ext_data_control_manager_v1", 1}};
+        QTest::newRow("sway 1.7") << swayGlobals << S::wlrDataControl << true << true << QStringList();
+        QTest::newRow("ext before wlr") << withExt << S::extDataControl << true << true << QStringList();
         QTest::newRow("wlr version 1 has no PRIMARY")
-            << QList<WaylandGlobal>{{"wl_seat", 7}, {"zwlr_data_control_manager_v1", 1}} << S::paletteFocus << false << false;
-        QTest::newRow("GNOME") << gnomeGlobals << S::paletteFocus << false << false;
+            << QList<WaylandGlobal>{{"wl_seat", 7}, {"zwlr_data_control_manager_v1", 1}} << S::paletteFocus << false << false
+            << QStringList();
+        QTest::newRow("GNOME") << gnomeGlobals << S::paletteFocus << false << false << QStringList();
         QTest::newRow("keyboard without a seat")
-            << QList<WaylandGlobal>{{"zwp_virtual_keyboard_manager_v1", 1}} << S::paletteFocus << false << false;
+            << QList<WaylandGlobal>{{"zwp_virtual_keyboard_manager_v1", 1}} << S::paletteFocus << false << false
+            << QStringList();
+        QTest::newRow("data-control left unused by the user")
+            << withExt << S::paletteFocus << true << true << QStringList{"TOVALIN_WAYLAND_SELECTION=Focus"};
+        QTest::newRow("another value keeps data-control")
+            << withExt << S::extDataControl << true << true << QStringList{"TOVALIN_WAYLAND_SELECTION=data-control"};
     }
     void partsFollowTheOfferedGlobals()
     {
@@ -50,7 +57,8 @@ private slots:
         QFETCH(WaylandParts::Selection, selection);
         QFETCH(bool, toplevels);
         QFETCH(bool, virtualKeyboard);
-        const WaylandParts parts = WaylandParts::choose(offered);
+        QFETCH(QStringList, variables);
+        const WaylandParts parts = WaylandParts::choose(offered, {}, environment(variables));
         QCOMPARE(parts.selection, selection);
         QCOMPARE(parts.toplevels, toplevels);
         QCOMPARE(parts.virtualKeyboard, virtualKeyboard);
@@ -69,6 +77,8 @@ private slots:
         QList<WaylandGlobal> cannotRead = swayGlobals;
         cannotRead.removeIf([](const WaylandGlobal& g) { return g.interface.contains("data_control"); });
         QTest::newRow("typing but no reading: XWayland") << sway << cannotRead << "xcb";
+        QTest::newRow("typing, the palette's read chosen: native")
+            << sway + QStringList{"TOVALIN_WAYLAND_SELECTION=focus"} << cannotRead << "wayland";
         QTest::newRow("forced X11") << sway + QStringList{"TOVALIN_BACKEND=x11"} << swayGlobals << "xcb";
         QTest::newRow("forced Wayland") << sway + QStringList{"TOVALIN_BACKEND=Wayland"} << gnomeGlobals << "wayland";
         QTest::newRow("Qt platform set") << sway + QStringList{"QT_QPA_PLATFORM=xcb"} << swayGlobals << "";
@@ -80,7 +90,7 @@ private slots:
         QFETCH(QList<WaylandGlobal>, offered);
         QFETCH(QString, platform);
         const std::optional<WaylandParts> parts =
-            offered.isEmpty() ? std::nullopt : std::optional(WaylandParts::choose(offered));
+            offered.isEmpty() ? std::nullopt : std::optional(WaylandParts::choose(offered, {}, environment(variables)));
         QCOMPARE(WaylandSession::choosePlatform(environment(variables), parts), platform);
     }
 

@@ -1,7 +1,7 @@
 // A native Wayland text field for the end-to-end tests:
 //   wayland_text_field TEXT
-// Shows TEXT, prints "focused" once it has the keyboard, and every change of its text as
-// "text: ..." on one line. Selecting in it with Shift and the arrows sets PRIMARY, as
+// Shows TEXT, prints "focused" once it has the keyboard and "left" each time it loses it,
+// and every change of its text as "text: ..." on one line. Selecting in it with Shift and the arrows sets PRIMARY, as
 // only an input event lets a client do.
 #include <QApplication>
 #include <QLineEdit>
@@ -27,7 +27,9 @@ int main(int argc, char** argv)
     QObject::connect(&field, &QLineEdit::textChanged, [](const QString& text) { say(QStringLiteral("text: ") + text); });
     field.show();
     bool announced = false;
-    QObject::connect(&app, &QApplication::focusChanged, [&](QWidget*, QWidget* now) {
+    QObject::connect(&app, &QApplication::focusChanged, [&](QWidget* before, QWidget* now) {
+        if (before == &field && !now)
+            say(QStringLiteral("left"));
         if (now != &field || announced)
             return;
         announced = true;

@@ -25,6 +25,15 @@ constexpr int controlKeysym = 0xffe3;
 constexpr int insertKeysym = 0xff63;
 constexpr int cKeysym = 0x63;
 constexpr int vKeysym = 0x76;
+
+// Qt serves the clipboard it owns from the object at each paste: new text there needs no
+// new offer. Qt added a UTF-8 copy of the text when it took the clipboard, which most
+// programs ask for: that is replaced too.
+void refill(QMimeData& held, const QString& text)
+{
+    held.setText(text);
+    held.setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
+}
 } // namespace
 
 std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create()
@@ -36,7 +45,8 @@ std::unique_ptr<WaylandAccessibilityBackend> WaylandAccessibilityBackend::create
 }
 
 WaylandAccessibilityBackend::WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection)
-    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals(), PortalOffer::session()))
+    : m_connection(std::move(connection)), m_parts(WaylandParts::choose(m_connection->globals(), PortalOffer::session(),
+                                                    QProcessEnvironment::systemEnvironment()))
 {
     if (m_parts.toplevels)
         m_toplevels = WaylandToplevels::create(*m_connection, QString::fromLatin1(paletteAppId));
@@ -123,8 +133,27 @@ void WaylandAccessibilityBackend::setClipboardText(const QString& text)
     // would then land beside the text instead of over it.
     if (m_dataControl)
         m_dataControl->setClipboardText(text);
+    else if (QMimeData* held = heldClipboard())
+        refill(*held, text);
     else
         m_qtClipboard.setText(text);
+}
+
+void WaylandAccessibilityBackend::holdClipboard()
+{
+    if (m_dataControl)
+        return;
+    auto* held = new QMimeData;
+    held->setText(m_qtClipboard.text().value_or(QString()));
+    QGuiApplication::clipboard()->setMimeData(held, QClipboard::Clipboard);
+    m_held = held;
+}
+
+QMimeData* WaylandAccessibilityBackend::heldClipboard() const
+{
+    // Another program may have taken the clipboard since.
+    const QMimeData* current = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    return m_held && current == m_held ? m_held.data() : nullptr;
 }
 
 std::shared_ptr<QMimeData> WaylandAccessibilityBackend::clipboardSnapshot()
@@ -139,6 +168,10 @@ std::shared_ptr<QMimeData> WaylandAccessibilityBackend::clipboardSnapshot()
 
 void WaylandAccessibilityBackend::restoreClipboard(const QMimeData& saved)
 {
+    if (QMimeData* held = heldClipboard()) {
+        refill(*held, saved.text());
+        return;
+    }
     if (!m_dataControl) {
         m_qtClipboard.restore(saved);
         return;

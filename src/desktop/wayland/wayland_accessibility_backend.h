@@ -6,6 +6,8 @@
 #include "wayland_parts.h"
 
 #include <QCoro/QCoroTask>
+#include <QMimeData>
+#include <QPointer>
 #include <memory>
 
 class PortalKeyboard;
@@ -44,6 +46,7 @@ public:
     void setClipboardText(const QString& text) override;
     std::shared_ptr<QMimeData> clipboardSnapshot() override;
     void restoreClipboard(const QMimeData& saved) override;
+    void holdClipboard() override;
     bool modifiersHeld() override;
     void releaseHeldModifiers() override {}
     void sendChord(Chord chord) override;
@@ -62,6 +65,10 @@ private:
     SystemClipboard m_qtClipboard;
     // What the portal's keyboard needs the user to know, after the palette has gone.
     DesktopNotifier m_notifier;
+    // Without data-control: the clipboard taken while the palette had the focus, as long as
+    // it is still Tovalin's (Mutter lets only a window with the focus take it).
+    QMimeData* heldClipboard() const;
+    QPointer<QMimeData> m_held;
     // The window that was active when PRIMARY last changed: the one it was selected in.
     std::optional<quint64> m_primaryWindow;
 };

@@ -11,7 +11,8 @@ uint32_t offeredVersion(const QList<WaylandGlobal>& offered, QLatin1String inter
 }
 } // namespace
 
-WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals)
+WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals,
+                                  const QProcessEnvironment& environment)
 {
     WaylandParts parts;
     // The standard protocol first; the wlr one only from version 2, which added PRIMARY.
@@ -19,6 +20,10 @@ WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered, const Por
         parts.selection = Selection::extDataControl;
     else if (offeredVersion(offered, QLatin1String("zwlr_data_control_manager_v1")) >= 2)
         parts.selection = Selection::wlrDataControl;
+    parts.focusReadChosen =
+        environment.value(QStringLiteral("TOVALIN_WAYLAND_SELECTION")).compare(QLatin1String("focus"), Qt::CaseInsensitive) == 0;
+    if (parts.focusReadChosen)
+        parts.selection = Selection::paletteFocus;
     parts.toplevels = offeredVersion(offered, QLatin1String("zwlr_foreign_toplevel_manager_v1")) >= 1;
     // Keys need a seat to go to.
     parts.virtualKeyboard = offeredVersion(offered, QLatin1String("zwp_virtual_keyboard_manager_v1")) >= 1
@@ -39,7 +44,9 @@ QString WaylandParts::describe() const
         selectionPart = QStringLiteral("wlr-data-control");
         break;
     case Selection::paletteFocus:
-        selectionPart = QStringLiteral("none (no data-control)");
+        selectionPart = QStringLiteral("PRIMARY once the palette has the focus (%1), so only the palette reads it")
+                            .arg(focusReadChosen ? QStringLiteral("TOVALIN_WAYLAND_SELECTION=focus")
+                                                 : QStringLiteral("no data-control"));
         break;
     }
     return QStringLiteral("selection: %1; active window: %2; paste: %3")

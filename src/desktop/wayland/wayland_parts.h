@@ -3,6 +3,7 @@
 #include "portal/portal_offer.h"
 
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 #include <cstdint>
 
@@ -22,6 +23,9 @@ struct WaylandParts {
     };
 
     Selection selection = Selection::paletteFocus;
+    // TOVALIN_WAYLAND_SELECTION=focus: the user had data-control left unused (a compositor
+    // whose data-control misbehaves), so the palette reads PRIMARY once it has the focus.
+    bool focusReadChosen = false;
     // zwlr_foreign_toplevel_manager_v1: the active window and its app_id.
     bool toplevels = false;
     // zwp_virtual_keyboard_v1: the paste chord.
@@ -31,13 +35,18 @@ struct WaylandParts {
     bool portalShortcuts = false;
     bool portalKeyboard = false;
 
-    static WaylandParts choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals = {});
+    static WaylandParts choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals = {},
+                               const QProcessEnvironment& environment = {});
 
     bool readsWithoutFocus() const { return selection != Selection::paletteFocus; }
     // Whether a native Wayland Tovalin can do its work here: read the selection and paste.
-    // Without data-control it could paste but read nothing (GNOME), where XWayland at least
-    // serves X11 programs.
-    bool servesNatively() const { return (virtualKeyboard || portalKeyboard) && readsWithoutFocus(); }
+    // Without data-control only the palette reads: taken where the desktop's portal types
+    // (GNOME offers no other way) or where the user chose it; elsewhere XWayland keeps the
+    // command bindings working, in X11 programs.
+    bool servesNatively() const
+    {
+        return portalKeyboard || (virtualKeyboard && (readsWithoutFocus() || focusReadChosen));
+    }
     // "selection: ...; active window: ...; paste: ...", for the start line.
     QString describe() const;
 };
