@@ -104,8 +104,9 @@ bool X11AccessibilityBackend::modifiersHeld()
 void X11AccessibilityBackend::releaseHeldModifiers()
 {
     // Only what is down now is released, and nothing is pressed again afterwards: a
-    // re-press after the user let go would leave the modifier stuck.
-    m_keyboard.releaseKeys(m_keyboard.heldModifierKeys());
+    // re-press after the user let go would leave the modifier stuck. The hotkey's own key
+    // goes up too: held without its modifiers, its repeats would type into the window.
+    m_keyboard.releaseKeys(m_keyboard.heldKeys());
 }
 
 void X11AccessibilityBackend::sendChord(Chord chord)

@@ -95,6 +95,20 @@ bool X11Keyboard::isKeyDown(uint8_t keyCode) const
     return down;
 }
 
+std::vector<uint8_t> X11Keyboard::heldKeys() const
+{
+    xcb_connection_t* c = m_display->connection();
+    xcb_query_keymap_reply_t* keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    if (!keymap)
+        return {};
+    std::vector<uint8_t> held;
+    for (int code = 8; code < 256; ++code)
+        if (keymap->keys[code / 8] & (1 << (code % 8)))
+            held.push_back(uint8_t(code));
+    std::free(keymap);
+    return held;
+}
+
 std::vector<uint8_t> X11Keyboard::heldModifierKeys() const
 {
     xcb_connection_t* c = m_display->connection();

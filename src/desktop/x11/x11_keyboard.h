@@ -17,6 +17,8 @@ public:
 
     // Modifier keys (Shift, Ctrl, Alt, Super, AltGr, ...) that are down right now.
     std::vector<uint8_t> heldModifierKeys() const;
+    // Every key that is down right now.
+    std::vector<uint8_t> heldKeys() const;
     void releaseKeys(const std::vector<uint8_t>& keyCodes) const;
     // Ctrl (and Shift) + the key that produces keysym (the key's physical code when no
     // key does), to whatever window has the focus.
