@@ -70,8 +70,10 @@ QCoro::Task<std::optional<QString>> AccessibilityService::readWithFocus()
 {
     QPointer<AccessibilityService> self(this);
     // The compositor hands PRIMARY to the window that has just taken the keyboard.
-    if (!QGuiApplication::focusWindow() && qGuiApp)
-        co_await SignalOrTimeout(qGuiApp, &QGuiApplication::focusWindowChanged, focusWaitLimit);
+    // Without a GUI application (a plain QCoreApplication) no window ever takes the focus.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!QGuiApplication::focusWindow() && gui)
+        co_await SignalOrTimeout(gui, &QGuiApplication::focusWindowChanged, focusWaitLimit);
     if (!self)
         co_return std::nullopt;
     if (!QGuiApplication::focusWindow()) {
