@@ -5,6 +5,7 @@
 // the answer pasted over its selection; then the real binary doing the same from its palette,
 // with a fake Ollama server on loopback.
 #include "command_library.h"
+#include "text_field_process.h"
 #include "headless_gnome.h"
 #include "json_codec.h"
 #include "portal/portal_keyboard.h"
@@ -45,34 +46,16 @@ class TextField {
 public:
     TextField(const QString& text, const QList<QList<uint>>& selectingKeys)
     {
-        m_process.setProcessEnvironment(gnome->environment());
-        m_process.start(QStringLiteral(TEXT_FIELD_BINARY), {text});
-        m_focused = QTest::qWaitFor([&] { return output().contains("focused\n"); }, 10000);
+        m_focused = m_field.start(QStringLiteral(TEXT_FIELD_BINARY), gnome->environment(), text);
         for (const QList<uint>& keys : selectingKeys)
             m_focused = m_focused && gnome->press(keys);
     }
-    ~TextField()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
     bool isFocused() const { return m_focused; }
-    bool hasLeft() { return output().contains("left\n"); }
-    // The last text the field reported; empty when it never changed.
-    QString text()
-    {
-        const QStringList changes = QString::fromUtf8(output()).split('\n').filter(QRegularExpression("^text: "));
-        return changes.isEmpty() ? QString() : changes.last().mid(6);
-    }
+    bool hasLeft() { return m_field.saw("left\n"); }
+    QString text() { return m_field.text(); }
 
 private:
-    QByteArray output()
-    {
-        m_output += m_process.readAllStandardOutput();
-        return m_output;
-    }
-    QProcess m_process;
-    QByteArray m_output;
+    TextFieldProcess m_field;
     bool m_focused = false;
 };
 } // namespace

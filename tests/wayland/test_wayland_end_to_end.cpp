@@ -3,6 +3,7 @@
 // (`tovalin --palette`), keys typed with wtype, and a fake Ollama server on loopback.
 #include "command_library.h"
 #include "json_codec.h"
+#include "text_field_process.h"
 #include "headless_sway.h"
 #include "temp_state_dir.h"
 
@@ -34,9 +35,7 @@ class TextField {
 public:
     TextField(const QProcessEnvironment& env, const QString& text, int start = 0, int length = 0)
     {
-        m_process.setProcessEnvironment(env);
-        m_process.start(QStringLiteral(TEXT_FIELD_BINARY), {text});
-        m_focused = QTest::qWaitFor([&] { return output().contains("focused\n"); }, 10000);
+        m_focused = m_field.start(QStringLiteral(TEXT_FIELD_BINARY), env, text);
         QStringList keys{"-k", "Home"};
         for (int i = 0; i < start; ++i)
             keys << "-k" << "Right";
@@ -46,27 +45,11 @@ public:
         keys << "-m" << "shift";
         m_focused = m_focused && (length == 0 || runClient(env, "wtype", keys));
     }
-    ~TextField()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
     bool isFocused() const { return m_focused; }
-    // The last text the field reported; empty when it never changed.
-    QString text()
-    {
-        const QStringList changes = QString::fromUtf8(output()).split('\n').filter(QRegularExpression("^text: "));
-        return changes.isEmpty() ? QString() : changes.last().mid(6);
-    }
+    QString text() { return m_field.text(); }
 
 private:
-    QByteArray output()
-    {
-        m_output += m_process.readAllStandardOutput();
-        return m_output;
-    }
-    QProcess m_process;
-    QByteArray m_output;
+    TextFieldProcess m_field;
     bool m_focused = false;
 };
 
