@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QCoro/QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -32,6 +34,14 @@ public:
     // Only a window of Tovalin's with the keyboard focus can read the selection (Wayland
     // without data-control): the palette reads it once it has the focus.
     virtual bool readsOnlyWithFocus() { return false; }
+    // Where reading needs the focus: the copy chord and the clipboard still work without it
+    // (the Clipboard portal), so a command hotkey can copy the selection instead.
+    virtual bool copiesWithoutFocus() { return false; }
+    // Made ready just before such a copy: a session the desktop must allow is opened now
+    // (which may mean asking the user). False when it cannot be.
+    virtual QCoro::Task<bool> prepareCopy() { co_return true; }
+    // How long the copied text may take to reach the clipboard.
+    virtual std::chrono::milliseconds copyWait() const { return std::chrono::milliseconds(100); }
 
     // Nothing when the clipboard holds no plain text.
     virtual std::optional<QString> clipboardText() = 0;

@@ -122,7 +122,7 @@ QCoro::Task<> AccessibilityService::waitForCopiedText()
     // change too, so an empty clipboard keeps the wait going until the deadline.
     while (true) {
         if (m_clipboardChanges == seen) {
-            const auto remaining = copyWait - std::chrono::milliseconds(clock.elapsed());
+            const auto remaining = m_backend->copyWait() - std::chrono::milliseconds(clock.elapsed());
             if (remaining.count() <= 0)
                 co_return;
             co_await SignalOrTimeout(m_backend.get(), &AccessibilityBackend::clipboardChanged,

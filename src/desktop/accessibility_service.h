@@ -11,8 +11,6 @@
 class AccessibilityService : public QObject, public SelectionAccess {
     Q_OBJECT
 public:
-    // How long a synthetic copy may take to reach the clipboard.
-    static constexpr std::chrono::milliseconds copyWait{100};
     // Delay between putting a result on the clipboard and the synthetic paste.
     static constexpr std::chrono::milliseconds pasteDelay{50};
     // The user usually still holds the hotkey's modifiers when it fires; a chord sent
