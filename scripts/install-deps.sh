@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev qt6-qpa-plugins qt6-httpserver-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev qt6-qpa-plugins
   libxcb1-dev libxcb-xtest0-dev libxcb-keysyms1-dev libxcb-xinput-dev libxkbcommon-x11-dev libcanberra-dev
   fonts-material-design-icons-iconfont fonts-dejavu-core
   # for `make package` (dpkg-shlibdeps needs file) and `make package-check`

@@ -422,7 +422,7 @@ QCoro::Task<> AppState::readSelectionBesideOverlay()
     const quint64 showing = m_overlayShowing;
     std::optional<QString> text;
     if (SelectionAccess* access = accessibilityService())
-        text = co_await access->getSelectedText();
+        text = co_await access->getSelectedTextBesidePalette();
     if (!self || showing != m_overlayShowing || !m_readingSelection)
         co_return; // the palette closed or opened again meanwhile
     m_readingSelection = false;

@@ -17,6 +17,8 @@ public:
     virtual bool readsBesidePalette() { return false; }
     // Nothing and the empty string both mean "no text selected".
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
+    // The same, read while the palette is on screen (after readsBesidePalette() said so).
+    virtual QCoro::Task<std::optional<QString>> getSelectedTextBesidePalette() { return getSelectedText(); }
     // The window the user works in now (an opaque id); nothing when unknown.
     virtual std::optional<quint64> frontWindow() { return std::nullopt; }
     // Said while the palette still has the focus, just before it closes for a run whose

@@ -1,6 +1,7 @@
 #include "accessibility_service.h"
 
 #include "console.h"
+#include "focus_read_window.h"
 #include "signal_or_timeout.h"
 #include "terminal_window.h"
 #include "pasted_text.h"
@@ -48,8 +49,20 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
         Console::line(QStringLiteral("Accessibility permission not granted"));
         co_return std::nullopt;
     }
-    if (m_backend->readsOnlyWithFocus())
-        co_return co_await readWithFocus();
+    if (m_backend->readsOnlyWithFocus()) {
+        QPointer<AccessibilityService> self(this);
+        bool copies = m_backend->copiesWithoutFocus();
+        if (copies)
+            copies = co_await m_backend->prepareCopy();
+        if (!self)
+            co_return std::nullopt;
+        if (!copies)
+            co_return co_await readWithOwnWindow();
+        std::optional<QString> copied = co_await copySelectionViaClipboard();
+        if (copied)
+            copied = withUnixLineEnds(*copied);
+        co_return copied;
+    }
     const std::optional<quint64> window = m_backend->activeWindow();
     if (!window) {
         Console::line(QStringLiteral("No frontmost application"));
@@ -64,6 +77,29 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
     if (copied)
         co_return withUnixLineEnds(*copied);
     co_return copied;
+}
+
+QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedTextBesidePalette()
+{
+    if (checkPermission() && m_backend->readsOnlyWithFocus())
+        co_return co_await readWithFocus();
+    co_return co_await getSelectedText();
+}
+
+QCoro::Task<std::optional<QString>> AccessibilityService::readWithOwnWindow()
+{
+    // Without a GUI application there is no window to show; readWithFocus says so.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || QGuiApplication::focusWindow())
+        co_return co_await readWithFocus();
+    QPointer<AccessibilityService> self(this);
+    FocusReadWindow window;
+    window.showForRead();
+    std::optional<QString> text = co_await readWithFocus();
+    // The answer is pasted after the window has gone, and only a focused window may take
+    // the clipboard: it is taken now.
+    if (self && text && !text->isEmpty())
+        m_backend->holdClipboard();
+    co_return text;
 }
 
 QCoro::Task<std::optional<QString>> AccessibilityService::readWithFocus()

@@ -31,7 +31,11 @@ public:
 
     bool checkPermission() override;
     bool readsBesidePalette() override;
+    // Where only a focused window reads the selection, a command hotkey's read copies it
+    // through the desktop's clipboard if that works without the focus, else takes the focus
+    // for a moment with a small window of its own.
     QCoro::Task<std::optional<QString>> getSelectedText() override;
+    QCoro::Task<std::optional<QString>> getSelectedTextBesidePalette() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
     std::optional<quint64> frontWindow() override;
     void answerWillFollow() override;
@@ -50,6 +54,7 @@ private:
     QCoro::Task<> waitForModifiersReleased();
     QCoro::Task<> waitForCopiedText();
     QCoro::Task<std::optional<QString>> readWithFocus();
+    QCoro::Task<std::optional<QString>> readWithOwnWindow();
 
     std::unique_ptr<AccessibilityBackend> m_backend;
     quint64 m_clipboardChanges = 0;

@@ -17,7 +17,7 @@ namespace {
 // that answers a synthetic copy after a delay.
 struct FakeDesktop : AccessibilityBackend {
     struct Sent { Chord chord; qint64 atMs; bool whileHeld; };
-    bool trusted = true, ownsSelection = false, focusOnly = false;
+    bool trusted = true, ownsSelection = false, focusOnly = false, copies = false, copyReady = true;
     std::optional<quint64> active = 42;
     Text selection, clipboard, copyResult; // copyResult: what the application copies on Ctrl+C
     int copyDelayMs = 5, releaseCalls = 0, heldPolls = 0; // heldPolls: polls before the user lets go; -1: never
@@ -32,6 +32,8 @@ struct FakeDesktop : AccessibilityBackend {
     QStringList windowClass(quint64 window) override { return active == window ? activeClass : QStringList(); }
     Text selectionText() override { return selection; }
     bool readsOnlyWithFocus() override { return focusOnly; }
+    bool copiesWithoutFocus() override { return copies; }
+    QCoro::Task<bool> prepareCopy() override { co_return copyReady; }
     Text clipboardText() override { return clipboard; }
     // As on X11, our own clear is reported late, as a change that brings no text.
     void clearClipboard() override { clipboard.reset(); QTimer::singleShot(2, this, &FakeDesktop::clipboardChanged); }
@@ -64,7 +66,7 @@ struct FakeDesktop : AccessibilityBackend {
 struct ReadCase {
     bool trusted = true;
     std::optional<quint64> active = 42;
-    bool owned = false, focusOnly = false;
+    bool owned = false, focusOnly = false, copies = false, copyReady = true;
     Text selection = {}, copied = {};
     int copyDelayMs = 5;
     Text result = {}, clipboardAfter = QStringLiteral("before");
@@ -103,6 +105,13 @@ private slots:
         QTest::newRow("focus needed, none came") << ReadCase{.focusOnly = true, .selection = s("sel"),
             .copied = s("copied"), .chords = 0,
             .line = QStringLiteral("No selection: Tovalin's window did not get the focus to read it"), .beside = true};
+        // ...unless the desktop's clipboard and keys work without the focus (Clipboard portal).
+        QTest::newRow("focus needed, copied without it") << ReadCase{.focusOnly = true, .copies = true,
+            .selection = s("sel"), .copied = s("a\r\nb"), .result = s("a\nb"), .clipboardAfter = s("a\r\nb"),
+            .beside = true};
+        QTest::newRow("focus needed, copy not allowed") << ReadCase{.focusOnly = true, .copies = true,
+            .copyReady = false, .selection = s("sel"), .copied = s("copied"), .chords = 0,
+            .line = QStringLiteral("No selection: Tovalin's window did not get the focus to read it"), .beside = true};
         // PRIMARY held by another program is text highlighted earlier elsewhere: never used.
         QTest::newRow("stale selection, text copied") << ReadCase{.selection = s("stale"), .copied = s("copied"),
             .result = s("copied"), .clipboardAfter = s("copied")};
@@ -126,6 +135,8 @@ private slots:
         desktop->active = c.active;
         desktop->ownsSelection = c.owned;
         desktop->focusOnly = c.focusOnly;
+        desktop->copies = c.copies;
+        desktop->copyReady = c.copyReady;
         desktop->selection = c.selection;
         desktop->copyResult = c.copied;
         desktop->copyDelayMs = c.copyDelayMs;
@@ -135,6 +146,11 @@ private slots:
         QCOMPARE(desktop->sent.size(), c.chords);
         QCOMPARE(desktop->clipboard, c.clipboardAfter);
         QCOMPARE(console.lines, c.line.isEmpty() ? QStringList{} : QStringList{c.line});
+        // Beside the palette, which has the focus, a copy chord would go to the palette.
+        const qsizetype sent = desktop->sent.size();
+        if (c.focusOnly)
+            QCOMPARE(QCoro::waitFor(service->getSelectedTextBesidePalette()), Text());
+        QCOMPARE(desktop->sent.size(), sent);
     }
 
     void terminalsGetShiftedChords()

@@ -51,7 +51,8 @@ public:
             m_focused = m_focused && gnome->press(keys);
     }
     bool isFocused() const { return m_focused; }
-    bool hasLeft() { return m_field.saw("left\n"); }
+    bool hasSelected(const QString& text) { return m_field.hasSelected(text); }
+    qsizetype timesLeft() { return m_field.count("left\n"); }
     QString text() { return m_field.text(); }
 
 private:
@@ -89,7 +90,7 @@ private slots:
         QVERIFY(copy.waitForFinished(10000) && copy.exitCode() == 0);
         TextField field("Say: teh cat sat.", {{homeKey}, {rightKey}, {rightKey}, {rightKey}, {rightKey}, {rightKey},
                                               {shiftKey, endKey}});
-        QVERIFY(field.isFocused());
+        QVERIFY(field.isFocused() && field.hasSelected("teh cat sat."));
         QVERIFY(QCoro::waitFor(keyboard.chord({int(shiftKey)}, int(insertKey))));
         QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat."), 10000);
 
@@ -111,8 +112,10 @@ private slots:
 
     // Tovalin chooses the native backend by itself; its palette reads the field's selection
     // once it has the focus, takes the clipboard before it closes, and the answer is pasted
-    // over the selection, its edges kept, once the desktop has been allowed to.
-    void paletteAnswerIsPastedNatively()
+    // over the selection, its edges kept, once the desktop has been allowed to. A command run
+    // without the palette (a desktop shortcut running --run) takes the focus for a moment with
+    // a small window to read the selection the same way.
+    void answersArePastedNatively()
     {
         TempStateDir state;
         QProcess ollama;
@@ -139,16 +142,26 @@ private slots:
         QList<QList<uint>> selecting{{homeKey}}; // " teh cat sat. ", with Shift and the arrows
         selecting << QList<QList<uint>>(4, {rightKey}) << QList<QList<uint>>(14, {shiftKey, rightKey});
         TextField field("Say: teh cat sat. Bye", selecting);
-        QVERIFY(field.isFocused());
+        QVERIFY(field.isFocused() && field.hasSelected(" teh cat sat. "));
         QProcess palette;
         palette.setProcessEnvironment(env);
         palette.start(QStringLiteral(TOVALIN_BINARY), {"--palette"});
         QVERIFY(palette.waitForFinished(10000) && palette.exitCode() == 0);
-        QVERIFY(QTest::qWaitFor([&] { return field.hasLeft(); }, 5000)); // to the palette
+        QVERIFY(QTest::qWaitFor([&] { return field.timesLeft() == 1; }, 5000)); // to the palette
         QVERIFY(gnome->press({returnKey}));
         QVERIFY(answerDialog(true));
         QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat. Bye"), 10000);
         QVERIFY(readFile(log).contains("teh cat sat."));
+
+        QVERIFY(gnome->press({endKey}) && gnome->press({shiftKey, homeKey}) && field.hasSelected("Say: The cat sat. Bye"));
+        const qsizetype left = field.timesLeft();
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(TOVALIN_BINARY), {"--run", "Fix Grammar & Spelling"});
+        QVERIFY(run.waitForFinished(10000) && run.exitCode() == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("The cat sat."), 10000);
+        QCOMPARE(field.timesLeft(), left + 1); // to the reading window, and back
+        QVERIFY(readFile(log).contains("Say: The cat sat. Bye"));
         app.terminate();
         app.waitForFinished(5000);
         ollama.kill();

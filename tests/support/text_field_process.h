@@ -22,6 +22,13 @@ public:
         m_process.waitForFinished();
     }
     bool saw(const char* line) { return output().contains(line); }
+    qsizetype count(const char* line) { return output().count(line); }
+    // The keys that select reach the field later than the compositor takes them, and a field
+    // that no longer has the focus may not take PRIMARY.
+    bool hasSelected(const QString& text)
+    {
+        return QTest::qWaitFor([&] { return saw(("selected: " + text + "\n").toUtf8().constData()); }, 10000);
+    }
     // The last text the field reported; empty when it never changed.
     QString text()
     {

@@ -1,7 +1,7 @@
 // A native Wayland text field for the end-to-end tests:
 //   wayland_text_field TEXT
 // Shows TEXT, prints "focused" once it has the keyboard and "left" each time it loses it,
-// and every change of its text as "text: ..." on one line. Selecting in it with Shift and the arrows sets PRIMARY, as
+// every change of its text as "text: ..." and of its selection as "selected: ..." on one line. Selecting in it with Shift and the arrows sets PRIMARY, as
 // only an input event lets a client do.
 #include <QApplication>
 #include <QLineEdit>
@@ -25,6 +25,8 @@ int main(int argc, char** argv)
     QLineEdit field(arguments[1]);
     field.setMinimumWidth(600);
     QObject::connect(&field, &QLineEdit::textChanged, [](const QString& text) { say(QStringLiteral("text: ") + text); });
+    QObject::connect(&field, &QLineEdit::selectionChanged,
+                     [&field] { say(QStringLiteral("selected: ") + field.selectedText()); });
     field.show();
     bool announced = false;
     QObject::connect(&app, &QApplication::focusChanged, [&](QWidget* before, QWidget* now) {

@@ -44,7 +44,7 @@ QString WaylandParts::describe() const
         selectionPart = QStringLiteral("wlr-data-control");
         break;
     case Selection::paletteFocus:
-        selectionPart = QStringLiteral("PRIMARY once the palette has the focus (%1), so only the palette reads it")
+        selectionPart = QStringLiteral("PRIMARY once a window of Tovalin's has the focus (%1): the palette, or a small one a command's hotkey shows for a moment")
                             .arg(focusReadChosen ? QStringLiteral("TOVALIN_WAYLAND_SELECTION=focus")
                                                  : QStringLiteral("no data-control"));
         break;
