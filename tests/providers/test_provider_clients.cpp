@@ -9,14 +9,13 @@
 #include "openai_service.h"
 #include "provider_factory.h"
 #include "stream_decoder.h"
+#include "temp_state_dir.h"
 #include "tovalin_api_service.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTimer>
@@ -170,17 +169,6 @@ QList<QByteArray> streamEvents(const StreamCase& c, const QStringList& pieces = 
     return events + c.tail;
 }
 
-// VmHWM of this process, in kB: the most it has ever held in memory.
-qint64 peakResidentKb()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 // The relay client lets transport failures through unwrapped.
 QString transportFailure(const ClientCase& c, const QString& text)
 {
@@ -344,10 +332,7 @@ private slots:
 
         // Credentials in the host never show in a message and go out with the one request.
         // (The relay's test sees the message for a host without them.)
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString dead = QString("http://127.0.0.1:%1/").arg(probe.serverPort());
-        probe.close();
+        const QString dead = closedLoopbackUrl() + "/";
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
                  serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
         m_reply = {200, byName("ollama").success};
@@ -507,10 +492,11 @@ private slots:
         server.start(FAKE_OLLAMA_BINARY, {"--port", "0", "--flood", QString::number(1LL << 30)});
         QVERIFY(server.waitForReadyRead(5000));
         const QString port = QString::fromUtf8(server.readLine()).section(' ', 1).trimmed();
-        const qint64 before = peakResidentKb();
+        const qint64 before = procStatusKb("VmHWM");
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://127.0.0.1:" + port, "llama3", 30s)),
                  "AIError: Network error: The reply is larger than 8 MiB");
-        QVERIFY2(peakResidentKb() - before < 100 * 1024, qPrintable(QString("peak grew by %1 kB").arg(peakResidentKb() - before)));
+        const qint64 grown = procStatusKb("VmHWM") - before;
+        QVERIFY2(before > 0 && grown < 100 * 1024, qPrintable(QString("peak grew by %1 kB").arg(grown)));
         server.kill();
         server.waitForFinished();
     }
