@@ -82,6 +82,14 @@ std::vector<std::unique_ptr<RawHttpRequest>> sendAll(quint16 port, const QList<Q
 
 QString errorOf(const RawHttpRequest& r) { return QJsonDocument::fromJson(r.body())["error"].toString(); }
 
+// The status of GET /health once answered; 0 when it is not.
+int health(quint16 port)
+{
+    RawHttpRequest request(port, "GET", "/health");
+    [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return request.isFinished(); }, 5000);
+    return request.status();
+}
+
 // A client that sends `head` and, when trickling, one byte more every 200 ms; it keeps
 // what comes back until the relay closes the connection.
 class SlowClient : public QObject {
@@ -115,6 +123,19 @@ private:
 
 QList<int> repeated(int status, int count) { return QList<int>(count, status); }
 
+// Relay limits and clients holding connections open: how many, what each sends (one byte more
+// every 200 ms when trickling), the statuses they get, whether /health is asked meanwhile, and
+// a note the relay's log must hold.
+struct HostileRow {
+    QStringList limits;
+    int clients;
+    QByteArray head;
+    bool trickle;
+    QList<int> statuses;
+    bool healthDuring;
+    QString note;
+};
+
 QByteArray chatRequest(const QByteArray& headers, const QByteArray& body)
 {
     return "POST /chat HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
@@ -130,17 +151,6 @@ QList<QByteArray> ollamaPieces(const QStringList& pieces)
 }
 
 
-
-// The peak resident memory of a running process, in MiB.
-qint64 peakResidentMiB(qint64 pid)
-{
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const auto match = QRegularExpression("VmHWM:\\s+(\\d+) kB").match(QString::fromLatin1(status.readAll()));
-    return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
-}
-
 QString outcome(QCoro::Task<QString> task)
 {
     return QCoro::waitFor([](QCoro::Task<QString> t) -> QCoro::Task<QString> {
@@ -153,6 +163,8 @@ QString outcome(QCoro::Task<QString> task)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(HostileRow)
 
 class TestRelay : public QObject {
     Q_OBJECT
@@ -171,9 +183,7 @@ private slots:
         const QJsonObject sent = QJsonDocument::fromJson(m_upstream.requests[0].body).object();
         QCOMPARE(sent["model"].toString(), QString("llama3")); // the relay's model wins
         QCOMPARE(sent["messages"][0]["content"].toString(), QString("Fix\n\nText to process:\nteh secret text"));
-        RawHttpRequest health(relay.port, "GET", "/health");
-        QTRY_VERIFY(health.isFinished());
-        QCOMPARE(health.status(), 200);
+        QCOMPARE(health(relay.port), 200);
         // One line per request, without the texts.
         QTRY_VERIFY(relay.output().contains("\"POST /chat\" 200"));
         QVERIFY(!relay.output().contains("secret") && !relay.output().contains("Fixed"));
@@ -215,10 +225,7 @@ private slots:
 
     void upstreamDownAndRateLimit()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString dead = QString("http://127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
+        const QString dead = closedLoopbackUrl();
         Relay relay({"--provider", "ollama", "--base-url", dead, "--model", "llama3", "--rate-limit", "2"});
         QVERIFY(relay.port);
         const auto answers = sendAll(relay.port, {chat("a", "b"), chat("a", "b"), chat("a", "b")});
@@ -268,32 +275,22 @@ private slots:
     // /health still answers while they try.
     void hostileClients_data()
     {
-        QTest::addColumn<QStringList>("limits");
-        QTest::addColumn<int>("clients");
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<bool>("trickle");
-        QTest::addColumn<QList<int>>("statuses");
-        QTest::addColumn<bool>("healthDuring");
-        QTest::addColumn<QString>("note");
-        QTest::newRow("headers trickling") << QStringList{"--header-timeout", "2"} << 100 << QByteArray("GET /health HTTP/1.1\r\nX-Slow: ")
-                                           << true << repeated(408, 100) << true << "\"-\" 408";
-        QTest::newRow("a body trickling") << QStringList{"--body-timeout", "2"} << 20 << QByteArray("POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{")
-                                          << true << repeated(408, 20) << true << "\"POST /chat\" 408";
-        QTest::newRow("silent past the cap") << QStringList{"--max-connections", "30", "--header-timeout", "2"} << 40 << QByteArray()
-                                             << false << repeated(408, 30) + repeated(503, 10) << false << "too many connections (30 open)";
-        QTest::newRow("bodies past the budget") << QStringList{"--max-body", "1048576", "--body-budget", "3145728", "--body-timeout", "2"} << 5
-                                                << "POST /chat HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(65536, 'x')
-                                                << false << repeated(408, 3) + repeated(503, 2) << true << "\"POST /chat\" 503";
+        QTest::addColumn<HostileRow>("row");
+        QTest::newRow("headers trickling") << HostileRow{{"--header-timeout", "2"}, 100, "GET /health HTTP/1.1\r\nX-Slow: ", true,
+                                                         repeated(408, 100), true, "\"-\" 408"};
+        QTest::newRow("a body trickling") << HostileRow{{"--body-timeout", "2"}, 20, "POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{",
+                                                        true, repeated(408, 20), true, "\"POST /chat\" 408"};
+        QTest::newRow("silent past the cap") << HostileRow{{"--max-connections", "30", "--header-timeout", "2"}, 40, {}, false,
+                                                           repeated(408, 30) + repeated(503, 10), false, "too many connections (30 open)"};
+        QTest::newRow("bodies past the budget")
+            << HostileRow{{"--max-body", "1048576", "--body-budget", "3145728", "--body-timeout", "2"}, 5,
+                          "POST /chat HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(65536, 'x'), false,
+                          repeated(408, 3) + repeated(503, 2), true, "\"POST /chat\" 503"};
     }
     void hostileClients()
     {
-        QFETCH(QStringList, limits);
-        QFETCH(int, clients);
-        QFETCH(QByteArray, head);
-        QFETCH(bool, trickle);
-        QFETCH(QList<int>, statuses);
-        QFETCH(bool, healthDuring);
-        QFETCH(QString, note);
+        QFETCH(HostileRow, row);
+        const auto& [limits, clients, head, trickle, statuses, healthDuring, note] = row;
         Relay relay(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--rate-limit", "0"} + limits);
         QVERIFY(relay.port);
         std::vector<std::unique_ptr<SlowClient>> slow;
@@ -301,9 +298,7 @@ private slots:
             slow.push_back(std::make_unique<SlowClient>(relay.port, head, trickle));
         if (healthDuring) {
             QTest::qWait(300);
-            RawHttpRequest health(relay.port, "GET", "/health");
-            QTRY_VERIFY(health.isFinished());
-            QCOMPARE(health.status(), 200);
+            QCOMPARE(health(relay.port), 200);
             QVERIFY(std::none_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }));
         }
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }), 15000);
@@ -314,9 +309,7 @@ private slots:
         QCOMPARE(seen, statuses);
         QVERIFY2(relay.output().contains(note), qPrintable(relay.output().right(300)));
         // Nothing of theirs is left holding the relay.
-        RawHttpRequest health(relay.port, "GET", "/health");
-        QTRY_VERIFY(health.isFinished());
-        QCOMPARE(QJsonDocument::fromJson(health.body())["status"].toString(), QString("ok"));
+        QCOMPARE(health(relay.port), 200);
     }
 
     // An upstream that echoes the key it was sent: the key reaches neither the client nor the log.
@@ -363,8 +356,8 @@ private slots:
         const auto answers = sendAll(relay.port, {chat("Fix", "t")});
         QCOMPARE(answers[0]->status(), 502);
         QVERIFY2(errorOf(*answers[0]).contains("larger than 8 MiB"), qPrintable(errorOf(*answers[0])));
-        const qint64 peak = peakResidentMiB(relay.process().processId());
-        QVERIFY2(peak > 0 && peak < 100, qPrintable(QString::number(peak)));
+        const qint64 peak = procStatusKb("VmHWM", relay.process().processId());
+        QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
     }
 
     // The streamed form: asked for by the body or the Accept header, the answer goes out
