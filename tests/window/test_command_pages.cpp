@@ -1,7 +1,6 @@
 #include "command_edit_sheet.h"
 #include "command_library_view.h"
 #include "commands_view.h"
-#include "hotkey_display.h"
 #include "hotkey_recorder_button.h"
 #include "search_field.h"
 #include "toggle_switch.h"
@@ -42,21 +41,8 @@ void press(QObject* target, int qtKey, Qt::KeyboardModifiers mods, quint32 x11Co
 class TestCommandPages : public QObject {
     Q_OBJECT
 private slots:
-    void searchSwitchDeleteAndReset_data()
-    {
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QStringList>("shown");
-        const QList<Command>& d = defaultCommands();
-        QTest::newRow("capitals find the name") << "GRAMMAR" << QStringList{d[0].name};
-        QTest::newRow("prompt only") << "formal tone" << QStringList{d[1].name};
-        QTest::newRow("name or prompt, stored order") << "translat" << QStringList{d[1].name, d[5].name, d[6].name};
-        QTest::newRow("no trimming") << "  grammar" << QStringList{};
-    }
-
     void searchSwitchDeleteAndReset()
     {
-        QFETCH(QString, search);
-        QFETCH(QStringList, shown);
         WindowFixture f;
         CommandsView view(*f.state);
         view.resize(700, 600);
@@ -64,13 +50,19 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QAbstractItemModelTester tester(view.listView()->model());
         const int controlsAt = rowControls(view.listView(), 0)->x();
-        QTest::keyClicks(view.searchField()->lineEdit(), search);
-        QCOMPARE(names(view.listView()->model()), shown);
-        QVERIFY(!view.listView()->dragEnabled());
-        QTest::mouseClick(view.findChild<QToolButton*>("clearSearchButton"), Qt::LeftButton);
-        QCOMPARE(names(view.listView()->model()), names(defaultCommands()));
-        QVERIFY(view.listView()->dragEnabled());
-        QCOMPARE(rowControls(view.listView(), 0)->x(), controlsAt); // no jump after the first search
+        const QList<Command>& d = defaultCommands();
+        const std::pair<QString, QStringList> searches[] = {
+            {"GRAMMAR", {d[0].name}}, {"formal tone", {d[1].name}}, // capitals find the name; the prompt alone
+            {"translat", {d[1].name, d[5].name, d[6].name}}, {"  grammar", {}}}; // name or prompt, stored order; no trimming
+        for (const auto& [search, shown] : searches) {
+            QTest::keyClicks(view.searchField()->lineEdit(), search);
+            QCOMPARE(names(view.listView()->model()), shown);
+            QVERIFY(!view.listView()->dragEnabled());
+            QTest::mouseClick(view.findChild<QToolButton*>("clearSearchButton"), Qt::LeftButton);
+            QCOMPARE(names(view.listView()->model()), names(defaultCommands()));
+            QVERIFY(view.listView()->dragEnabled());
+            QCOMPARE(rowControls(view.listView(), 0)->x(), controlsAt); // no jump after a search
+        }
 
         // Second row off, third row deleted at once: both saved.
         QTest::mouseClick(rowControls(view.listView(), 1)->findChild<ToggleSwitch*>("enabledSwitch"), Qt::LeftButton);
@@ -281,14 +273,6 @@ private slots:
         QCOMPARE(sheet.recorder()->labelText(), label);
         sheet.close();
         QVERIFY(!sheet.recorder()->isRecording()); // stops with the sheet
-    }
-
-    void linuxLabels()
-    {
-        const std::pair<const char*, const char*> stored[] = {{"⌘⇧K", "Super+Shift+K"}, {"⌃⌥Key117", "Ctrl+Alt+Delete"},
-            {"⌃⌥Key200", "Ctrl+Alt+Key200"}, {"⇧⌘⌥⌃F1", "Ctrl+Alt+Super+Shift+F1"}, {"custom", "custom"}, {"⌘", "⌘"}};
-        for (const auto& [from, to] : stored)
-            QCOMPARE(HotkeyDisplay::linuxLabel(QString::fromUtf8(from)), QString::fromUtf8(to));
     }
 };
 

@@ -23,14 +23,16 @@ inline Command makeCommand(const QString& name, bool enabled = true, const QStri
     return c;
 }
 
-// A store over memory: the seven defaults on a fresh start, or the commands given.
+// A store over memory: the seven defaults on a fresh start, or the commands given; any other
+// documents as stored (key -> bytes).
 struct WindowFixture {
     MemoryDefaultsStore defaults;
     RecordingHotkeyRegistry hotkeys;
     std::unique_ptr<AppState> state;
 
-    explicit WindowFixture(std::optional<QList<Command>> commands = std::nullopt)
+    explicit WindowFixture(std::optional<QList<Command>> commands = std::nullopt, QHash<QString, QByteArray> documents = {})
     {
+        defaults.values = std::move(documents);
         if (commands)
             defaults.values.insert(AppState::commandsKey, JsonCodec::encodeCommandsDocument(*commands));
         state = std::make_unique<AppState>(AppState::Services{&defaults, &hotkeys, nullptr, {}});
@@ -40,6 +42,10 @@ struct WindowFixture {
     QList<Command> stored() const
     {
         return JsonCodec::decodeCommandsDocument(defaults.values.value(AppState::commandsKey)).value_or(QList<Command>{});
+    }
+    std::optional<AppSettings> storedSettings() const
+    {
+        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
     }
 };
 
