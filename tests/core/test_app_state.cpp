@@ -104,32 +104,23 @@ private slots:
         QCOMPARE(s.commands().last().prompt, first.prompt);
     }
 
-    void moveCommands_data()
-    {
-        QTest::addColumn<QSet<int>>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("down") << QSet<int>{0} << 3 << "B,C,A,D,E";
-        QTest::newRow("to front") << QSet<int>{4} << 0 << "E,A,B,C,D";
-        QTest::newRow("two to end") << QSet<int>{1, 3} << 5 << "A,C,E,B,D";
-        QTest::newRow("around") << QSet<int>{0, 4} << 2 << "B,A,E,C,D";
-        QTest::newRow("onto itself") << QSet<int>{2} << 3 << "A,B,C,D,E";
-    }
-
     void moveCommands()
     {
-        QFETCH(QSet<int>, from);
-        QFETCH(int, to);
-        QFETCH(QString, result);
-        MemoryDefaultsStore d;
-        QList<Command> list;
-        for (const char* n : {"A", "B", "C", "D", "E"})
-            list << makeCommand(n);
-        d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
-        AppState s({&d, nullptr, nullptr, {}});
-        s.moveCommands(from, to);
-        QCOMPARE(names(s.commands()), result);
-        QCOMPARE(stored(d), s.commands());
+        const struct { QSet<int> from; int to; QString result; } cases[] = {
+            {{0}, 3, "B,C,A,D,E"}, {{4}, 0, "E,A,B,C,D"}, {{1, 3}, 5, "A,C,E,B,D"}, {{0, 4}, 2, "B,A,E,C,D"},
+            {{2}, 3, "A,B,C,D,E"}, // onto itself
+        };
+        for (const auto& c : cases) {
+            MemoryDefaultsStore d;
+            QList<Command> list;
+            for (const char* n : {"A", "B", "C", "D", "E"})
+                list << makeCommand(n);
+            d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
+            AppState s({&d, nullptr, nullptr, {}});
+            s.moveCommands(c.from, c.to);
+            QCOMPARE(names(s.commands()), c.result);
+            QCOMPARE(stored(d), s.commands());
+        }
     }
 
     // Only enabled commands with a key and modifiers that fit get a hotkey. (What a press runs
