@@ -45,34 +45,30 @@ private slots:
         }
     }
 
-    void backendFollowsTheCompositorAndTheUser_data()
-    {
-        QTest::addColumn<QStringList>("variables");
-        QTest::addColumn<QList<WaylandGlobal>>("offered"); // empty: no compositor answered
-        QTest::addColumn<QString>("platform");
-        const QStringList sway{"WAYLAND_DISPLAY=wayland-1", "DISPLAY=:0"};
-        QTest::newRow("wlroots: native") << sway << swayGlobals << "wayland";
-        QTest::newRow("GNOME with XWayland") << sway << gnomeGlobals << "xcb";
-        QTest::newRow("GNOME without X11") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << gnomeGlobals << "";
-        QTest::newRow("no answer, XWayland") << sway << QList<WaylandGlobal>{} << "xcb";
-        QList<WaylandGlobal> cannotRead = swayGlobals;
-        cannotRead.removeIf([](const WaylandGlobal& g) { return g.interface.contains("data_control"); });
-        QTest::newRow("typing but no reading: XWayland") << sway << cannotRead << "xcb";
-        QTest::newRow("typing, the palette's read chosen: native")
-            << sway + QStringList{"TOVALIN_WAYLAND_SELECTION=focus"} << cannotRead << "wayland";
-        QTest::newRow("forced X11") << sway + QStringList{"TOVALIN_BACKEND=x11"} << swayGlobals << "xcb";
-        QTest::newRow("forced Wayland") << sway + QStringList{"TOVALIN_BACKEND=Wayland"} << gnomeGlobals << "wayland";
-        QTest::newRow("Qt platform set") << sway + QStringList{"QT_QPA_PLATFORM=xcb"} << swayGlobals << "";
-        QTest::newRow("X11 session") << QStringList{"DISPLAY=:0"} << swayGlobals << "";
-    }
     void backendFollowsTheCompositorAndTheUser()
     {
-        QFETCH(QStringList, variables);
-        QFETCH(QList<WaylandGlobal>, offered);
-        QFETCH(QString, platform);
-        const std::optional<WaylandParts> parts =
-            offered.isEmpty() ? std::nullopt : std::optional(WaylandParts::choose(offered, {}, environment(variables)));
-        QCOMPARE(WaylandSession::choosePlatform(environment(variables), parts), platform);
+        const QStringList sway{"WAYLAND_DISPLAY=wayland-1", "DISPLAY=:0"};
+        QList<WaylandGlobal> cannotRead = swayGlobals;
+        cannotRead.removeIf([](const WaylandGlobal& g) { return g.interface.contains("data_control"); });
+        // offered: empty when no compositor answered.
+        const struct { QStringList variables; QList<WaylandGlobal> offered; QString platform; } cases[] = {
+            {sway, swayGlobals, "wayland"}, // wlroots: native
+            {sway, gnomeGlobals, "xcb"},    // GNOME with XWayland
+            {{"WAYLAND_DISPLAY=wayland-0"}, gnomeGlobals, ""}, // GNOME without X11
+            {sway, {}, "xcb"},
+            {sway, cannotRead, "xcb"}, // typing but no reading: XWayland
+            {sway + QStringList{"TOVALIN_WAYLAND_SELECTION=focus"}, cannotRead, "wayland"}, // unless the palette's read is chosen
+            {sway + QStringList{"TOVALIN_BACKEND=x11"}, swayGlobals, "xcb"},
+            {sway + QStringList{"TOVALIN_BACKEND=Wayland"}, gnomeGlobals, "wayland"},
+            {sway + QStringList{"QT_QPA_PLATFORM=xcb"}, swayGlobals, ""}, // the user set Qt's platform
+            {{"DISPLAY=:0"}, swayGlobals, ""}, // an X11 session
+        };
+        for (const auto& c : cases) {
+            const std::optional<WaylandParts> parts =
+                c.offered.isEmpty() ? std::nullopt : std::optional(WaylandParts::choose(c.offered, {}, environment(c.variables)));
+            const QString platform = WaylandSession::choosePlatform(environment(c.variables), parts);
+            QVERIFY2(platform == c.platform, qPrintable(QString("row %1: %2").arg(&c - cases).arg(platform)));
+        }
     }
 
     void keymapTypesItsChords()

@@ -114,42 +114,35 @@ private slots:
         }
     }
 
-    void connectionTestShowsSuccessOrTheError_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("success") << 200 << QByteArray(R"({"message":{"role":"assistant","content":"OK"}})")
-                                 << "Connection successful!";
-        QTest::newRow("failure") << 404 << QByteArray("{\"error\":\"model 'gpt-5-mini' not found, try pulling it first\"}")
-                                 << "Server error: model 'gpt-5-mini' not found, try pulling it first";
-    }
     void connectionTestShowsSuccessOrTheError()
     {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, shown);
-        FakeHttpServer server([&](const RecordedRequest& r) {
-            return r.path == "/api/tags" ? ScriptedResponse{200, R"({"models":[]})"} : ScriptedResponse{status, body};
-        });
-        const QString storedHost = closedLoopbackUrl();
-        Sheet s(ollamaAt(storedHost));
-        // The test uses what the sheet shows, unsaved.
-        s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
-        s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
-        QTest::mouseClick(s.get<QPushButton>("testConnectionButton"), Qt::LeftButton);
-        QVERIFY(s.sheet->isTestingConnection() && !s.canTest());
-        QTRY_VERIFY(!s.sheet->isTestingConnection());
-        QVERIFY(s.canTest());
-        QCOMPARE(s.get<QLabel>("testResultLabel")->text(), shown);
-        QCOMPARE(s.sheet->testResult()->success, status == 200);
-        const RecordedRequest chat = server.requests.last();
-        QCOMPARE(chat.path, QByteArray("/api/chat"));
-        QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
-        QCOMPARE(s.f.storedSettings()->ollamaHost, storedHost); // nothing saved
+        const struct { int status; QByteArray body; QString shown; } cases[] = {
+            {200, R"({"message":{"role":"assistant","content":"OK"}})", "Connection successful!"},
+            {404, "{\"error\":\"model 'gpt-5-mini' not found, try pulling it first\"}",
+             "Server error: model 'gpt-5-mini' not found, try pulling it first"}};
+        for (const auto& [status, body, shown] : cases) {
+            FakeHttpServer server([status = status, body = body](const RecordedRequest& r) {
+                return r.path == "/api/tags" ? ScriptedResponse{200, R"({"models":[]})"} : ScriptedResponse{status, body};
+            });
+            const QString storedHost = closedLoopbackUrl();
+            Sheet s(ollamaAt(storedHost));
+            // The test uses what the sheet shows, unsaved.
+            s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
+            s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
+            QTest::mouseClick(s.get<QPushButton>("testConnectionButton"), Qt::LeftButton);
+            QVERIFY(s.sheet->isTestingConnection() && !s.canTest());
+            QTRY_VERIFY(!s.sheet->isTestingConnection());
+            QVERIFY(s.canTest());
+            QCOMPARE(s.get<QLabel>("testResultLabel")->text(), shown);
+            QCOMPARE(s.sheet->testResult()->success, status == 200);
+            const RecordedRequest chat = server.requests.last();
+            QCOMPARE(chat.path, QByteArray("/api/chat"));
+            QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
+            QCOMPARE(s.f.storedSettings()->ollamaHost, storedHost); // nothing saved
 
-        s.pick(AIProvider::claude); // the result spoke of the other provider
-        QVERIFY(s.get<QLabel>("testResultLabel")->text().isEmpty() && !s.sheet->testResult());
+            s.pick(AIProvider::claude); // the result spoke of the other provider
+            QVERIFY(s.get<QLabel>("testResultLabel")->text().isEmpty() && !s.sheet->testResult());
+        }
     }
 
     void addressesAreNeverCutByWrapping()

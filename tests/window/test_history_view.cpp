@@ -92,32 +92,24 @@ private slots:
         QCOMPARE(page.shownNames(), QStringList{"Fix Grammar & Spelling"});
     }
 
-    void detailSheetCopiesToTheClipboard_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("copied");
-        QTest::newRow("original") << 0 << "copyOriginalButton" << "teh cat sat";
-        QTest::newRow("result section") << 0 << "copyResultButton" << "The cat sat.";
-        QTest::newRow("Copy Result") << 1 << "copyResultFooterButton" << "Hello world";
-    }
     void detailSheetCopiesToTheClipboard()
     {
-        QFETCH(int, row);
-        QFETCH(QString, button);
-        QFETCH(QString, copied);
-        Page page(kHistory);
-        QApplication::clipboard()->setText("before");
-        auto* list = page.view->findChild<QListView*>("historyList");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
-        const QList<HistoryDetailSheet*> sheets = page.view->findChildren<HistoryDetailSheet*>();
-        QCOMPARE(sheets.size(), 1);
-        HistoryDetailSheet* sheet = sheets.first();
-        QCOMPARE(sheet->item(), kHistory.at(row));
-        QVERIFY(!sheet->findChild<QWidget*>("errorSection"));
-        QTest::mouseClick(sheet->findChild<QAbstractButton*>(button), Qt::LeftButton);
-        QCOMPARE(QApplication::clipboard()->text(), copied);
-        QVERIFY(sheet->isVisible()); // copying leaves the sheet open
+        const struct { int row; const char* button; QString copied; } cases[] = {
+            {0, "copyOriginalButton", "teh cat sat"}, {0, "copyResultButton", "The cat sat."}, {1, "copyResultFooterButton", "Hello world"}};
+        for (const auto& [row, button, copied] : cases) {
+            Page page(kHistory);
+            QApplication::clipboard()->setText("before");
+            auto* list = page.view->findChild<QListView*>("historyList");
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+            const QList<HistoryDetailSheet*> sheets = page.view->findChildren<HistoryDetailSheet*>();
+            QCOMPARE(sheets.size(), 1);
+            HistoryDetailSheet* sheet = sheets.first();
+            QCOMPARE(sheet->item(), kHistory.at(row));
+            QVERIFY(!sheet->findChild<QWidget*>("errorSection"));
+            QTest::mouseClick(sheet->findChild<QAbstractButton*>(button), Qt::LeftButton);
+            QCOMPARE(QApplication::clipboard()->text(), copied);
+            QVERIFY(sheet->isVisible()); // copying leaves the sheet open
+        }
         QVERIFY(HistoryDetailSheet(kHistory.at(2)).findChild<QWidget*>("errorSection")); // a failed run's
     }
 

@@ -145,33 +145,27 @@ private slots:
         QVERIFY(!page.problemLabel()->isVisible());
     }
 
-    void compositorLinesAndCopy_data()
-    {
-        QTest::addColumn<QByteArray>("variable");
-        QTest::addColumn<QString>("lines");
-        QTest::newRow("sway") << QByteArray("SWAYSOCK")
-                              << "bindsym Mod4+Shift+space exec tovalin --palette\n"
-                                 "bindsym Mod4+Shift+g exec tovalin --run \"Fix Grammar & Spelling\"\n"
-                                 "bindsym Mod4+Shift+k exec tovalin --run \"Shout\"\n"
-                                 "for_window [app_id=\"tovalin-palette\"] floating enable";
-        QTest::newRow("Hyprland") << QByteArray("HYPRLAND_INSTANCE_SIGNATURE")
-                                  << "bind = SUPER SHIFT, space, exec, tovalin --palette\n"
-                                     "bind = SUPER SHIFT, G, exec, tovalin --run \"Fix Grammar & Spelling\"\n"
-                                     "bind = SUPER SHIFT, K, exec, tovalin --run \"Shout\"\n"
-                                     "windowrulev2 = float, class:^(tovalin-palette)$";
-    }
     void compositorLinesAndCopy()
     {
-        QFETCH(QByteArray, variable);
-        QFETCH(QString, lines);
-        qputenv(variable, "1");
-        WindowFixture f(commandsWithHotkeys());
-        WaylandBindingsPanel panel(*f.state);
-        qunsetenv(variable);
-        QCOMPARE(panel.findChild<QPlainTextEdit*>("waylandBindings")->toPlainText(), lines);
-        QGuiApplication::clipboard()->clear();
-        QTest::mouseClick(panel.findChild<QPushButton*>("copyWaylandBindings"), Qt::LeftButton);
-        QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+        const std::pair<const char*, QString> compositors[] = {
+            {"SWAYSOCK", "bindsym Mod4+Shift+space exec tovalin --palette\n"
+                         "bindsym Mod4+Shift+g exec tovalin --run \"Fix Grammar & Spelling\"\n"
+                         "bindsym Mod4+Shift+k exec tovalin --run \"Shout\"\n"
+                         "for_window [app_id=\"tovalin-palette\"] floating enable"},
+            {"HYPRLAND_INSTANCE_SIGNATURE", "bind = SUPER SHIFT, space, exec, tovalin --palette\n"
+                                            "bind = SUPER SHIFT, G, exec, tovalin --run \"Fix Grammar & Spelling\"\n"
+                                            "bind = SUPER SHIFT, K, exec, tovalin --run \"Shout\"\n"
+                                            "windowrulev2 = float, class:^(tovalin-palette)$"}};
+        for (const auto& [variable, lines] : compositors) {
+            qputenv(variable, "1");
+            WindowFixture f(commandsWithHotkeys());
+            WaylandBindingsPanel panel(*f.state);
+            qunsetenv(variable);
+            QCOMPARE(panel.findChild<QPlainTextEdit*>("waylandBindings")->toPlainText(), lines);
+            QGuiApplication::clipboard()->clear();
+            QTest::mouseClick(panel.findChild<QPushButton*>("copyWaylandBindings"), Qt::LeftButton);
+            QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+        }
     }
 
     void desktopSettingsLinesAndCopy()
