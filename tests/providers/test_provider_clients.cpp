@@ -25,7 +25,6 @@
 #include <typeinfo>
 
 Q_DECLARE_METATYPE(ScriptedResponse)
-Q_DECLARE_METATYPE(std::optional<QStringList>)
 
 using namespace std::chrono_literals;
 using HeaderMap = QMap<QByteArray, QByteArray>;
@@ -292,35 +291,28 @@ private slots:
                      serverError("Invalid OpenAI-compatible server URL"));
     }
 
-    void customModelSuggestions_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<ScriptedResponse>("reply");
-        QTest::addColumn<std::optional<QStringList>>("expected");
-        const QByteArray list = R"({"object":"list","data":[{"id":"qwen2.5-7b","object":"model","owned_by":"llamacpp"},{"id":"llama-3.1-8b"},{"id":"qwen2.5-7b"},{"object":"model"}]})";
-        QTest::newRow("with key") << kKey << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
-        QTest::newRow("without key") << QByteArray() << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
-        QTest::newRow("empty") << kKey << ScriptedResponse{200, R"({"data":[]})"} << std::optional<QStringList>(QStringList());
-        QTest::newRow("refused") << kKey << ScriptedResponse{401, kChatError} << std::optional<QStringList>();
-        QTest::newRow("not a list") << kKey << ScriptedResponse{200, R"({"models":[{"name":"x"}]})"} << std::optional<QStringList>();
-        QTest::newRow("silent") << kKey << ScriptedResponse{0, {}} << std::optional<QStringList>();
-    }
     void customModelSuggestions()
     {
-        QFETCH(QByteArray, key);
-        QFETCH(ScriptedResponse, reply);
-        QFETCH(std::optional<QStringList>, expected);
-        m_reply = reply;
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(QCoro::waitFor(CustomModelList::fetch(m_server.baseUrl() + "/v1/", key, 500ms)), expected);
-        QVERIFY(clock.elapsed() < 1500);
-        QCOMPARE(m_server.requests.size(), 1);
-        QCOMPARE(m_server.requests[0].method, QByteArray("GET"));
-        QCOMPARE(m_server.requests[0].path, QByteArray("/v1/models"));
-        QCOMPARE(m_server.requests[0].headers.value("authorization"), key.isEmpty() ? QByteArray() : "Bearer " + key);
-        QCOMPARE(QCoro::waitFor(CustomModelList::fetch("not a url", key)), std::optional<QStringList>());
-        QCOMPARE(m_server.requests.size(), 1);
+        const QByteArray list = R"({"object":"list","data":[{"id":"qwen2.5-7b","object":"model","owned_by":"llamacpp"},{"id":"llama-3.1-8b"},{"id":"qwen2.5-7b"},{"object":"model"}]})";
+        const QStringList found{"qwen2.5-7b", "llama-3.1-8b"};
+        const struct { QByteArray key; ScriptedResponse reply; std::optional<QStringList> expected; } cases[] = {
+            {kKey, {200, list}, found}, {{}, {200, list}, found}, {kKey, {200, R"({"data":[]})"}, QStringList()},
+            {kKey, {401, kChatError}, {}}, {kKey, {200, R"({"models":[{"name":"x"}]})"}, {}}, {kKey, {0, {}}, {}}, // refused; not a list; silent
+        };
+        for (const auto& [key, reply, expected] : cases) {
+            m_server.requests.clear();
+            m_reply = reply;
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(QCoro::waitFor(CustomModelList::fetch(m_server.baseUrl() + "/v1/", key, 500ms)), expected);
+            QVERIFY(clock.elapsed() < 1500);
+            QCOMPARE(m_server.requests.size(), 1);
+            QCOMPARE(m_server.requests[0].method, QByteArray("GET"));
+            QCOMPARE(m_server.requests[0].path, QByteArray("/v1/models"));
+            QCOMPARE(m_server.requests[0].headers.value("authorization"), key.isEmpty() ? QByteArray() : "Bearer " + key);
+            QCOMPARE(QCoro::waitFor(CustomModelList::fetch("not a url", key)), std::optional<QStringList>());
+            QCOMPARE(m_server.requests.size(), 1);
+        }
     }
 
     void ollamaHosts()
@@ -353,34 +345,30 @@ private slots:
     }
 
     // One request, whatever the server does, and never past the deadline or the size cap.
-    void hostileServers_data()
-    {
-        using D = ScriptedResponse::Delivery;
-        QTest::addColumn<ScriptedResponse>("reply");
-        QTest::addColumn<QString>("expected");
-        const QByteArray path = "/v1/chat/completions";
-        const QString redirected = "Network error: The server redirected the request to %1; redirects are not followed";
-        QTest::newRow("trickle") << ScriptedResponse{200, kChatSuccess, D::trickle} << "Network error: The request timed out";
-        QTest::newRow("endless") << ScriptedResponse{200, {}, D::endless} << "Network error: The reply is larger than 8 MiB";
-        QTest::newRow("drop") << ScriptedResponse{200, {}, D::drop} << "Network error: The server closed the connection before answering";
-        for (const FakeHttpServer* target : {&m_server, &m_elsewhere}) {
-            const QByteArray location = target->baseUrl().toUtf8() + path;
-            QTest::addRow("307 to %s", target == &m_server ? "itself" : "elsewhere")
-                << ScriptedResponse{307, {}, D::whole, location} << redirected.arg(location);
-        }
-    }
     void hostileServers()
     {
-        QFETCH(ScriptedResponse, reply);
-        QFETCH(QString, expected);
-        m_reply = reply;
-        m_elsewhere.requests.clear();
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(outcomeOf(kCases[1].make(m_server.baseUrl(), kKey, 1s)), "AIError: " + expected);
-        QVERIFY(clock.elapsed() < 2000);
-        QCOMPARE(m_server.requests.size(), 1);
-        QCOMPARE(m_elsewhere.requests.size(), 0);
+        using D = ScriptedResponse::Delivery;
+        const QString redirected = "Network error: The server redirected the request to %1; redirects are not followed";
+        const QByteArray itself = m_server.baseUrl().toUtf8() + "/v1/chat/completions";
+        const QByteArray elsewhere = m_elsewhere.baseUrl().toUtf8() + "/v1/chat/completions";
+        const std::pair<ScriptedResponse, QString> cases[] = {
+            {{200, kChatSuccess, D::trickle}, "Network error: The request timed out"},
+            {{200, {}, D::endless}, "Network error: The reply is larger than 8 MiB"},
+            {{200, {}, D::drop}, "Network error: The server closed the connection before answering"},
+            {{307, {}, D::whole, itself}, redirected.arg(itself)},
+            {{307, {}, D::whole, elsewhere}, redirected.arg(elsewhere)},
+        };
+        for (const auto& [reply, expected] : cases) {
+            m_server.requests.clear();
+            m_elsewhere.requests.clear();
+            m_reply = reply;
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(outcomeOf(kCases[1].make(m_server.baseUrl(), kKey, 1s)), "AIError: " + expected);
+            QVERIFY(clock.elapsed() < 2000);
+            QCOMPARE(m_server.requests.size(), 1);
+            QCOMPARE(m_elsewhere.requests.size(), 0);
+        }
     }
 
     // Every client reads its provider's stream as it comes, and fails the call, never

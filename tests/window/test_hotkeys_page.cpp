@@ -197,58 +197,51 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), commandLines.at(1));
     }
 
-    void portalBindingsShown_data()
-    {
-        QTest::addColumn<uint>("response");
-        QTest::addColumn<PortalShortcutList>("bound");
-        QTest::addColumn<QStringList>("rows");
-        QTest::newRow("as asked, in KDE's words")
-            << 0u
-            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Meta+Shift+Space"}}},
-                                  {"SHIFT+LOGO+g", {{"trigger_description", "Meta+Shift+G"}}},
-                                  {"SHIFT+LOGO+k", {{"trigger_description", "Meta+Shift+K"}}}}
-            << QStringList{"Palette: Meta+Shift+Space", "Fix Grammar & Spelling: Meta+Shift+G", "Shout: Meta+Shift+K"};
-        QTest::newRow("one changed, one left out")
-            << 0u
-            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Shift+Super+Space"}}},
-                                  {"SHIFT+LOGO+g", {{"trigger_description", "Ctrl+Alt+G"}}}}
-            << QStringList{"Palette: Shift+Super+Space", "red: Fix Grammar & Spelling: Ctrl+Alt+G, in place of Super+Shift+G",
-                           "red: Shout: not bound (Tovalin asked for Super+Shift+K)"};
-        QTest::newRow("all refused") << 1u << PortalShortcutList{}
-                                     << QStringList{"red: The desktop did not bind Tovalin's shortcuts"};
-    }
     void portalBindingsShown()
     {
-        QFETCH(uint, response);
-        QFETCH(PortalShortcutList, bound);
-        QFETCH(QStringList, rows);
-        PrivateSessionBus bus;
-        if (bus.address().isEmpty())
-            QSKIP("dbus-daemon could not be started");
-        FakePortal portal(bus.address());
-        QVERIFY(portal.isRegistered());
-        portal.answer("BindShortcuts", response, {{"shortcuts", QVariant::fromValue(bound)}});
-        WindowFixture f(commandsWithHotkeys());
-        PortalHotkeyBackend backend(QDBusConnection::connectToBus(bus.address(), QStringLiteral("page-") + QTest::currentDataTag()),
-                                    std::chrono::milliseconds(2000));
-        backend.installHandler([](uint32_t) {});
-        backend.registerHotkey(49, 0x300, 0); // Super+Shift, as the hotkey service passes them
-        backend.registerHotkey(5, 0x300, 1);
-        backend.registerHotkey(40, 0x300, 2);
-        HotkeysView page(*f.state, {});
-        QVERIFY(page.findChild<PortalShortcutsPanel*>());
-        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == rows; }, 3000), qPrintable(::rows(page).join('|')));
-        if (response != 0)
-            return;
-        // Changed later in the desktop's settings: the page follows. The first such signal
-        // of a process also proves the backend's signal connections hold.
-        const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
-        portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
-                          {QVariant::fromValue(QDBusObjectPath(session)),
-                           QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
-        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
-                                 3000),
-                 qPrintable(::rows(page).join('|')));
+        const auto bound = [](const char* space, const char* g, const char* k = nullptr) {
+            PortalShortcutList list{{"SHIFT+LOGO+space", {{"trigger_description", space}}}, {"SHIFT+LOGO+g", {{"trigger_description", g}}}};
+            if (k)
+                list << PortalShortcut{"SHIFT+LOGO+k", {{"trigger_description", k}}};
+            return list;
+        };
+        const struct { uint response; PortalShortcutList bound; QStringList rows; } cases[] = {
+            {0, bound("Meta+Shift+Space", "Meta+Shift+G", "Meta+Shift+K"), // as asked, in KDE's words
+             {"Palette: Meta+Shift+Space", "Fix Grammar & Spelling: Meta+Shift+G", "Shout: Meta+Shift+K"}},
+            {0, bound("Shift+Super+Space", "Ctrl+Alt+G"), // one changed, one left out
+             {"Palette: Shift+Super+Space", "red: Fix Grammar & Spelling: Ctrl+Alt+G, in place of Super+Shift+G",
+              "red: Shout: not bound (Tovalin asked for Super+Shift+K)"}},
+            {1, {}, {"red: The desktop did not bind Tovalin's shortcuts"}},
+        };
+        for (const auto& c : cases) {
+            PrivateSessionBus bus;
+            if (bus.address().isEmpty())
+                QSKIP("dbus-daemon could not be started");
+            FakePortal portal(bus.address());
+            QVERIFY(portal.isRegistered());
+            portal.answer("BindShortcuts", c.response, {{"shortcuts", QVariant::fromValue(c.bound)}});
+            WindowFixture f(commandsWithHotkeys());
+            PortalHotkeyBackend backend(QDBusConnection::connectToBus(bus.address(), QStringLiteral("page-%1").arg(&c - cases)),
+                                        std::chrono::milliseconds(2000));
+            backend.installHandler([](uint32_t) {});
+            backend.registerHotkey(49, 0x300, 0); // Super+Shift, as the hotkey service passes them
+            backend.registerHotkey(5, 0x300, 1);
+            backend.registerHotkey(40, 0x300, 2);
+            HotkeysView page(*f.state, {});
+            QVERIFY(page.findChild<PortalShortcutsPanel*>());
+            QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == c.rows; }, 3000), qPrintable(::rows(page).join('|')));
+            if (c.response != 0)
+                continue;
+            // Changed later in the desktop's settings: the page follows. The first such signal
+            // of a process also proves the backend's signal connections hold.
+            const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
+            portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
+                              {QVariant::fromValue(QDBusObjectPath(session)),
+                               QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
+            QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
+                                     3000),
+                     qPrintable(::rows(page).join('|')));
+        }
     }
 };
 

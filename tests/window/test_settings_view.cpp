@@ -193,68 +193,59 @@ private slots:
         QCOMPARE(trust->settingsOpened, 1);
     }
 
-    void typingPermissionAndAskAgain_data()
-    {
-        QTest::addColumn<QString>("tokenBefore");
-        QTest::addColumn<int>("startResponse"); // -1: no portal on the bus
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("tokenAfter");
-        QTest::newRow("first time") << "" << 0 << "Not asked yet" << "Allowed" << "token-new";
-        QTest::newRow("allowed before") << "token-old" << 0 << "Allowed" << "Allowed" << "token-new";
-        QTest::newRow("refused this time") << "token-old" << 1 << "Allowed" << "Refused" << "";
-        QTest::newRow("portal missing") << "" << -1 << "Not asked yet" << "Portal missing" << "";
-    }
     void typingPermissionAndAskAgain()
     {
-        QFETCH(QString, tokenBefore);
-        QFETCH(int, startResponse);
-        QFETCH(QString, before);
-        QFETCH(QString, after);
-        QFETCH(QString, tokenAfter);
-        PrivateSessionBus bus;
-        if (bus.address().isEmpty())
-            QSKIP("dbus-daemon could not be started");
-        std::unique_ptr<FakePortal> portal;
-        if (startResponse >= 0) {
-            portal = std::make_unique<FakePortal>(bus.address());
-            portal->answer("Start", uint(startResponse), {{"devices", 1u}, {"restore_token", "token-new"}});
-        }
-        QTemporaryDir dir;
-        const QString tokenFile = dir.filePath("remote-desktop-token");
-        if (!tokenBefore.isEmpty()) {
-            QFile file(tokenFile);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(tokenBefore.toUtf8());
-        }
+        const struct { QString tokenBefore; int startResponse; QString before, after, tokenAfter; } cases[] = { // -1: no portal
+            {"", 0, "Not asked yet", "Allowed", "token-new"},   // the first time
+            {"token-old", 0, "Allowed", "Allowed", "token-new"},
+            {"token-old", 1, "Allowed", "Refused", ""},         // refused this time
+            {"", -1, "Not asked yet", "Portal missing", ""},
+        };
         {
             // No portal keyboard, no row: the Accessibility row stays.
             Page plain;
             QVERIFY(!plain.view->findChild<TypingPermissionRow*>());
             QVERIFY(plain.view->findChild<QWidget*>("grantedLabel"));
         }
-        PortalKeyboard keyboard(QDBusConnection::connectToBus(bus.address(), QStringLiteral("keyboard-") + QTest::currentDataTag()), tokenFile,
-                                std::chrono::milliseconds(1000));
-        Page page;
-        auto* row = page.view->findChild<TypingPermissionRow*>();
-        QVERIFY(row && row->isVisible());
-        QVERIFY(!page.view->findChild<QWidget*>("grantedLabel"));
-        QCOMPARE(row->stateText(), before);
+        for (const auto& c : cases) {
+            PrivateSessionBus bus;
+            if (bus.address().isEmpty())
+                QSKIP("dbus-daemon could not be started");
+            std::unique_ptr<FakePortal> portal;
+            if (c.startResponse >= 0) {
+                portal = std::make_unique<FakePortal>(bus.address());
+                portal->answer("Start", uint(c.startResponse), {{"devices", 1u}, {"restore_token", "token-new"}});
+            }
+            QTemporaryDir dir;
+            const QString tokenFile = dir.filePath("remote-desktop-token");
+            if (!c.tokenBefore.isEmpty()) {
+                QFile file(tokenFile);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(c.tokenBefore.toUtf8());
+            }
+            PortalKeyboard keyboard(QDBusConnection::connectToBus(bus.address(), QStringLiteral("keyboard-%1").arg(&c - cases)), tokenFile,
+                                    std::chrono::milliseconds(1000));
+            Page page;
+            auto* row = page.view->findChild<TypingPermissionRow*>();
+            QVERIFY(row && row->isVisible());
+            QVERIFY(!page.view->findChild<QWidget*>("grantedLabel"));
+            QCOMPARE(row->stateText(), c.before);
 
-        QTest::mouseClick(row->askAgainButton(), Qt::LeftButton);
-        QVERIFY2(QTest::qWaitFor([&] { return row->stateText() == after && (!portal || portal->members().contains("Start")); },
-                                 3000),
-                 qPrintable(row->stateText()));
-        QCOMPARE(QFile::exists(tokenFile), !tokenAfter.isEmpty());
-        // Refused, the window shows why in place of the tabs, with the same way back.
-        QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), after == "Refused");
-        if (!portal)
-            return;
-        // The remembered answer was forgotten: a new request, without the old token.
-        QCOMPARE(portal->members().count("Start"), 1);
-        QVERIFY(!portal->lastOptions("SelectDevices").contains("restore_token"));
-        QFile saved(tokenFile);
-        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(), tokenAfter);
+            QTest::mouseClick(row->askAgainButton(), Qt::LeftButton);
+            QVERIFY2(QTest::qWaitFor([&] { return row->stateText() == c.after && (!portal || portal->members().contains("Start")); },
+                                     3000),
+                     qPrintable(row->stateText()));
+            QCOMPARE(QFile::exists(tokenFile), !c.tokenAfter.isEmpty());
+            // Refused, the window shows why in place of the tabs, with the same way back.
+            QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), c.after == "Refused");
+            if (!portal)
+                continue;
+            // The remembered answer was forgotten: a new request, without the old token.
+            QCOMPARE(portal->members().count("Start"), 1);
+            QVERIFY(!portal->lastOptions("SelectDevices").contains("restore_token"));
+            QFile saved(tokenFile);
+            QCOMPARE(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(), c.tokenAfter);
+        }
     }
 
     void unreadableSettingsNotice()
