@@ -6,6 +6,7 @@
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "temp_state_dir.h"
+#include "test_commands.h"
 
 #include <QCoro/QCoroTask>
 #include <QTemporaryDir>
@@ -13,28 +14,6 @@
 
 namespace {
 const QString kCommands = AppState::commandsKey, kSettings = AppState::settingsKey, kHistory = AppState::historyKey;
-
-Command makeCommand(const QString& name, bool enabled = true, std::optional<uint16_t> key = {},
-                    std::optional<uint64_t> mods = {})
-{
-    Command c;
-    c.id = QUuid::createUuid();
-    c.name = name;
-    c.prompt = name + " prompt";
-    c.isEnabled = enabled;
-    c.shortcutKeyCode = key;
-    c.shortcutModifiers = mods;
-    c.createdAt = c.updatedAt = QDateTime::currentDateTimeUtc();
-    return c;
-}
-
-QString names(const QList<Command>& list)
-{
-    QStringList out;
-    for (const Command& c : list)
-        out << c.name;
-    return out.join(',');
-}
 
 QList<Command> stored(MemoryDefaultsStore& d)
 {
@@ -118,7 +97,7 @@ private slots:
             d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
             AppState s({&d, nullptr, nullptr, {}});
             s.moveCommands(c.from, c.to);
-            QCOMPARE(names(s.commands()), c.result);
+            QCOMPARE(names(s.commands()).join(','), c.result);
             QCOMPARE(stored(d), s.commands());
         }
     }
@@ -131,11 +110,15 @@ private slots:
         d.values.insert(kCommands, "[]");
         RecordingHotkeyRegistry hotkeys;
         AppState s({&d, &hotkeys, nullptr, {}});
+        const auto keyed = [](const char* name, bool enabled, std::optional<uint16_t> key, std::optional<uint64_t> mods) {
+            Command c = makeCommand(name, enabled);
+            std::tie(c.shortcutKeyCode, c.shortcutModifiers) = std::tuple(key, mods);
+            return c;
+        };
         Command labelOnly = makeCommand("label only");
         labelOnly.shortcut = "⌘⇧G";
-        for (const Command& c : {makeCommand("one", true, 5, 0x120000), makeCommand("disabled", false, 6, 0x120000),
-                                 labelOnly, makeCommand("no modifiers", true, 7), makeCommand("too wide", true, 8, 1ULL << 32),
-                                 makeCommand("two", true, 9, 0x1E0000)})
+        for (const Command& c : {keyed("one", true, 5, 0x120000), keyed("disabled", false, 6, 0x120000), labelOnly,
+                                 keyed("no modifiers", true, 7, {}), keyed("too wide", true, 8, 1ULL << 32), keyed("two", true, 9, 0x1E0000)})
             s.addCommand(c);
         QCOMPARE(hotkeys.commandHotkeys.size(), 2);
         QCOMPARE(hotkeys.commandHotkeys[0].keyCode, uint16_t(5));

@@ -39,7 +39,7 @@ private slots:
             QCOMPARE(panel.geometry(), overlayGeometry(panel.view()->paletteSizeHint(), available));
             QCOMPARE(panel.windowOpacity(), 0.0);
             QTRY_VERIFY(qAbs(panel.windowOpacity() - f.state->settings().overlayOpacity) < 0.01);
-            f.state->addCommand(overlayCommand(QStringLiteral("D")));
+            f.state->addCommand(makeCommand(QStringLiteral("D")));
         }
     }
 

@@ -224,7 +224,9 @@ private slots:
     void badgeOnlyForANonEmptyShortcut()
     {
         auto rowSize = [](std::optional<QString> shortcut) {
-            return OverlayCommandRow(overlayCommand(QStringLiteral("Name"), true, shortcut), false, QFont()).sizeHint();
+            Command c = makeCommand(QStringLiteral("Name"));
+            c.shortcut = shortcut;
+            return OverlayCommandRow(c, false, QFont()).sizeHint();
         };
         QCOMPARE(rowSize(QString()), rowSize(std::nullopt));
         QVERIFY(rowSize(QStringLiteral("⌘⇧G")).width() > rowSize(std::nullopt).width() + OverlayCommandRow::badgeGap);
