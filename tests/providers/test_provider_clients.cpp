@@ -201,8 +201,9 @@ class ProviderClientsTest : public QObject {
 private slots:
     void init() { m_server.requests.clear(); }
 
-    void exactRequest_data() { clientRows(); }
-    void exactRequest()
+    // The provider's exact request; a silent server ends it at the client's time-out.
+    void exactRequestAndTimeOut_data() { clientRows(); }
+    void exactRequestAndTimeOut()
     {
         QFETCH(int, client);
         const ClientCase& c = kCases[client];
@@ -221,6 +222,11 @@ private slots:
         QCOMPARE(headers, expected);
         const auto canonical = [](const QByteArray& json) { return QJsonDocument::fromJson(json).toJson(QJsonDocument::Compact); };
         QCOMPARE(canonical(request.body), canonical(c.body));
+
+        m_reply = {0, {}};
+        QCOMPARE(outcomeOf(c.make(m_server.baseUrl(), kKey, 300ms)), transportFailure(c, "The request timed out"));
+        // Every client so far went through the one shared network manager.
+        QCOMPARE(qApp->findChildren<QNetworkAccessManager*>().size(), 1);
     }
 
     void replies_data()
@@ -331,17 +337,6 @@ private slots:
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://user:pw@127.0.0.1:" + port, "llama3")), "answer: Fixed text.");
         QCOMPARE(m_server.requests.size(), 1);
         QCOMPARE(m_server.requests[0].headers.value("authorization"), "Basic dXNlcjpwdw==");
-    }
-
-    void timeOut_data() { clientRows(); }
-    void timeOut()
-    {
-        QFETCH(int, client);
-        m_reply = {0, {}};
-        QCOMPARE(outcomeOf(kCases[client].make(m_server.baseUrl(), kKey, 300ms)),
-                 transportFailure(kCases[client], "The request timed out"));
-        // Every client so far went through the one shared network manager.
-        QCOMPARE(qApp->findChildren<QNetworkAccessManager*>().size(), 1);
     }
 
     // One request, whatever the server does, and never past the deadline or the size cap.
