@@ -140,22 +140,17 @@ private slots:
         QVERIFY(console.containsPrefix("Cannot write the autostart entry " + file));
     }
 
-    void autostartEntryReadsAndWritesTheDesktopForm_data()
-    {
-        QTest::addColumn<QString>("executable");
-        QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/usr/bin/tovalin" << "/usr/bin/tovalin";
-        QTest::newRow("space") << "/home/a b/tovalin" << "\"/home/a b/tovalin\"";
-        QTest::newRow("dollar, quote, percent") << "/x/5%$\"/tovalin" << "\"/x/5%%\\\\$\\\\\"/tovalin\"";
-    }
     void autostartEntryReadsAndWritesTheDesktopForm()
     {
-        QFETCH(QString, executable);
-        QFETCH(QString, exec);
         QTemporaryDir dir;
-        AutostartEntry entry(dir.path() + "/autostart", executable);
-        QVERIFY(entry.setInstalled(true));
-        QVERIFY(readFile(entry.filePath()).contains("\nExec=" + exec.toUtf8() + " --background\n"));
+        const std::pair<QString, QByteArray> execs[] = {{"/usr/bin/tovalin", "/usr/bin/tovalin"},
+            {"/home/a b/tovalin", "\"/home/a b/tovalin\""}, {"/x/5%$\"/tovalin", "\"/x/5%%\\\\$\\\\\"/tovalin\""}};
+        for (const auto& [executable, exec] : execs) {
+            AutostartEntry written(dir.path() + "/autostart", executable);
+            QVERIFY(written.setInstalled(true));
+            QVERIFY2(readFile(written.filePath()).contains("\nExec=" + exec + " --background\n"), exec.constData());
+        }
+        AutostartEntry entry(dir.path() + "/autostart", "/usr/bin/tovalin");
         QVERIFY(entry.isInstalled());
         // Desktops switch an entry off by marking it rather than removing it.
         for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled = false"}) {

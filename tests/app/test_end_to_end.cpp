@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
@@ -30,15 +29,6 @@ bool paletteHotkeyTaken()
 void key(const QString& keys)
 {
     runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys});
-}
-
-// The default commands, "Translate to English" bound to Ctrl+Alt+G.
-QList<Command> withCtrlAltG()
-{
-    QList<Command> commands = defaultCommands();
-    commands[6].shortcutKeyCode = 5;         // G
-    commands[6].shortcutModifiers = 0xC0000; // control + option
-    return commands;
 }
 
 // Keys sent in one burst, as a fast typist's "hotkey, Return" arrives.
@@ -135,6 +125,14 @@ public:
         if (windows.first().isEmpty())
             return {};
         return QGuiApplication::primaryScreen()->grabWindow(windows.first().toULongLong()).toImage();
+    }
+
+    // The palette hotkey and, once it shows, Return.
+    void openAndReturn(int waitMs = 400)
+    {
+        key("super+shift+space");
+        QTest::qWait(waitMs);
+        key("Return");
     }
 
     // The palette hotkey, then keys at the palette; true once the run is recorded, a moment
@@ -268,7 +266,9 @@ private slots:
     // the next press runs again.
     void aCommandHotkeyRunsOncePerPress()
     {
-        const QList<Command> commands = withCtrlAltG();
+        QList<Command> commands = defaultCommands();
+        commands[6].shortcutKeyCode = 5; // "Translate to English" on Ctrl+Alt+G
+        commands[6].shortcutModifiers = 0xC0000;
         Scenario run({"--reply", "Bonjour"}, commands);
         QVERIFY(run.isReady());
         YadEntry field("Hello");
@@ -297,9 +297,7 @@ private slots:
         QVERIFY(run.isReady());
         YadEntry field("keep me");
         QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(400);
-        key("Return");
+        run.openAndReturn();
         QTRY_COMPARE_WITH_TIMEOUT(run.notifications().size(), 1, 10000);
         QCOMPARE(run.notifications()[0].summary, defaultCommands()[0].name + " failed");
         QVERIFY2(run.notifications()[0].body.contains("model \"llama3\" not found, try pulling it first"),
@@ -317,9 +315,7 @@ private slots:
         QVERIFY(run.isReady());
         YadEntry first("text to fix");
         QVERIFY(first.isReady());
-        key("super+shift+space");
-        QTest::qWait(300);
-        key("Return");
+        run.openAndReturn(300);
         YadEntry second("another window");
         QVERIFY(second.isReady());
         QTRY_COMPARE_WITH_TIMEOUT(run.history().size(), 1, 10000);
@@ -400,9 +396,7 @@ private slots:
         QVERIFY(run.isReady());
         YadEntry field("words to replace");
         QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(400);
-        key("Return");
+        run.openAndReturn();
         QTest::qWait(500);
         const int waiting = inkWidth(run.palette());
         QVERIFY2(waiting > 0 && waiting < 100, qPrintable(QString::number(waiting)));
@@ -426,9 +420,7 @@ private slots:
         QVERIFY(run.isReady());
         YadEntry field("keep these words");
         QVERIFY(field.isReady());
-        key("super+shift+space");
-        QTest::qWait(400);
-        key("Return");
+        run.openAndReturn();
         QTRY_COMPARE_WITH_TIMEOUT(run.ollamaConnections(), 1, 5000);
         QTest::qWait(500);
         key("Escape");

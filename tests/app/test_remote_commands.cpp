@@ -103,52 +103,41 @@ private slots:
         QVERIFY2(outcome.out.contains("Cannot use the runtime folder " + runtime + ": it is not a folder\n"), qPrintable(outcome.out));
     }
 
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("alone");      // exit code without a running instance
-        QTest::addColumn<QString>("aloneSays");
-        QTest::addColumn<int>("running");    // with one
-        QTest::addColumn<QString>("runningSays");
-        const QString none = "Tovalin is not running\n";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "--run <NAME>" << 0 << "--run <NAME>";
-        QTest::newRow("help-all") << QStringList{"--help-all"} << 0 << "-platform NAME" << 0 << "-platform NAME";
-        const QString version = "Tovalin " TOVALIN_VERSION "\n";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << version << 0 << version;
-        QTest::newRow("palette") << QStringList{"--palette"} << 1 << none << 0 << "Opening the palette\n";
-        QTest::newRow("show") << QStringList{"--show"} << 1 << none << 0 << "Tovalin's window is in front\n";
-        QTest::newRow("run") << QStringList{"--run", "Fix Grammar & Spelling"} << 1 << none << 0
-                             << "Running \"Fix Grammar & Spelling\" on the selection\n";
-        QTest::newRow("run unknown") << QStringList{"--run", "Fix grammar"} << 1 << none << 3
-                                     << "No enabled command is named \"Fix grammar\"\n";
-        const QString once = "tovalin: Use only one of --background, --palette, --run and --show\n";
-        QTest::newRow("two at once") << QStringList{"--palette", "--show"} << 2 << once << 2 << once;
-        const QString blank = "tovalin: --run needs the name of a command, on one line\n";
-        QTest::newRow("blank name") << QStringList{"--run", " "} << 2 << blank << 2 << blank;
-        const QString unknown = "tovalin: Unknown option 'bogus'.\n";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << unknown << 2 << unknown;
-    }
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, alone);
-        QFETCH(QString, aloneSays);
-        QFETCH(int, running);
-        QFETCH(QString, runningSays);
+        const QString none = "Tovalin is not running\n", version = "Tovalin " TOVALIN_VERSION "\n";
+        const QString once = "tovalin: Use only one of --background, --palette, --run and --show\n";
+        const QString blank = "tovalin: --run needs the name of a command, on one line\n";
+        const QString unknown = "tovalin: Unknown option 'bogus'.\n";
+        // The exit code and what is said without a running instance, then with one.
+        const struct { QStringList arguments; int alone; QString aloneSays; int running; QString runningSays; } cases[] = {
+            {{"--help"}, 0, "--run <NAME>", 0, "--run <NAME>"},
+            {{"--help-all"}, 0, "-platform NAME", 0, "-platform NAME"},
+            {{"--version"}, 0, version, 0, version},
+            {{"--palette"}, 1, none, 0, "Opening the palette\n"},
+            {{"--show"}, 1, none, 0, "Tovalin's window is in front\n"},
+            {{"--run", "Fix Grammar & Spelling"}, 1, none, 0, "Running \"Fix Grammar & Spelling\" on the selection\n"},
+            {{"--run", "Fix grammar"}, 1, none, 3, "No enabled command is named \"Fix grammar\"\n"},
+            {{"--palette", "--show"}, 2, once, 2, once},
+            {{"--run", " "}, 2, blank, 2, blank},
+            {{"--bogus"}, 2, unknown, 2, unknown},
+        };
         TempStateDir tmp;
-        for (const bool withInstance : {false, true}) {
-            QProcess instance;
-            if (withInstance)
-                QVERIFY(start(instance, environmentFor(tmp)));
-            const Outcome outcome = tovalin(environmentFor(tmp), arguments);
-            QCOMPARE(outcome.exitCode, withInstance ? running : alone);
-            const QString& says = (outcome.exitCode == 0 ? outcome.out : outcome.err);
-            QVERIFY2(says.contains(withInstance ? runningSays : aloneSays), qPrintable(says));
-            if (withInstance) {
-                QVERIFY(stop(instance));
-                // A run reads the selection; offscreen there is none.
-                QCOMPARE(instance.readAllStandardOutput().contains("No text selected for command hotkey"),
-                         QTest::currentDataTag() == QByteArray("run"));
+        for (const auto& c : cases) {
+            for (const bool withInstance : {false, true}) {
+                QProcess instance;
+                if (withInstance)
+                    QVERIFY(start(instance, environmentFor(tmp)));
+                const Outcome outcome = tovalin(environmentFor(tmp), c.arguments);
+                QCOMPARE(outcome.exitCode, withInstance ? c.running : c.alone);
+                const QString& says = (outcome.exitCode == 0 ? outcome.out : outcome.err);
+                QVERIFY2(says.contains(withInstance ? c.runningSays : c.aloneSays), qPrintable(says));
+                if (withInstance) {
+                    QVERIFY(stop(instance));
+                    // A run reads the selection; offscreen there is none.
+                    QCOMPARE(instance.readAllStandardOutput().contains("No text selected for command hotkey"),
+                             c.arguments == QStringList({"--run", "Fix Grammar & Spelling"}));
+                }
             }
         }
     }

@@ -8,17 +8,7 @@
 #include "memory_defaults_store.h"
 #include "provider_factory.h"
 
-#include <QTcpServer>
 #include <QTest>
-
-namespace {
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-} // namespace
 
 class TestRunFeedback : public QObject {
     Q_OBJECT
@@ -40,7 +30,7 @@ private slots:
             return {500, R"({"error":"out of memory"})"};
         });
         QVERIFY(ollama.isListening());
-        const QString closed = QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
+        const QString closed = closedLoopbackUrl();
         struct Case {
             const char* name;
             AIProvider provider;

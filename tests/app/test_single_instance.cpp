@@ -45,33 +45,26 @@ private slots:
         QCOMPARE(console.lines, why.isEmpty() ? QStringList() : QStringList{"Cannot use the runtime folder " + dir + ": " + why});
     }
 
-    void aVanishedSocketIsMadeAgain_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("deleted") << "deleted";
-        QTest::newRow("closed") << "closed";
-        QTest::newRow("folder removed") << "folder removed"; // rm -rf $XDG_RUNTIME_DIR/tovalin
-    }
     void aVanishedSocketIsMadeAgain()
     {
-        QFETCH(QString, how);
-        QTemporaryDir runtime;
-        const QString dir = runtime.path() + "/tovalin", socket = dir + "/instance.sock";
-        SingleInstance first(dir), second(dir);
-        QSignalSpy shown(&first, &SingleInstance::activationRequested);
-        QVERIFY(first.claim());
-        if (how == "closed")
-            first.findChild<QLocalServer*>()->close();
-        else if (how == "deleted")
-            QVERIFY(QFile::remove(socket));
-        else
-            QVERIFY(QDir(dir).removeRecursively());
-        QVERIFY(!QFileInfo::exists(socket));
-        QTRY_VERIFY(QFileInfo::exists(socket));
-        QCOMPARE(QFileInfo(dir).permissions() & 0x0077, 0); // made again under the same rules
-        QVERIFY(!second.claim()); // the lock was taken again too
-        QVERIFY(second.handedOver());
-        QTRY_COMPARE(shown.size(), 1);
+        for (const QString how : {"deleted", "closed", "folder removed"}) { // the last: rm -rf $XDG_RUNTIME_DIR/tovalin
+            QTemporaryDir runtime;
+            const QString dir = runtime.path() + "/tovalin", socket = dir + "/instance.sock";
+            SingleInstance first(dir), second(dir);
+            QSignalSpy shown(&first, &SingleInstance::activationRequested);
+            QVERIFY(first.claim());
+            if (how == "closed")
+                first.findChild<QLocalServer*>()->close();
+            else if (how == "deleted")
+                QVERIFY(QFile::remove(socket));
+            else
+                QVERIFY(QDir(dir).removeRecursively());
+            QVERIFY(!QFileInfo::exists(socket));
+            QTRY_VERIFY(QFileInfo::exists(socket));
+            QCOMPARE(QFileInfo(dir).permissions() & 0x0077, 0); // made again under the same rules
+            QVERIFY2(!second.claim() && second.handedOver(), qPrintable(how)); // the lock was taken again too
+            QTRY_COMPARE(shown.size(), 1);
+        }
     }
 
     void aStartThatCannotReachTheRunningOneSaysSo()

@@ -6,6 +6,7 @@
 #include "json_codec.h"
 #include "memory_defaults_store.h"
 #include "temp_state_dir.h"
+#include "test_commands.h"
 
 #include <QCoro/QCoroTask>
 #include <QTemporaryDir>
@@ -13,28 +14,6 @@
 
 namespace {
 const QString kCommands = AppState::commandsKey, kSettings = AppState::settingsKey, kHistory = AppState::historyKey;
-
-Command makeCommand(const QString& name, bool enabled = true, std::optional<uint16_t> key = {},
-                    std::optional<uint64_t> mods = {})
-{
-    Command c;
-    c.id = QUuid::createUuid();
-    c.name = name;
-    c.prompt = name + " prompt";
-    c.isEnabled = enabled;
-    c.shortcutKeyCode = key;
-    c.shortcutModifiers = mods;
-    c.createdAt = c.updatedAt = QDateTime::currentDateTimeUtc();
-    return c;
-}
-
-QString names(const QList<Command>& list)
-{
-    QStringList out;
-    for (const Command& c : list)
-        out << c.name;
-    return out.join(',');
-}
 
 QList<Command> stored(MemoryDefaultsStore& d)
 {
@@ -104,32 +83,23 @@ private slots:
         QCOMPARE(s.commands().last().prompt, first.prompt);
     }
 
-    void moveCommands_data()
-    {
-        QTest::addColumn<QSet<int>>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("down") << QSet<int>{0} << 3 << "B,C,A,D,E";
-        QTest::newRow("to front") << QSet<int>{4} << 0 << "E,A,B,C,D";
-        QTest::newRow("two to end") << QSet<int>{1, 3} << 5 << "A,C,E,B,D";
-        QTest::newRow("around") << QSet<int>{0, 4} << 2 << "B,A,E,C,D";
-        QTest::newRow("onto itself") << QSet<int>{2} << 3 << "A,B,C,D,E";
-    }
-
     void moveCommands()
     {
-        QFETCH(QSet<int>, from);
-        QFETCH(int, to);
-        QFETCH(QString, result);
-        MemoryDefaultsStore d;
-        QList<Command> list;
-        for (const char* n : {"A", "B", "C", "D", "E"})
-            list << makeCommand(n);
-        d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
-        AppState s({&d, nullptr, nullptr, {}});
-        s.moveCommands(from, to);
-        QCOMPARE(names(s.commands()), result);
-        QCOMPARE(stored(d), s.commands());
+        const struct { QSet<int> from; int to; QString result; } cases[] = {
+            {{0}, 3, "B,C,A,D,E"}, {{4}, 0, "E,A,B,C,D"}, {{1, 3}, 5, "A,C,E,B,D"}, {{0, 4}, 2, "B,A,E,C,D"},
+            {{2}, 3, "A,B,C,D,E"}, // onto itself
+        };
+        for (const auto& c : cases) {
+            MemoryDefaultsStore d;
+            QList<Command> list;
+            for (const char* n : {"A", "B", "C", "D", "E"})
+                list << makeCommand(n);
+            d.values.insert(kCommands, JsonCodec::encodeCommandsDocument(list));
+            AppState s({&d, nullptr, nullptr, {}});
+            s.moveCommands(c.from, c.to);
+            QCOMPARE(names(s.commands()).join(','), c.result);
+            QCOMPARE(stored(d), s.commands());
+        }
     }
 
     // Only enabled commands with a key and modifiers that fit get a hotkey. (What a press runs
@@ -140,11 +110,15 @@ private slots:
         d.values.insert(kCommands, "[]");
         RecordingHotkeyRegistry hotkeys;
         AppState s({&d, &hotkeys, nullptr, {}});
+        const auto keyed = [](const char* name, bool enabled, std::optional<uint16_t> key, std::optional<uint64_t> mods) {
+            Command c = makeCommand(name, enabled);
+            std::tie(c.shortcutKeyCode, c.shortcutModifiers) = std::tuple(key, mods);
+            return c;
+        };
         Command labelOnly = makeCommand("label only");
         labelOnly.shortcut = "⌘⇧G";
-        for (const Command& c : {makeCommand("one", true, 5, 0x120000), makeCommand("disabled", false, 6, 0x120000),
-                                 labelOnly, makeCommand("no modifiers", true, 7), makeCommand("too wide", true, 8, 1ULL << 32),
-                                 makeCommand("two", true, 9, 0x1E0000)})
+        for (const Command& c : {keyed("one", true, 5, 0x120000), keyed("disabled", false, 6, 0x120000), labelOnly,
+                                 keyed("no modifiers", true, 7, {}), keyed("too wide", true, 8, 1ULL << 32), keyed("two", true, 9, 0x1E0000)})
             s.addCommand(c);
         QCOMPARE(hotkeys.commandHotkeys.size(), 2);
         QCOMPARE(hotkeys.commandHotkeys[0].keyCode, uint16_t(5));

@@ -86,11 +86,8 @@ class TestStoredDocuments : public QObject {
     Q_OBJECT
 private slots:
     // Settings rows name the reason the user is shown; the other documents give none.
-    void badDocumentsFailWhole_data()
+    void badDocumentsFailWhole()
     {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("reason");
         const QJsonValue gone = QJsonValue::Undefined;
         const auto missing = [](const char* member) { return QString("member \"%1\" is missing").arg(member); };
         const auto wrong = [](const char* member) { return QString("member \"%1\" has a wrong type or value").arg(member); };
@@ -123,27 +120,19 @@ private slots:
             {"multi-megabyte uuid", kC, withMember(kC, "id", QString(3 << 20, 'A'))},
             {"history without success", kH, withMember(kH, "success", gone, 1)},
         };
-        for (const auto& r : rows)
-            QTest::newRow(r.row) << r.key << r.bytes << r.reason;
-    }
-
-    void badDocumentsFailWhole()
-    {
-        QFETCH(QByteArray, key);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, reason);
-        QVERIFY(!decodes(key, bytes));
-        // The store falls back to defaults, not to a merge, and writes nothing back.
-        MemoryDefaultsStore defaults;
-        defaults.values.insert(kC, document(kC));
-        defaults.values.insert(key, bytes);
-        AppState state({&defaults, nullptr, nullptr, {}});
-        QCOMPARE(defaults.writes, 0);
-        QVERIFY(defaults.unreadable.contains(key));
-        QCOMPARE(state.unreadableSettings() ? state.unreadableSettings()->reason : QString(), reason);
-        QVERIFY(key != kS || state.settings() == AppSettings{});
-        QVERIFY(key != kC || state.commands() == defaultCommands());
-        QVERIFY(key != kH || state.history().isEmpty());
+        for (const auto& [row, key, bytes, reason] : rows) {
+            QVERIFY2(!decodes(key, bytes), row);
+            // The store falls back to defaults, not to a merge, and writes nothing back.
+            MemoryDefaultsStore defaults;
+            defaults.values.insert(kC, document(kC));
+            defaults.values.insert(key, bytes);
+            AppState state({&defaults, nullptr, nullptr, {}});
+            QVERIFY2(defaults.writes == 0 && defaults.unreadable.contains(key), row);
+            QCOMPARE(state.unreadableSettings() ? state.unreadableSettings()->reason : QString(), reason);
+            QVERIFY2(key != kS || state.settings() == AppSettings{}, row);
+            QVERIFY2(key != kC || state.commands() == defaultCommands(), row);
+            QVERIFY2(key != kH || state.history().isEmpty(), row);
+        }
     }
 
     void oddButValidDocumentsLoad()

@@ -57,7 +57,9 @@ private slots:
         const std::pair<QString, const char*> labels[] = {
             {linuxLabel(117, 0x100000), "Super+Delete"}, {linuxLabel(QStringLiteral("⌘Delete")), "Super+Backspace"},
             {linuxLabel(QStringLiteral("⌘Key115")), "Super+Home"}, {linuxLabel(128, 0x120000), "Super+Shift+Print"},
-            {linuxLabel(QStringLiteral("⌃⌥F1")), "Ctrl+Alt+F1"}, {linuxLabel(QStringLiteral("Fix")), "Fix"}};
+            {linuxLabel(QStringLiteral("⌃⌥F1")), "Ctrl+Alt+F1"}, {linuxLabel(QStringLiteral("Fix")), "Fix"},
+            {linuxLabel(QStringLiteral("⌃⌥Key117")), "Ctrl+Alt+Delete"}, {linuxLabel(QStringLiteral("⌃⌥Key200")), "Ctrl+Alt+Key200"},
+            {linuxLabel(QStringLiteral("⇧⌘⌥⌃F1")), "Ctrl+Alt+Super+Shift+F1"}, {linuxLabel(QStringLiteral("⌘")), "⌘"}};
         for (const auto& [label, expected] : labels)
             QCOMPARE(label, QString::fromUtf8(expected));
     }

@@ -9,7 +9,6 @@
 #include <QClipboard>
 #include <QCoro/QCoroTask>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <xcb/xcb.h>
 
@@ -143,27 +142,6 @@ private slots:
         QTest::qWait(150);
         QCOMPARE(field.submit(), Text(QStringLiteral("abc")));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("abc"));
-    }
-
-    void pasteInATerminalUsesCtrlShiftV()
-    {
-        // A shell waiting for a line in xterm, bound like other terminals: Ctrl+Shift+V
-        // pastes; a bare Ctrl+V would insert a control character and Ctrl+C would end it.
-        QTemporaryDir dir;
-        const QString out = dir.filePath("line");
-        QProcess term;
-        term.start("xterm", {"-xrm", "XTerm*VT100.translations: #override Ctrl Shift <Key>V: insert-selection(CLIPBOARD)",
-                             "-e", "sh", "-c", "read line; printf %s \"$line\" > \"$0\"", out});
-        QVERIFY(QTest::qWaitFor([&] { return X11TestClient().activeWindowPid() == uint32_t(term.processId()); }, 5000));
-        QTest::qWait(300);
-        AccessibilityService service(makeAccessibilityBackend());
-        service.pasteText(QStringLiteral("echo pasted"));
-        QTest::qWait(300);
-        QVERIFY(xdotool("key", "Return"));
-        QTRY_COMPARE_WITH_TIMEOUT(term.state(), QProcess::NotRunning, 5000);
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("echo pasted"));
     }
 };
 

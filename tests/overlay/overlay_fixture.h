@@ -4,6 +4,7 @@
 #include "fake_services.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
+#include "test_commands.h"
 
 #include <QTest>
 #include <memory>
@@ -11,18 +12,6 @@
 
 // (prompt, text) of each provider call.
 using Runs = QList<std::pair<QString, QString>>;
-
-inline Command overlayCommand(const QString& name, bool enabled = true, std::optional<QString> shortcut = {})
-{
-    Command c;
-    c.id = QUuid::createUuid();
-    c.name = name;
-    c.prompt = QStringLiteral("prompt ") + name;
-    c.isEnabled = enabled;
-    c.shortcut = shortcut;
-    c.createdAt = c.updatedAt = QDateTime::currentDateTimeUtc();
-    return c;
-}
 
 // Commands A, B, C, ... enabled as given, the palette marked open on "text" the way the
 // delegate leaves the store before showing, and a provider answering "answer".
@@ -38,7 +27,7 @@ struct OverlayFixture {
     {
         QList<Command> commands;
         for (int i = 0; i < enabled.size(); ++i)
-            commands.append(overlayCommand(QString(QChar(u'A' + i)), enabled[i]));
+            commands.append(makeCommand(QString(QChar(u'A' + i)), enabled[i]));
         return commands;
     }
 

@@ -10,27 +10,20 @@
 class TestOverlayPanel : public QObject {
     Q_OBJECT
 private slots:
-    void geometry_data()
-    {
-        QTest::addColumn<QSize>("fitting");
-        QTest::addColumn<QRect>("available");
-        QTest::addColumn<QRect>("expected");
-        // Bottom edge at 0.45 * 875 = 393.75; 193.75 for 200 high, rounded.
-        QTest::newRow("300x200") << QSize(300, 200) << QRect(0, 0, 1440, 875) << QRect(570, 194, 300, 200);
-        QTest::newRow("narrow widens") << QSize(200, 200) << QRect(0, 0, 1440, 875) << QRect(580, 194, 280, 200);
-        QTest::newRow("wide kept") << QSize(350, 200) << QRect(0, 0, 1440, 875) << QRect(545, 194, 350, 200);
-        QTest::newRow("offset screen") << QSize(300, 100) << QRect(1440, 25, 1920, 1050) << QRect(2250, 398, 300, 100);
-        // Too tall to grow upwards from there: moved down, never above the area's top.
-        QTest::newRow("tall") << QSize(300, 680) << QRect(0, 0, 1280, 800) << QRect(490, 0, 300, 680);
-        QTest::newRow("taller than the area") << QSize(300, 5000) << QRect(0, 30, 1280, 800) << QRect(490, 30, 300, 800);
-    }
-
     void geometry()
     {
-        QFETCH(QSize, fitting);
-        QFETCH(QRect, available);
-        QFETCH(QRect, expected);
-        QCOMPARE(overlayGeometry(fitting, available), expected);
+        const struct { QSize fitting; QRect available, expected; } cases[] = {
+            // Bottom edge at 0.45 * 875 = 393.75; 193.75 for 200 high, rounded.
+            {{300, 200}, {0, 0, 1440, 875}, {570, 194, 300, 200}},
+            {{200, 200}, {0, 0, 1440, 875}, {580, 194, 280, 200}}, // narrow widens
+            {{350, 200}, {0, 0, 1440, 875}, {545, 194, 350, 200}},
+            {{300, 100}, {1440, 25, 1920, 1050}, {2250, 398, 300, 100}},
+            // Too tall to grow upwards from there: moved down, never above the area's top.
+            {{300, 680}, {0, 0, 1280, 800}, {490, 0, 300, 680}},
+            {{300, 5000}, {0, 30, 1280, 800}, {490, 30, 300, 800}},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(overlayGeometry(c.fitting, c.available), c.expected);
     }
 
     void showingTwiceRefitsTheOnePanelAndFadesInAgain()
@@ -46,7 +39,7 @@ private slots:
             QCOMPARE(panel.geometry(), overlayGeometry(panel.view()->paletteSizeHint(), available));
             QCOMPARE(panel.windowOpacity(), 0.0);
             QTRY_VERIFY(qAbs(panel.windowOpacity() - f.state->settings().overlayOpacity) < 0.01);
-            f.state->addCommand(overlayCommand(QStringLiteral("D")));
+            f.state->addCommand(makeCommand(QStringLiteral("D")));
         }
     }
 

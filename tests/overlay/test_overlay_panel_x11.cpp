@@ -64,7 +64,7 @@ private slots:
         QFETCH(int, count);
         QList<Command> commands;
         for (int i = 0; i < count; ++i)
-            commands.append(overlayCommand(QStringLiteral("Command %1").arg(i + 1)));
+            commands.append(makeCommand(QStringLiteral("Command %1").arg(i + 1)));
         commands[count / 2].name = QString(100000, QLatin1Char('W')); // cut for display and storage
         OverlayFixture f(std::in_place, commands);
         QCOMPARE(f.state->commands()[count / 2].name.size(), Command::maxNameLength);

@@ -24,52 +24,34 @@ bool rowLooksSelected(OverlayView& view, int row)
 class TestOverlayView : public QObject {
     Q_OBJECT
 private slots:
-    void keys_data()
-    {
-        QTest::addColumn<QList<bool>>("enabled");
-        QTest::addColumn<QList<int>>("keys");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("ran"); // prompt of the command run, if any
-        QTest::addColumn<int>("closes");
-        const int down = Qt::Key_Down, up = Qt::Key_Up, ret = Qt::Key_Return, esc = Qt::Key_Escape;
-        QTest::newRow("disabled rows are skipped") << QList<bool>{true, false, true} << QList<int>{down, ret} << 1
-                                                   << "prompt C" << 1;
-        QTest::newRow("down x3 stops on the third")
-            << QList<bool>{true, true, true} << QList<int>{down, down, down} << 2 << "" << 0;
-        QTest::newRow("then up x4 on the first")
-            << QList<bool>{true, true, true} << QList<int>{down, down, down, up, up, up, up} << 0 << "" << 0;
-        QTest::newRow("nothing enabled: only escape acts")
-            << QList<bool>{false, false} << QList<int>{down, up, ret, esc} << 0 << "" << 1;
-        QTest::newRow("other keys do nothing")
-            << QList<bool>{true, true, true}
-            << QList<int>{down, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Left, Qt::Key_Right, Qt::Key_A}
-            << 1 << "" << 0;
-        QTest::newRow("page down, home, end") << QList<bool>{true, true, true, true}
-                                              << QList<int>{Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End, ret} << 3
-                                              << "prompt D" << 1;
-    }
-
+    // With typing off the palette keeps exactly the plain key table.
     void keys()
     {
-        QFETCH(QList<bool>, enabled);
-        QFETCH(QList<int>, keys);
-        QFETCH(int, index);
-        QFETCH(QString, ran);
-        QFETCH(int, closes);
-        OverlayFixture f(enabled);
-        // With typing off the palette keeps exactly the plain key table.
-        AppSettings settings = f.state->settings();
-        settings.typeToAskInPalette = false;
-        f.state->setSettings(settings);
-        OverlayView view(*f.state);
-        view.show();
-        QSignalSpy closeSpy(&view, &OverlayView::closeRequested);
-        for (int key : keys)
-            QTest::keyClick(&view, Qt::Key(key));
-        QCOMPARE(view.selectedIndex(), index);
-        QCOMPARE(f.script->calls, (ran.isEmpty() ? Runs() : Runs{{ran, QStringLiteral("text")}}));
-        QCOMPARE(closeSpy.size(), closes);
-        QVERIFY(f.waitForPastes(ran.isEmpty() ? 0 : 1));
+        struct Case { QList<bool> enabled; QList<int> keys; int index; QString ran; int closes; }; // ran: the prompt run
+        const int down = Qt::Key_Down, up = Qt::Key_Up, ret = Qt::Key_Return, esc = Qt::Key_Escape;
+        const QList<Case> cases = {
+            {{true, false, true}, {down, ret}, 1, "prompt C", 1}, // disabled rows are skipped
+            {{true, true, true}, {down, down, down}, 2, "", 0},   // stops on the third
+            {{true, true, true}, {down, down, down, up, up, up, up}, 0, "", 0},
+            {{false, false}, {down, up, ret, esc}, 0, "", 1}, // nothing enabled: only Escape acts
+            {{true, true, true}, {down, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Left, Qt::Key_Right, Qt::Key_A}, 1, "", 0},
+            {{true, true, true, true}, {Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End, ret}, 3, "prompt D", 1},
+        };
+        for (const Case& c : cases) {
+            OverlayFixture f(c.enabled);
+            AppSettings settings = f.state->settings();
+            settings.typeToAskInPalette = false;
+            f.state->setSettings(settings);
+            OverlayView view(*f.state);
+            view.show();
+            QSignalSpy closeSpy(&view, &OverlayView::closeRequested);
+            for (int key : c.keys)
+                QTest::keyClick(&view, Qt::Key(key));
+            QCOMPARE(view.selectedIndex(), c.index);
+            QCOMPARE(f.script->calls, (c.ran.isEmpty() ? Runs() : Runs{{c.ran, QStringLiteral("text")}}));
+            QCOMPARE(closeSpy.size(), c.closes);
+            QVERIFY(f.waitForPastes(c.ran.isEmpty() ? 0 : 1));
+        }
     }
 
     // Typed words filter by name or category; "Ask" is always the last row; the first
@@ -242,7 +224,9 @@ private slots:
     void badgeOnlyForANonEmptyShortcut()
     {
         auto rowSize = [](std::optional<QString> shortcut) {
-            return OverlayCommandRow(overlayCommand(QStringLiteral("Name"), true, shortcut), false, QFont()).sizeHint();
+            Command c = makeCommand(QStringLiteral("Name"));
+            c.shortcut = shortcut;
+            return OverlayCommandRow(c, false, QFont()).sizeHint();
         };
         QCOMPARE(rowSize(QString()), rowSize(std::nullopt));
         QVERIFY(rowSize(QStringLiteral("⌘⇧G")).width() > rowSize(std::nullopt).width() + OverlayCommandRow::badgeGap);

@@ -9,14 +9,13 @@
 #include "openai_service.h"
 #include "provider_factory.h"
 #include "stream_decoder.h"
+#include "temp_state_dir.h"
 #include "tovalin_api_service.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTimer>
@@ -26,7 +25,6 @@
 #include <typeinfo>
 
 Q_DECLARE_METATYPE(ScriptedResponse)
-Q_DECLARE_METATYPE(std::optional<QStringList>)
 
 using namespace std::chrono_literals;
 using HeaderMap = QMap<QByteArray, QByteArray>;
@@ -170,17 +168,6 @@ QList<QByteArray> streamEvents(const StreamCase& c, const QStringList& pieces = 
     return events + c.tail;
 }
 
-// VmHWM of this process, in kB: the most it has ever held in memory.
-qint64 peakResidentKb()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 // The relay client lets transport failures through unwrapped.
 QString transportFailure(const ClientCase& c, const QString& text)
 {
@@ -214,8 +201,9 @@ class ProviderClientsTest : public QObject {
 private slots:
     void init() { m_server.requests.clear(); }
 
-    void exactRequest_data() { clientRows(); }
-    void exactRequest()
+    // The provider's exact request; a silent server ends it at the client's time-out.
+    void exactRequestAndTimeOut_data() { clientRows(); }
+    void exactRequestAndTimeOut()
     {
         QFETCH(int, client);
         const ClientCase& c = kCases[client];
@@ -234,6 +222,11 @@ private slots:
         QCOMPARE(headers, expected);
         const auto canonical = [](const QByteArray& json) { return QJsonDocument::fromJson(json).toJson(QJsonDocument::Compact); };
         QCOMPARE(canonical(request.body), canonical(c.body));
+
+        m_reply = {0, {}};
+        QCOMPARE(outcomeOf(c.make(m_server.baseUrl(), kKey, 300ms)), transportFailure(c, "The request timed out"));
+        // Every client so far went through the one shared network manager.
+        QCOMPARE(qApp->findChildren<QNetworkAccessManager*>().size(), 1);
     }
 
     void replies_data()
@@ -304,35 +297,28 @@ private slots:
                      serverError("Invalid OpenAI-compatible server URL"));
     }
 
-    void customModelSuggestions_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<ScriptedResponse>("reply");
-        QTest::addColumn<std::optional<QStringList>>("expected");
-        const QByteArray list = R"({"object":"list","data":[{"id":"qwen2.5-7b","object":"model","owned_by":"llamacpp"},{"id":"llama-3.1-8b"},{"id":"qwen2.5-7b"},{"object":"model"}]})";
-        QTest::newRow("with key") << kKey << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
-        QTest::newRow("without key") << QByteArray() << ScriptedResponse{200, list} << std::optional<QStringList>({"qwen2.5-7b", "llama-3.1-8b"});
-        QTest::newRow("empty") << kKey << ScriptedResponse{200, R"({"data":[]})"} << std::optional<QStringList>(QStringList());
-        QTest::newRow("refused") << kKey << ScriptedResponse{401, kChatError} << std::optional<QStringList>();
-        QTest::newRow("not a list") << kKey << ScriptedResponse{200, R"({"models":[{"name":"x"}]})"} << std::optional<QStringList>();
-        QTest::newRow("silent") << kKey << ScriptedResponse{0, {}} << std::optional<QStringList>();
-    }
     void customModelSuggestions()
     {
-        QFETCH(QByteArray, key);
-        QFETCH(ScriptedResponse, reply);
-        QFETCH(std::optional<QStringList>, expected);
-        m_reply = reply;
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(QCoro::waitFor(CustomModelList::fetch(m_server.baseUrl() + "/v1/", key, 500ms)), expected);
-        QVERIFY(clock.elapsed() < 1500);
-        QCOMPARE(m_server.requests.size(), 1);
-        QCOMPARE(m_server.requests[0].method, QByteArray("GET"));
-        QCOMPARE(m_server.requests[0].path, QByteArray("/v1/models"));
-        QCOMPARE(m_server.requests[0].headers.value("authorization"), key.isEmpty() ? QByteArray() : "Bearer " + key);
-        QCOMPARE(QCoro::waitFor(CustomModelList::fetch("not a url", key)), std::optional<QStringList>());
-        QCOMPARE(m_server.requests.size(), 1);
+        const QByteArray list = R"({"object":"list","data":[{"id":"qwen2.5-7b","object":"model","owned_by":"llamacpp"},{"id":"llama-3.1-8b"},{"id":"qwen2.5-7b"},{"object":"model"}]})";
+        const QStringList found{"qwen2.5-7b", "llama-3.1-8b"};
+        const struct { QByteArray key; ScriptedResponse reply; std::optional<QStringList> expected; } cases[] = {
+            {kKey, {200, list}, found}, {{}, {200, list}, found}, {kKey, {200, R"({"data":[]})"}, QStringList()},
+            {kKey, {401, kChatError}, {}}, {kKey, {200, R"({"models":[{"name":"x"}]})"}, {}}, {kKey, {0, {}}, {}}, // refused; not a list; silent
+        };
+        for (const auto& [key, reply, expected] : cases) {
+            m_server.requests.clear();
+            m_reply = reply;
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(QCoro::waitFor(CustomModelList::fetch(m_server.baseUrl() + "/v1/", key, 500ms)), expected);
+            QVERIFY(clock.elapsed() < 1500);
+            QCOMPARE(m_server.requests.size(), 1);
+            QCOMPARE(m_server.requests[0].method, QByteArray("GET"));
+            QCOMPARE(m_server.requests[0].path, QByteArray("/v1/models"));
+            QCOMPARE(m_server.requests[0].headers.value("authorization"), key.isEmpty() ? QByteArray() : "Bearer " + key);
+            QCOMPARE(QCoro::waitFor(CustomModelList::fetch("not a url", key)), std::optional<QStringList>());
+            QCOMPARE(m_server.requests.size(), 1);
+        }
     }
 
     void ollamaHosts()
@@ -344,10 +330,7 @@ private slots:
 
         // Credentials in the host never show in a message and go out with the one request.
         // (The relay's test sees the message for a host without them.)
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString dead = QString("http://127.0.0.1:%1/").arg(probe.serverPort());
-        probe.close();
+        const QString dead = closedLoopbackUrl() + "/";
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>(QString(dead).insert(7, "user:pw@"), "llama3")),
                  serverError("Cannot connect to Ollama. Make sure Ollama is running on " + QString(dead).insert(7, "***@")));
         m_reply = {200, byName("ollama").success};
@@ -356,46 +339,31 @@ private slots:
         QCOMPARE(m_server.requests[0].headers.value("authorization"), "Basic dXNlcjpwdw==");
     }
 
-    void timeOut_data() { clientRows(); }
-    void timeOut()
-    {
-        QFETCH(int, client);
-        m_reply = {0, {}};
-        QCOMPARE(outcomeOf(kCases[client].make(m_server.baseUrl(), kKey, 300ms)),
-                 transportFailure(kCases[client], "The request timed out"));
-        // Every client so far went through the one shared network manager.
-        QCOMPARE(qApp->findChildren<QNetworkAccessManager*>().size(), 1);
-    }
-
     // One request, whatever the server does, and never past the deadline or the size cap.
-    void hostileServers_data()
-    {
-        using D = ScriptedResponse::Delivery;
-        QTest::addColumn<ScriptedResponse>("reply");
-        QTest::addColumn<QString>("expected");
-        const QByteArray path = "/v1/chat/completions";
-        const QString redirected = "Network error: The server redirected the request to %1; redirects are not followed";
-        QTest::newRow("trickle") << ScriptedResponse{200, kChatSuccess, D::trickle} << "Network error: The request timed out";
-        QTest::newRow("endless") << ScriptedResponse{200, {}, D::endless} << "Network error: The reply is larger than 8 MiB";
-        QTest::newRow("drop") << ScriptedResponse{200, {}, D::drop} << "Network error: The server closed the connection before answering";
-        for (const FakeHttpServer* target : {&m_server, &m_elsewhere}) {
-            const QByteArray location = target->baseUrl().toUtf8() + path;
-            QTest::addRow("307 to %s", target == &m_server ? "itself" : "elsewhere")
-                << ScriptedResponse{307, {}, D::whole, location} << redirected.arg(location);
-        }
-    }
     void hostileServers()
     {
-        QFETCH(ScriptedResponse, reply);
-        QFETCH(QString, expected);
-        m_reply = reply;
-        m_elsewhere.requests.clear();
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(outcomeOf(kCases[1].make(m_server.baseUrl(), kKey, 1s)), "AIError: " + expected);
-        QVERIFY(clock.elapsed() < 2000);
-        QCOMPARE(m_server.requests.size(), 1);
-        QCOMPARE(m_elsewhere.requests.size(), 0);
+        using D = ScriptedResponse::Delivery;
+        const QString redirected = "Network error: The server redirected the request to %1; redirects are not followed";
+        const QByteArray itself = m_server.baseUrl().toUtf8() + "/v1/chat/completions";
+        const QByteArray elsewhere = m_elsewhere.baseUrl().toUtf8() + "/v1/chat/completions";
+        const std::pair<ScriptedResponse, QString> cases[] = {
+            {{200, kChatSuccess, D::trickle}, "Network error: The request timed out"},
+            {{200, {}, D::endless}, "Network error: The reply is larger than 8 MiB"},
+            {{200, {}, D::drop}, "Network error: The server closed the connection before answering"},
+            {{307, {}, D::whole, itself}, redirected.arg(itself)},
+            {{307, {}, D::whole, elsewhere}, redirected.arg(elsewhere)},
+        };
+        for (const auto& [reply, expected] : cases) {
+            m_server.requests.clear();
+            m_elsewhere.requests.clear();
+            m_reply = reply;
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(outcomeOf(kCases[1].make(m_server.baseUrl(), kKey, 1s)), "AIError: " + expected);
+            QVERIFY(clock.elapsed() < 2000);
+            QCOMPARE(m_server.requests.size(), 1);
+            QCOMPARE(m_elsewhere.requests.size(), 0);
+        }
     }
 
     // Every client reads its provider's stream as it comes, and fails the call, never
@@ -507,10 +475,11 @@ private slots:
         server.start(FAKE_OLLAMA_BINARY, {"--port", "0", "--flood", QString::number(1LL << 30)});
         QVERIFY(server.waitForReadyRead(5000));
         const QString port = QString::fromUtf8(server.readLine()).section(' ', 1).trimmed();
-        const qint64 before = peakResidentKb();
+        const qint64 before = procStatusKb("VmHWM");
         QCOMPARE(outcomeOf(std::make_unique<OllamaService>("http://127.0.0.1:" + port, "llama3", 30s)),
                  "AIError: Network error: The reply is larger than 8 MiB");
-        QVERIFY2(peakResidentKb() - before < 100 * 1024, qPrintable(QString("peak grew by %1 kB").arg(peakResidentKb() - before)));
+        const qint64 grown = procStatusKb("VmHWM") - before;
+        QVERIFY2(before > 0 && grown < 100 * 1024, qPrintable(QString("peak grew by %1 kB").arg(grown)));
         server.kill();
         server.waitForFinished();
     }

@@ -19,14 +19,6 @@ FakeHttpServer::Handler answering(const QByteArray& path, const QByteArray& body
         return {status, body};
     };
 }
-
-// A port that is certainly closed: bound once, then released.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 } // namespace
 
 class TestProviderDiscovery : public QObject {
@@ -60,13 +52,13 @@ private slots:
         const QList<Case> cases{
             {"everything at once",
              {ollama.baseUrl(),
-              {silent.serverPort(), noise.serverPort(), llama.serverPort(), closedPort(), html.serverPort(),
+              {silent.serverPort(), noise.serverPort(), llama.serverPort(), closedLoopbackPort(), html.serverPort(),
                empty.serverPort()},
               QString()},
              {{AIProvider::ollama, ollama.baseUrl(), {"qwen2.5:0.5b", "llama3.2"}},
               {AIProvider::custom, base(llama.serverPort()), {"local-model"}},
               {AIProvider::custom, base(empty.serverPort()), {}}}},
-            {"nothing runs", {QStringLiteral("http://127.0.0.1:%1").arg(closedPort()), {closedPort()}, QString()}, {}},
+            {"nothing runs", {closedLoopbackUrl(), {closedLoopbackPort()}, QString()}, {}},
             {"the custom base URL first, once", {QString(), {llama.serverPort()}, base(llama.serverPort())},
              {{AIProvider::custom, base(llama.serverPort()), {"local-model"}}}},
             {"a host elsewhere is not asked", {"http://192.0.2.1:11434", {}, "http://192.0.2.1:8080/v1"}, {}},

@@ -82,6 +82,14 @@ std::vector<std::unique_ptr<RawHttpRequest>> sendAll(quint16 port, const QList<Q
 
 QString errorOf(const RawHttpRequest& r) { return QJsonDocument::fromJson(r.body())["error"].toString(); }
 
+// The status of GET /health once answered; 0 when it is not.
+int health(quint16 port)
+{
+    RawHttpRequest request(port, "GET", "/health");
+    [[maybe_unused]] const bool answered = QTest::qWaitFor([&] { return request.isFinished(); }, 5000);
+    return request.status();
+}
+
 // A client that sends `head` and, when trickling, one byte more every 200 ms; it keeps
 // what comes back until the relay closes the connection.
 class SlowClient : public QObject {
@@ -115,6 +123,19 @@ private:
 
 QList<int> repeated(int status, int count) { return QList<int>(count, status); }
 
+// Relay limits and clients holding connections open: how many, what each sends (one byte more
+// every 200 ms when trickling), the statuses they get, whether /health is asked meanwhile, and
+// a note the relay's log must hold.
+struct HostileRow {
+    QStringList limits;
+    int clients;
+    QByteArray head;
+    bool trickle;
+    QList<int> statuses;
+    bool healthDuring;
+    QString note;
+};
+
 QByteArray chatRequest(const QByteArray& headers, const QByteArray& body)
 {
     return "POST /chat HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body;
@@ -130,17 +151,6 @@ QList<QByteArray> ollamaPieces(const QStringList& pieces)
 }
 
 
-
-// The peak resident memory of a running process, in MiB.
-qint64 peakResidentMiB(qint64 pid)
-{
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const auto match = QRegularExpression("VmHWM:\\s+(\\d+) kB").match(QString::fromLatin1(status.readAll()));
-    return match.hasMatch() ? match.captured(1).toLongLong() / 1024 : -1;
-}
-
 QString outcome(QCoro::Task<QString> task)
 {
     return QCoro::waitFor([](QCoro::Task<QString> t) -> QCoro::Task<QString> {
@@ -153,6 +163,8 @@ QString outcome(QCoro::Task<QString> task)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(HostileRow)
 
 class TestRelay : public QObject {
     Q_OBJECT
@@ -171,54 +183,43 @@ private slots:
         const QJsonObject sent = QJsonDocument::fromJson(m_upstream.requests[0].body).object();
         QCOMPARE(sent["model"].toString(), QString("llama3")); // the relay's model wins
         QCOMPARE(sent["messages"][0]["content"].toString(), QString("Fix\n\nText to process:\nteh secret text"));
-        RawHttpRequest health(relay.port, "GET", "/health");
-        QTRY_VERIFY(health.isFinished());
-        QCOMPARE(health.status(), 200);
+        QCOMPARE(health(relay.port), 200);
         // One line per request, without the texts.
         QTRY_VERIFY(relay.output().contains("\"POST /chat\" 200"));
         QVERIFY(!relay.output().contains("secret") && !relay.output().contains("Fixed"));
     }
 
-    void edgeCases_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<ScriptedResponse>("upstream");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("error");
-        const ScriptedResponse fine{200, ollamaAnswer("ok")};
-        const QString malformed = "The body must be a JSON object with the strings \"prompt\" and \"text\" (and optionally \"model\")";
-        QTest::newRow("malformed JSON") << QByteArray(R"({"prompt": "Fix", )") << fine << 400 << malformed;
-        QTest::newRow("missing text") << QByteArray(R"({"prompt":"Fix","model":""})") << fine << 400 << malformed;
-        QTest::newRow("text not a string") << QByteArray(R"({"prompt":"Fix","text":7})") << fine << 400 << malformed;
-        QTest::newRow("just too large") << chat("Fix", QString(4097, 'x')) << fine << 413 << "The request is larger than 4096 bytes";
-        QTest::newRow("far too large") << chat("Fix", QString(300000, 'x')) << fine << 413 << "The request is larger than 4096 bytes";
-        QTest::newRow("upstream error") << chat("Fix", "t") << ScriptedResponse{404, "{\"error\":\"model \\\"llama3\\\" not found, try pulling it first\"}"}
-                                        << 502 << "The relay's provider failed: model \"llama3\" not found, try pulling it first";
-        QTest::newRow("upstream slow") << chat("Fix", "t") << ScriptedResponse{0, {}} << 504 << "The relay's provider did not answer within 0.5 s";
-    }
     void edgeCases()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(ScriptedResponse, upstream);
-        QFETCH(int, status);
-        QFETCH(QString, error);
-        if (!m_edgeRelay)
-            m_edgeRelay = std::make_unique<Relay>(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
-                                                              "--timeout", "0.5", "--max-body", "4096", "--rate-limit", "0"});
-        QVERIFY(m_edgeRelay->port);
-        m_reply = upstream;
-        const auto answers = sendAll(m_edgeRelay->port, {body});
-        QCOMPARE(answers[0]->status(), status);
-        QCOMPARE(errorOf(*answers[0]), error);
-        QCOMPARE(m_upstream.requests.size(), status >= 500 ? 1 : 0);
+        Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
+                     "--timeout", "0.5", "--max-body", "4096", "--rate-limit", "0"});
+        QVERIFY(relay.port);
+        const ScriptedResponse fine{200, ollamaAnswer("ok")};
+        const QString malformed = "The body must be a JSON object with the strings \"prompt\" and \"text\" (and optionally \"model\")";
+        const QString tooLarge = "The request is larger than 4096 bytes";
+        const struct { QByteArray body; ScriptedResponse upstream; int status; QString error; } cases[] = {
+            {R"({"prompt": "Fix", )", fine, 400, malformed},
+            {R"({"prompt":"Fix","model":""})", fine, 400, malformed},
+            {R"({"prompt":"Fix","text":7})", fine, 400, malformed},
+            {chat("Fix", QString(4097, 'x')), fine, 413, tooLarge},
+            {chat("Fix", QString(300000, 'x')), fine, 413, tooLarge},
+            {chat("Fix", "t"), {404, "{\"error\":\"model \\\"llama3\\\" not found, try pulling it first\"}"}, 502,
+             "The relay's provider failed: model \"llama3\" not found, try pulling it first"},
+            {chat("Fix", "t"), {0, {}}, 504, "The relay's provider did not answer within 0.5 s"},
+        };
+        for (const auto& c : cases) {
+            m_upstream.requests.clear();
+            m_reply = c.upstream;
+            const auto answers = sendAll(relay.port, {c.body});
+            QCOMPARE(answers[0]->status(), c.status);
+            QCOMPARE(errorOf(*answers[0]), c.error);
+            QCOMPARE(m_upstream.requests.size(), c.status >= 500 ? 1 : 0);
+        }
     }
 
     void upstreamDownAndRateLimit()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString dead = QString("http://127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
+        const QString dead = closedLoopbackUrl();
         Relay relay({"--provider", "ollama", "--base-url", dead, "--model", "llama3", "--rate-limit", "2"});
         QVERIFY(relay.port);
         const auto answers = sendAll(relay.port, {chat("a", "b"), chat("a", "b"), chat("a", "b")});
@@ -268,32 +269,22 @@ private slots:
     // /health still answers while they try.
     void hostileClients_data()
     {
-        QTest::addColumn<QStringList>("limits");
-        QTest::addColumn<int>("clients");
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<bool>("trickle");
-        QTest::addColumn<QList<int>>("statuses");
-        QTest::addColumn<bool>("healthDuring");
-        QTest::addColumn<QString>("note");
-        QTest::newRow("headers trickling") << QStringList{"--header-timeout", "2"} << 100 << QByteArray("GET /health HTTP/1.1\r\nX-Slow: ")
-                                           << true << repeated(408, 100) << true << "\"-\" 408";
-        QTest::newRow("a body trickling") << QStringList{"--body-timeout", "2"} << 20 << QByteArray("POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{")
-                                          << true << repeated(408, 20) << true << "\"POST /chat\" 408";
-        QTest::newRow("silent past the cap") << QStringList{"--max-connections", "30", "--header-timeout", "2"} << 40 << QByteArray()
-                                             << false << repeated(408, 30) + repeated(503, 10) << false << "too many connections (30 open)";
-        QTest::newRow("bodies past the budget") << QStringList{"--max-body", "1048576", "--body-budget", "3145728", "--body-timeout", "2"} << 5
-                                                << "POST /chat HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(65536, 'x')
-                                                << false << repeated(408, 3) + repeated(503, 2) << true << "\"POST /chat\" 503";
+        QTest::addColumn<HostileRow>("row");
+        QTest::newRow("headers trickling") << HostileRow{{"--header-timeout", "2"}, 100, "GET /health HTTP/1.1\r\nX-Slow: ", true,
+                                                         repeated(408, 100), true, "\"-\" 408"};
+        QTest::newRow("a body trickling") << HostileRow{{"--body-timeout", "2"}, 20, "POST /chat HTTP/1.1\r\nContent-Length: 100\r\n\r\n{",
+                                                        true, repeated(408, 20), true, "\"POST /chat\" 408"};
+        QTest::newRow("silent past the cap") << HostileRow{{"--max-connections", "30", "--header-timeout", "2"}, 40, {}, false,
+                                                           repeated(408, 30) + repeated(503, 10), false, "too many connections (30 open)"};
+        QTest::newRow("bodies past the budget")
+            << HostileRow{{"--max-body", "1048576", "--body-budget", "3145728", "--body-timeout", "2"}, 5,
+                          "POST /chat HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(65536, 'x'), false,
+                          repeated(408, 3) + repeated(503, 2), true, "\"POST /chat\" 503"};
     }
     void hostileClients()
     {
-        QFETCH(QStringList, limits);
-        QFETCH(int, clients);
-        QFETCH(QByteArray, head);
-        QFETCH(bool, trickle);
-        QFETCH(QList<int>, statuses);
-        QFETCH(bool, healthDuring);
-        QFETCH(QString, note);
+        QFETCH(HostileRow, row);
+        const auto& [limits, clients, head, trickle, statuses, healthDuring, note] = row;
         Relay relay(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--rate-limit", "0"} + limits);
         QVERIFY(relay.port);
         std::vector<std::unique_ptr<SlowClient>> slow;
@@ -301,9 +292,7 @@ private slots:
             slow.push_back(std::make_unique<SlowClient>(relay.port, head, trickle));
         if (healthDuring) {
             QTest::qWait(300);
-            RawHttpRequest health(relay.port, "GET", "/health");
-            QTRY_VERIFY(health.isFinished());
-            QCOMPARE(health.status(), 200);
+            QCOMPARE(health(relay.port), 200);
             QVERIFY(std::none_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }));
         }
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(slow.begin(), slow.end(), [](const auto& c) { return c->isClosed(); }), 15000);
@@ -314,42 +303,30 @@ private slots:
         QCOMPARE(seen, statuses);
         QVERIFY2(relay.output().contains(note), qPrintable(relay.output().right(300)));
         // Nothing of theirs is left holding the relay.
-        RawHttpRequest health(relay.port, "GET", "/health");
-        QTRY_VERIFY(health.isFinished());
-        QCOMPARE(QJsonDocument::fromJson(health.body())["status"].toString(), QString("ok"));
+        QCOMPARE(health(relay.port), 200);
     }
 
     // An upstream that echoes the key it was sent: the key reaches neither the client nor the log.
-    void upstreamEchoingTheKey_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("message"); // {auth}: the Authorization header it got
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("leak");
-        QTest::newRow("the header") << "sk-relay-0123456789" << "Incorrect API key provided: {auth}"
-                                    << "Incorrect API key provided: Bearer ***" << "0123456789";
-        QTest::newRow("a key of no known shape") << "relay-key-0123456789" << "project key {key} is disabled"
-                                                 << "project key *** is disabled" << "0123456789";
-        QTest::newRow("a half-masked key") << "sk-relay-0123456789" << "Incorrect API key provided: sk-rel**********6789"
-                                           << "Incorrect API key provided: sk-***" << "*6789";
-    }
     void upstreamEchoingTheKey()
     {
-        QFETCH(QString, key);
-        QFETCH(QString, message);
-        QFETCH(QString, shown);
-        QFETCH(QString, leak);
-        Relay relay({"--provider", "custom", "--base-url", m_upstream.baseUrl() + "/v1", "--model", "m"}, key);
-        QVERIFY(relay.port);
-        m_script = [&](const RecordedRequest& request) {
-            const QString text = QString(message).replace("{auth}", request.headers.value("authorization")).replace("{key}", key);
-            return ScriptedResponse{500, QJsonDocument(QJsonObject{{"error", QJsonObject{{"message", text}}}}).toJson()};
+        const struct { QString key, message, shown, leak; } cases[] = { // message: {auth} is the Authorization header it got
+            {"sk-relay-0123456789", "Incorrect API key provided: {auth}", "Incorrect API key provided: Bearer ***", "0123456789"},
+            {"relay-key-0123456789", "project key {key} is disabled", "project key *** is disabled", "0123456789"}, // no known shape
+            {"sk-relay-0123456789", "Incorrect API key provided: sk-rel**********6789", "Incorrect API key provided: sk-***", "*6789"},
         };
-        const auto answers = sendAll(relay.port, {chat("Fix", "t")});
-        m_script = nullptr;
-        QCOMPARE(errorOf(*answers[0]), "The relay's provider failed: " + shown);
-        QTRY_VERIFY(relay.output().contains("\"POST /chat\" 502"));
-        QVERIFY2(!relay.output().contains(leak), qPrintable(relay.output()));
+        for (const auto& c : cases) {
+            Relay relay({"--provider", "custom", "--base-url", m_upstream.baseUrl() + "/v1", "--model", "m"}, c.key);
+            QVERIFY(relay.port);
+            m_script = [&](const RecordedRequest& request) {
+                const QString text = QString(c.message).replace("{auth}", request.headers.value("authorization")).replace("{key}", c.key);
+                return ScriptedResponse{500, QJsonDocument(QJsonObject{{"error", QJsonObject{{"message", text}}}}).toJson()};
+            };
+            const auto answers = sendAll(relay.port, {chat("Fix", "t")});
+            m_script = nullptr;
+            QCOMPARE(errorOf(*answers[0]), "The relay's provider failed: " + c.shown);
+            QTRY_VERIFY(relay.output().contains("\"POST /chat\" 502"));
+            QVERIFY2(!relay.output().contains(c.leak), qPrintable(relay.output()));
+        }
     }
 
     // An upstream answering a chunked body of 1 GiB: the relay stops reading at the reply
@@ -363,84 +340,75 @@ private slots:
         const auto answers = sendAll(relay.port, {chat("Fix", "t")});
         QCOMPARE(answers[0]->status(), 502);
         QVERIFY2(errorOf(*answers[0]).contains("larger than 8 MiB"), qPrintable(errorOf(*answers[0])));
-        const qint64 peak = peakResidentMiB(relay.process().processId());
-        QVERIFY2(peak > 0 && peak < 100, qPrintable(QString::number(peak)));
+        const qint64 peak = procStatusKb("VmHWM", relay.process().processId());
+        QVERIFY2(peak > 0 && peak < 100 * 1024, qPrintable(QString::number(peak)));
     }
 
     // The streamed form: asked for by the body or the Accept header, the answer goes out
     // as it arrives, as "delta" events and a last "done"; a failure before the first event
     // is the usual status and JSON, after it an "error" event.
-    void streamedChat_data()
+    void streamedChat()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<ScriptedResponse>("upstream");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("text"); // the deltas joined
-        QTest::addColumn<QByteArray>("ending"); // the last event, or the body when not streamed
+        Relay relay({"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
+                     "--timeout", "5", "--idle-timeout", "1", "--rate-limit", "0"});
+        QVERIFY(relay.port);
         const QByteArray close = "Connection: close\r\n";
         const QByteArray streamMember = R"({"prompt":"Fix","text":"t","stream":true})";
         ScriptedResponse streamed{200, {}, ScriptedResponse::Delivery::stream};
         streamed.contentType = "application/x-ndjson";
         streamed.pieces = ollamaPieces({"Hel", "lo ", "world\n"});
-        const QByteArray done = R"({"done":true})";
-        QTest::newRow("asked by the body") << chatRequest(close, streamMember) << streamed << 200 << "Hello world" << done;
-        QTest::newRow("asked by the header") << chatRequest(close + "Accept: text/event-stream\r\n", chat("Fix", "t")) << streamed << 200 << "Hello world" << done;
-        QTest::newRow("kept alive, chunked") << chatRequest({}, streamMember) << streamed << 200 << "Hello world" << done;
-        QTest::newRow("answered whole upstream") << chatRequest(close, streamMember) << ScriptedResponse{200, ollamaAnswer("  Hello world\n")} << 200
-                                                 << "Hello world" << done;
-        QTest::newRow("failing before the start") << chatRequest(close, streamMember) << ScriptedResponse{404, R"({"error":"model not found"})"} << 502
-                                                  << "" << QByteArray("{\"error\":\"The relay's provider failed: model not found\"}");
         ScriptedResponse cut = streamed;
         cut.delivery = ScriptedResponse::Delivery::streamCut;
         cut.pieces.removeLast();
-        QTest::newRow("cut after the start") << chatRequest(close, streamMember) << cut << 200 << "Hello world"
-                                             << QByteArray("{\"error\":\"The relay's provider failed: The server closed the connection unexpectedly\"}");
-    }
-    void streamedChat()
-    {
-        QFETCH(QByteArray, request);
-        QFETCH(ScriptedResponse, upstream);
-        QFETCH(int, status);
-        QFETCH(QString, text);
-        QFETCH(QByteArray, ending);
-        if (!m_edgeRelay)
-            m_edgeRelay = std::make_unique<Relay>(QStringList{"--provider", "ollama", "--base-url", m_upstream.baseUrl(), "--model", "llama3",
-                                                              "--timeout", "5", "--idle-timeout", "1", "--rate-limit", "0"});
-        std::unique_ptr<SlowClient> client;
-        // The last piece waits until the client has the first: nothing is held back.
-        upstream.holdLast = [&client] { return client && client->received().contains("delta"); };
-        m_reply = upstream;
-        client = std::make_unique<SlowClient>(m_edgeRelay->port, request, false);
-        QTRY_VERIFY_WITH_TIMEOUT(client->isClosed(), 10000);
-        QCOMPARE(client->status(), status);
-        const qsizetype headEnd = client->received().indexOf("\r\n\r\n");
-        const QByteArray head = client->received().left(headEnd);
-        QByteArray body = client->received().mid(headEnd + 4);
-        QVERIFY2(head.contains(status == 200 ? "Content-Type: text/event-stream" : "Content-Type: application/json"), head.constData());
-        if (head.contains("Transfer-Encoding: chunked")) {
-            QByteArray joined;
-            for (qsizetype at = 0, size = 1; size > 0; at += size + 2) {
-                const qsizetype lineEnd = body.indexOf("\r\n", at);
-                size = body.mid(at, lineEnd - at).toLongLong(nullptr, 16);
-                at = lineEnd + 2;
-                joined += body.mid(at, size);
+        const QByteArray done = R"({"done":true})";
+        // text: the deltas joined; ending: the last event, or the body when not streamed.
+        const struct { QByteArray request; ScriptedResponse upstream; int status; QString text; QByteArray ending; } cases[] = {
+            {chatRequest(close, streamMember), streamed, 200, "Hello world", done}, // asked by the body
+            {chatRequest(close + "Accept: text/event-stream\r\n", chat("Fix", "t")), streamed, 200, "Hello world", done},
+            {chatRequest({}, streamMember), streamed, 200, "Hello world", done}, // kept alive, chunked
+            {chatRequest(close, streamMember), {200, ollamaAnswer("  Hello world\n")}, 200, "Hello world", done}, // whole upstream
+            {chatRequest(close, streamMember), {404, R"({"error":"model not found"})"}, 502, "",
+             "{\"error\":\"The relay's provider failed: model not found\"}"}, // failing before the start
+            {chatRequest(close, streamMember), cut, 200, "Hello world",
+             "{\"error\":\"The relay's provider failed: The server closed the connection unexpectedly\"}"},
+        };
+        for (const auto& [request, upstream, status, text, ending] : cases) {
+            std::unique_ptr<SlowClient> client;
+            m_reply = upstream;
+            // The last piece waits until the client has the first: nothing is held back.
+            m_reply.holdLast = [&client] { return client && client->received().contains("delta"); };
+            client = std::make_unique<SlowClient>(relay.port, request, false);
+            QTRY_VERIFY_WITH_TIMEOUT(client->isClosed(), 10000);
+            QCOMPARE(client->status(), status);
+            const qsizetype headEnd = client->received().indexOf("\r\n\r\n");
+            const QByteArray head = client->received().left(headEnd);
+            QByteArray body = client->received().mid(headEnd + 4);
+            QVERIFY2(head.contains(status == 200 ? "Content-Type: text/event-stream" : "Content-Type: application/json"), head.constData());
+            if (head.contains("Transfer-Encoding: chunked")) {
+                QByteArray joined;
+                for (qsizetype at = 0, size = 1; size > 0; at += size + 2) {
+                    const qsizetype lineEnd = body.indexOf("\r\n", at);
+                    size = body.mid(at, lineEnd - at).toLongLong(nullptr, 16);
+                    at = lineEnd + 2;
+                    joined += body.mid(at, size);
+                }
+                body = joined;
             }
-            body = joined;
+            if (status != 200) {
+                QCOMPARE(body, ending);
+                continue;
+            }
+            QVERIFY2(body.endsWith("\n\n"), body.constData());
+            QList<QByteArray> events = body.chopped(2).split('\n');
+            events.removeAll(QByteArray());
+            QString joined;
+            for (const QByteArray& event : events.first(events.size() - 1)) {
+                QVERIFY2(event.startsWith("data: {\"delta\":"), event.constData());
+                joined += QJsonDocument::fromJson(event.mid(6))["delta"].toString();
+            }
+            QCOMPARE(joined, text);
+            QCOMPARE(events.last(), "data: " + ending);
         }
-        if (status != 200) {
-            QCOMPARE(body, ending);
-            return;
-        }
-        QVERIFY2(body.endsWith("\n\n"), body.constData());
-        QList<QByteArray> events = body.chopped(2).split('\n');
-        events.removeAll(QByteArray());
-        QString joined;
-        for (const QByteArray& event : events.first(events.size() - 1)) {
-            QVERIFY2(event.startsWith("data: {\"delta\":"), event.constData());
-            joined += QJsonDocument::fromJson(event.mid(6))["delta"].toString();
-        }
-        QCOMPARE(joined, text);
-        QCOMPARE(events.last(), "data: " + ending);
     }
 
     // A client that leaves while its answer streams ends the relay's request upstream.
@@ -483,33 +451,27 @@ private slots:
         QVERIFY(relay.output().contains("tovalin-relay stopped"));
     }
 
-    void refusedConfigurations_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no provider") << QStringList{} << "" << "choose the upstream with --provider";
-        QTest::newRow("unknown provider") << QStringList{"--provider", "gpt"} << "" << "unknown provider \"gpt\"";
-        QTest::newRow("keyed without key") << QStringList{"--provider", "openai"} << "" << "the openai provider needs a key";
-        QTest::newRow("key on the command line") << QStringList{"--provider", "openai", "--api-key", "sk"} << "" << "Unknown option 'api-key'";
-        QTest::newRow("custom without url") << QStringList{"--provider", "custom"} << "k" << "the custom provider needs --base-url";
-        QTest::newRow("config readable by others") << QStringList{"--config", "@file"} << "" << "chmod 600";
-    }
     void refusedConfigurations()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, key);
-        QFETCH(QString, message);
         QTemporaryDir dir;
         const QString config = dir.filePath("relay.json");
         QVERIFY(writeFile(config, R"({"provider":"openai","apiKey":"sk-from-file"})"));
         QVERIFY(QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-        arguments.replaceInStrings("@file", config);
-        Relay relay(arguments, key);
-        QTRY_COMPARE(relay.process().state(), QProcess::NotRunning);
-        QCOMPARE(relay.process().exitCode(), message.startsWith("Unknown") ? 1 : 2);
-        const QString errors = QString::fromUtf8(relay.process().readAllStandardError());
-        QVERIFY2(errors.contains(message), qPrintable(errors));
+        const struct { QStringList arguments; QString key, message; } cases[] = {
+            {{}, "", "choose the upstream with --provider"},
+            {{"--provider", "gpt"}, "", "unknown provider \"gpt\""},
+            {{"--provider", "openai"}, "", "the openai provider needs a key"},
+            {{"--provider", "openai", "--api-key", "sk"}, "", "Unknown option 'api-key'"}, // never on the command line
+            {{"--provider", "custom"}, "k", "the custom provider needs --base-url"},
+            {{"--config", config}, "", "chmod 600"}, // a file others can read
+        };
+        for (const auto& [arguments, key, message] : cases) {
+            Relay relay(arguments, key);
+            QTRY_COMPARE(relay.process().state(), QProcess::NotRunning);
+            QCOMPARE(relay.process().exitCode(), message.startsWith("Unknown") ? 1 : 2);
+            const QString errors = QString::fromUtf8(relay.process().readAllStandardError());
+            QVERIFY2(errors.contains(message), qPrintable(errors));
+        }
 
         // The same file, private, is taken: key and provider from it.
         QVERIFY(QFile::setPermissions(config, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
@@ -531,7 +493,6 @@ private:
         const QJsonObject answer{{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"role", "assistant"}, {"content", content}}}}}}};
         return ScriptedResponse{200, QJsonDocument(answer).toJson(QJsonDocument::Compact), ScriptedResponse::Delivery::whole, {}, 300};
     }};
-    std::unique_ptr<Relay> m_edgeRelay;
 };
 
 QTEST_GUILESS_MAIN(TestRelay)

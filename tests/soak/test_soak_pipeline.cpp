@@ -14,7 +14,6 @@
 
 #include <QCoro/QCoroTask>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
 #include <vector>
@@ -30,13 +29,6 @@ QString sentText(const RecordedRequest& request)
 QByteArray answerBody(const QByteArray& content)
 {
     return R"({"message":{"role":"assistant","content":")" + content + R"("},"done":true})";
-}
-
-qint64 residentKiB()
-{
-    const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
-    const qsizetype at = status.indexOf("VmRSS:");
-    return status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
 }
 
 // AppState over real files with an Ollama client pointed at the server.
@@ -93,9 +85,9 @@ private slots:
                 QCoro::waitFor(std::move(run));
             first += batch;
             if (first == 100)
-                warmKiB = residentKiB();
+                warmKiB = procStatusKb("VmRSS");
         }
-        const qint64 grownKiB = residentKiB() - warmKiB;
+        const qint64 grownKiB = procStatusKb("VmRSS") - warmKiB;
 
         QCOMPARE(server.requests.size(), 1000);
         QCOMPARE(failures, 1000 - int(succeeded.size()));

@@ -55,6 +55,14 @@ inline QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A figure of /proc/<pid>/status in kB (VmHWM: the most ever resident; VmRSS: now); -1 if unread.
+inline qint64 procStatusKb(const QByteArray& field, qint64 pid = 0)
+{
+    const QByteArray status = readFile(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    const qsizetype at = status.indexOf("\n" + field + ":"), end = status.indexOf('\n', at + 1);
+    return at < 0 ? -1 : status.mid(at + field.size() + 2, end - at - field.size() - 2).trimmed().split(' ').first().toLongLong();
+}
+
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

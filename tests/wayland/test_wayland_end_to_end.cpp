@@ -7,12 +7,8 @@
 #include "headless_sway.h"
 #include "temp_state_dir.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTest>
 #include <optional>
 #include <unistd.h>

@@ -1,8 +1,6 @@
 #include "ai_model_settings_sheet.h"
-#include "app_state.h"
 #include "fake_http_server.h"
-#include "json_codec.h"
-#include "memory_defaults_store.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,23 +8,16 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 #include <QTextLayout>
 #include <memory>
 
 namespace {
 struct Sheet {
-    MemoryDefaultsStore defaults;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<AIModelSettingsSheet> sheet;
-
-    explicit Sheet(const AppSettings& stored)
+    WindowFixture f;
+    std::unique_ptr<AIModelSettingsSheet> sheet = std::make_unique<AIModelSettingsSheet>(*f.state);
+    explicit Sheet(const AppSettings& stored) : f(std::nullopt, {{AppState::settingsKey, JsonCodec::encodeSettingsDocument(stored)}})
     {
-        defaults.values.insert(AppState::settingsKey, JsonCodec::encodeSettingsDocument(stored));
-        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
-        sheet = std::make_unique<AIModelSettingsSheet>(*state);
         sheet->show();
     }
     template <typename T>
@@ -44,10 +35,6 @@ struct Sheet {
     }
     bool canTest() const { return get<QPushButton>("testConnectionButton")->isEnabled(); }
     bool canSave() const { return get<QPushButton>("saveButton")->isEnabled(); }
-    std::optional<AppSettings> stored() const
-    {
-        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
-    }
 };
 
 AppSettings keyedSettings()
@@ -67,14 +54,6 @@ AppSettings ollamaAt(const QString& host)
     s.selectedModel = "llama3";
     s.ollamaHost = host;
     return s;
-}
-
-// A loopback address where nothing listens.
-QString deadHost()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return QString("http://127.0.0.1:%1").arg(probe.serverPort());
 }
 } // namespace
 
@@ -102,95 +81,68 @@ private slots:
         s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
         s.get<QLineEdit>("apiKeyField")->setText("sk-new");
         QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
-        QCOMPARE(s.stored()->selectedModel, QString("gpt-5-mini"));
-        QCOMPARE(s.stored()->openaiApiKey, QString("sk-new"));
-        QCOMPARE(s.stored()->claudeApiKey, QString("cl-saved"));
+        QCOMPARE(s.f.storedSettings()->selectedModel, QString("gpt-5-mini"));
+        QCOMPARE(s.f.storedSettings()->openaiApiKey, QString("sk-new"));
+        QCOMPARE(s.f.storedSettings()->claudeApiKey, QString("cl-saved"));
         QVERIFY(!s.canSave() && s.sheet->isVisible());
 
         s.pick(AIProvider::tovalin); // no model section, and an empty model
         QVERIFY(!s.get<QComboBox>("modelPicker")->isVisible() && !s.get<QLineEdit>("apiKeyField")->isVisible());
         QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
-        QCOMPARE(s.stored()->aiProvider, AIProvider::tovalin);
-        QCOMPARE(s.stored()->selectedModel, QString());
+        QCOMPARE(s.f.storedSettings()->aiProvider, AIProvider::tovalin);
+        QCOMPARE(s.f.storedSettings()->selectedModel, QString());
 
         s.pick(AIProvider::gemini);
         QTest::mouseClick(s.get<QPushButton>("doneButton"), Qt::LeftButton);
         QVERIFY(!s.sheet->isVisible());
-        QCOMPARE(s.state->settings().aiProvider, AIProvider::tovalin);
+        QCOMPARE(s.f.state->settings().aiProvider, AIProvider::tovalin);
     }
 
-    void testButtonEnabling_data()
+    // A keyed provider can be tested only with a key; every form fits without scrolling.
+    void testButtonAndFormOfEachProvider()
     {
-        QTest::addColumn<AIProvider>("provider");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("keyed, no key") << AIProvider::deepseek << "" << false;
-        QTest::newRow("keyed, key") << AIProvider::gemini << "g" << true;
-        QTest::newRow("ollama") << AIProvider::ollama << "" << true;
-        QTest::newRow("built in") << AIProvider::tovalin << "" << true;
-    }
-    void testButtonEnabling()
-    {
-        QFETCH(AIProvider, provider);
-        QFETCH(QString, key);
-        QFETCH(bool, enabled);
-        Sheet s(ollamaAt(deadHost()));
-        s.pick(provider);
-        s.get<QLineEdit>("apiKeyField")->setText(key);
-        QCOMPARE(s.canTest(), enabled);
+        Sheet s(ollamaAt(closedLoopbackUrl()));
+        QScrollBar* bar = s.sheet->findChild<QScrollArea*>()->verticalScrollBar();
+        for (AIProvider p : allAIProviders) {
+            s.pick(p);
+            QTRY_VERIFY2(bar->maximum() == 0 && !bar->isVisible(), qPrintable(displayName(p)));
+            s.get<QLineEdit>("apiKeyField")->setText("");
+            const bool keyed = p != AIProvider::ollama && p != AIProvider::tovalin && p != AIProvider::custom;
+            QVERIFY2(s.canTest() == !keyed, qPrintable(displayName(p)));
+            s.get<QLineEdit>("apiKeyField")->setText("g");
+            QVERIFY(s.canTest());
+        }
     }
 
-    void connectionTestShowsSuccessOrTheError_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("success") << 200 << QByteArray(R"({"message":{"role":"assistant","content":"OK"}})")
-                                 << "Connection successful!";
-        QTest::newRow("failure") << 404 << QByteArray("{\"error\":\"model 'gpt-5-mini' not found, try pulling it first\"}")
-                                 << "Server error: model 'gpt-5-mini' not found, try pulling it first";
-    }
     void connectionTestShowsSuccessOrTheError()
     {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, shown);
-        FakeHttpServer server([&](const RecordedRequest& r) {
-            return r.path == "/api/tags" ? ScriptedResponse{200, R"({"models":[]})"} : ScriptedResponse{status, body};
-        });
-        const QString storedHost = deadHost();
-        Sheet s(ollamaAt(storedHost));
-        // The test uses what the sheet shows, unsaved.
-        s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
-        s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
-        QTest::mouseClick(s.get<QPushButton>("testConnectionButton"), Qt::LeftButton);
-        QVERIFY(s.sheet->isTestingConnection() && !s.canTest());
-        QTRY_VERIFY(!s.sheet->isTestingConnection());
-        QVERIFY(s.canTest());
-        QCOMPARE(s.get<QLabel>("testResultLabel")->text(), shown);
-        QCOMPARE(s.sheet->testResult()->success, status == 200);
-        const RecordedRequest chat = server.requests.last();
-        QCOMPARE(chat.path, QByteArray("/api/chat"));
-        QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
-        QCOMPARE(s.stored()->ollamaHost, storedHost); // nothing saved
+        const struct { int status; QByteArray body; QString shown; } cases[] = {
+            {200, R"({"message":{"role":"assistant","content":"OK"}})", "Connection successful!"},
+            {404, "{\"error\":\"model 'gpt-5-mini' not found, try pulling it first\"}",
+             "Server error: model 'gpt-5-mini' not found, try pulling it first"}};
+        for (const auto& [status, body, shown] : cases) {
+            FakeHttpServer server([status = status, body = body](const RecordedRequest& r) {
+                return r.path == "/api/tags" ? ScriptedResponse{200, R"({"models":[]})"} : ScriptedResponse{status, body};
+            });
+            const QString storedHost = closedLoopbackUrl();
+            Sheet s(ollamaAt(storedHost));
+            // The test uses what the sheet shows, unsaved.
+            s.get<QLineEdit>("ollamaHostField")->setText(server.baseUrl());
+            s.get<QComboBox>("modelPicker")->lineEdit()->setText("gpt-5-mini");
+            QTest::mouseClick(s.get<QPushButton>("testConnectionButton"), Qt::LeftButton);
+            QVERIFY(s.sheet->isTestingConnection() && !s.canTest());
+            QTRY_VERIFY(!s.sheet->isTestingConnection());
+            QVERIFY(s.canTest());
+            QCOMPARE(s.get<QLabel>("testResultLabel")->text(), shown);
+            QCOMPARE(s.sheet->testResult()->success, status == 200);
+            const RecordedRequest chat = server.requests.last();
+            QCOMPARE(chat.path, QByteArray("/api/chat"));
+            QVERIFY(chat.body.contains(R"("model":"gpt-5-mini")") && chat.body.contains("Say 'OK' if you receive this."));
+            QCOMPARE(s.f.storedSettings()->ollamaHost, storedHost); // nothing saved
 
-        s.pick(AIProvider::claude); // the result spoke of the other provider
-        QVERIFY(s.get<QLabel>("testResultLabel")->text().isEmpty() && !s.sheet->testResult());
-    }
-
-    void everyProviderFormFitsTheSheet_data()
-    {
-        QTest::addColumn<AIProvider>("provider");
-        for (AIProvider p : allAIProviders)
-            QTest::newRow(qPrintable(displayName(p))) << p;
-    }
-    void everyProviderFormFitsTheSheet()
-    {
-        QFETCH(AIProvider, provider);
-        Sheet s(ollamaAt(deadHost()));
-        s.pick(provider);
-        QScrollBar* bar = s.sheet->findChild<QScrollArea*>()->verticalScrollBar();
-        QTRY_VERIFY(bar->maximum() == 0 && !bar->isVisible());
+            s.pick(AIProvider::claude); // the result spoke of the other provider
+            QVERIFY(s.get<QLabel>("testResultLabel")->text().isEmpty() && !s.sheet->testResult());
+        }
     }
 
     void addressesAreNeverCutByWrapping()
@@ -227,7 +179,7 @@ private slots:
         QTRY_COMPARE(s.suggestions(), (QStringList{"qwen2.5-7b", "phi-4"}));
         QCOMPARE(s.model(), QString("qwen2.5-7b"));
         QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
-        const AppSettings custom = *s.stored();
+        const AppSettings custom = *s.f.storedSettings();
         QVERIFY(custom.aiProvider == AIProvider::custom && custom.selectedModel == "qwen2.5-7b");
         QCOMPARE(custom.customBaseURL, std::optional<QString>(server.baseUrl() + "/v1"));
         QCOMPARE(custom.openaiApiKey, QString("sk-saved")); // other providers' keys stay
@@ -235,7 +187,7 @@ private slots:
         s.pick(AIProvider::tovalin);
         s.get<QLineEdit>("relayAddressField")->setText("https://relay.example.org");
         QTest::mouseClick(s.get<QPushButton>("saveButton"), Qt::LeftButton);
-        QCOMPARE(s.stored()->tovalinBaseURL, std::optional<QString>("https://relay.example.org"));
+        QCOMPARE(s.f.storedSettings()->tovalinBaseURL, std::optional<QString>("https://relay.example.org"));
     }
 };
 

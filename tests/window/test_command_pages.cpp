@@ -1,7 +1,6 @@
 #include "command_edit_sheet.h"
 #include "command_library_view.h"
 #include "commands_view.h"
-#include "hotkey_display.h"
 #include "hotkey_recorder_button.h"
 #include "search_field.h"
 #include "toggle_switch.h"
@@ -42,21 +41,8 @@ void press(QObject* target, int qtKey, Qt::KeyboardModifiers mods, quint32 x11Co
 class TestCommandPages : public QObject {
     Q_OBJECT
 private slots:
-    void searchSwitchDeleteAndReset_data()
-    {
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QStringList>("shown");
-        const QList<Command>& d = defaultCommands();
-        QTest::newRow("capitals find the name") << "GRAMMAR" << QStringList{d[0].name};
-        QTest::newRow("prompt only") << "formal tone" << QStringList{d[1].name};
-        QTest::newRow("name or prompt, stored order") << "translat" << QStringList{d[1].name, d[5].name, d[6].name};
-        QTest::newRow("no trimming") << "  grammar" << QStringList{};
-    }
-
     void searchSwitchDeleteAndReset()
     {
-        QFETCH(QString, search);
-        QFETCH(QStringList, shown);
         WindowFixture f;
         CommandsView view(*f.state);
         view.resize(700, 600);
@@ -64,13 +50,19 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QAbstractItemModelTester tester(view.listView()->model());
         const int controlsAt = rowControls(view.listView(), 0)->x();
-        QTest::keyClicks(view.searchField()->lineEdit(), search);
-        QCOMPARE(names(view.listView()->model()), shown);
-        QVERIFY(!view.listView()->dragEnabled());
-        QTest::mouseClick(view.findChild<QToolButton*>("clearSearchButton"), Qt::LeftButton);
-        QCOMPARE(names(view.listView()->model()), names(defaultCommands()));
-        QVERIFY(view.listView()->dragEnabled());
-        QCOMPARE(rowControls(view.listView(), 0)->x(), controlsAt); // no jump after the first search
+        const QList<Command>& d = defaultCommands();
+        const std::pair<QString, QStringList> searches[] = {
+            {"GRAMMAR", {d[0].name}}, {"formal tone", {d[1].name}}, // capitals find the name; the prompt alone
+            {"translat", {d[1].name, d[5].name, d[6].name}}, {"  grammar", {}}}; // name or prompt, stored order; no trimming
+        for (const auto& [search, shown] : searches) {
+            QTest::keyClicks(view.searchField()->lineEdit(), search);
+            QCOMPARE(names(view.listView()->model()), shown);
+            QVERIFY(!view.listView()->dragEnabled());
+            QTest::mouseClick(view.findChild<QToolButton*>("clearSearchButton"), Qt::LeftButton);
+            QCOMPARE(names(view.listView()->model()), names(defaultCommands()));
+            QVERIFY(view.listView()->dragEnabled());
+            QCOMPARE(rowControls(view.listView(), 0)->x(), controlsAt); // no jump after a search
+        }
 
         // Second row off, third row deleted at once: both saved.
         QTest::mouseClick(rowControls(view.listView(), 1)->findChild<ToggleSwitch*>("enabledSwitch"), Qt::LeftButton);
@@ -234,61 +226,36 @@ private slots:
         QVERIFY(!f.stored().first().shortcut && !f.stored().first().shortcutKeyCode && !f.stored().first().shortcutModifiers);
     }
 
-    void recorder_data()
-    {
-        QTest::addColumn<QList<int>>("keys"); // Qt key, Qt modifiers, X11 key code, ...
-        QTest::addColumn<bool>("recording");
-        QTest::addColumn<QString>("shortcut");
-        QTest::addColumn<int>("keyCode");
-        QTest::addColumn<qulonglong>("modifiers");
-        QTest::addColumn<QString>("label");
-        const int shiftSuper = int(Qt::ShiftModifier | Qt::MetaModifier);
-        const int ctrlAlt = int(Qt::ControlModifier | Qt::AltModifier);
-        QTest::newRow("no modifier: still recording") << QList<int>{Qt::Key_A, 0, xA} << true << "⌘⇧G" << 5
-                                                      << 0x120000ull << "Press keys...";
-        QTest::newRow("Super+Shift+T") << QList<int>{Qt::Key_A, 0, xA, Qt::Key_T, shiftSuper, xT} << false << "⇧⌘T"
-                                       << 17 << 0x120000ull << "Super+Shift+T";
-        QTest::newRow("Ctrl+Alt+F1") << QList<int>{Qt::Key_F1, ctrlAlt, xF1} << false << "⌃⌥F1" << 122 << 0xC0000ull
-                                     << "Ctrl+Alt+F1";
-        QTest::newRow("Escape keeps the old one") << QList<int>{Qt::Key_Escape, 0, xEscape} << false << "⌘⇧G" << 5
-                                                  << 0x120000ull << "Super+Shift+G";
-        QTest::newRow("caps lock is no modifier") << QList<int>{Qt::Key_CapsLock, 0, 66, Qt::Key_T, 0, xT} << true
-                                                  << "⌘⇧G" << 5 << 0x120000ull << "Press keys...";
-    }
-
     void recorder()
     {
-        QFETCH(QList<int>, keys);
-        QFETCH(bool, recording);
-        QFETCH(QString, shortcut);
-        QFETCH(int, keyCode);
-        QFETCH(qulonglong, modifiers);
-        QFETCH(QString, label);
-        WindowFixture f;
-        CommandEditSheet sheet(*f.state, f.state->commands().first()); // recorded as ⌘⇧G
-        sheet.show();
-        auto* name = sheet.findChild<QLineEdit*>("nameEdit");
-        QTest::mouseClick(sheet.recorder(), Qt::LeftButton);
-        QVERIFY(sheet.recorder()->isRecording());
-        for (int i = 0; i + 2 < keys.size(); i += 3) // sent to the name field: the recorder takes them first
-            press(name, keys[i], Qt::KeyboardModifiers(keys[i + 1]), quint32(keys[i + 2]));
-        QCOMPARE(name->text(), f.state->commands().first().name);
-        QVERIFY(sheet.isVisible()); // Escape did not close the sheet either
-        QCOMPARE(sheet.recorder()->isRecording(), recording);
-        QCOMPARE(sheet.shortcut(), shortcut);
-        QCOMPARE(sheet.shortcutKeyCode(), std::optional<uint16_t>(keyCode));
-        QCOMPARE(sheet.shortcutModifiers(), std::optional<uint64_t>(modifiers));
-        QCOMPARE(sheet.recorder()->labelText(), label);
-        sheet.close();
-        QVERIFY(!sheet.recorder()->isRecording()); // stops with the sheet
-    }
-
-    void linuxLabels()
-    {
-        const std::pair<const char*, const char*> stored[] = {{"⌘⇧K", "Super+Shift+K"}, {"⌃⌥Key117", "Ctrl+Alt+Delete"},
-            {"⌃⌥Key200", "Ctrl+Alt+Key200"}, {"⇧⌘⌥⌃F1", "Ctrl+Alt+Super+Shift+F1"}, {"custom", "custom"}, {"⌘", "⌘"}};
-        for (const auto& [from, to] : stored)
-            QCOMPARE(HotkeyDisplay::linuxLabel(QString::fromUtf8(from)), QString::fromUtf8(to));
+        const int shiftSuper = int(Qt::ShiftModifier | Qt::MetaModifier), ctrlAlt = int(Qt::ControlModifier | Qt::AltModifier);
+        // keys: Qt key, Qt modifiers, X11 key code, ...; the sheet's command was recorded as ⌘⇧G.
+        const struct { QList<int> keys; bool recording; QString shortcut; uint16_t keyCode; uint64_t modifiers; QString label; } cases[] = {
+            {{Qt::Key_A, 0, xA}, true, "⌘⇧G", 5, 0x120000, "Press keys..."}, // no modifier: still recording
+            {{Qt::Key_A, 0, xA, Qt::Key_T, shiftSuper, xT}, false, "⇧⌘T", 17, 0x120000, "Super+Shift+T"},
+            {{Qt::Key_F1, ctrlAlt, xF1}, false, "⌃⌥F1", 122, 0xC0000, "Ctrl+Alt+F1"},
+            {{Qt::Key_Escape, 0, xEscape}, false, "⌘⇧G", 5, 0x120000, "Super+Shift+G"}, // Escape keeps the old one
+            {{Qt::Key_CapsLock, 0, 66, Qt::Key_T, 0, xT}, true, "⌘⇧G", 5, 0x120000, "Press keys..."}, // caps lock is no modifier
+        };
+        for (const auto& c : cases) {
+            WindowFixture f;
+            CommandEditSheet sheet(*f.state, f.state->commands().first());
+            sheet.show();
+            auto* name = sheet.findChild<QLineEdit*>("nameEdit");
+            QTest::mouseClick(sheet.recorder(), Qt::LeftButton);
+            QVERIFY(sheet.recorder()->isRecording());
+            for (int i = 0; i + 2 < c.keys.size(); i += 3) // sent to the name field: the recorder takes them first
+                press(name, c.keys[i], Qt::KeyboardModifiers(c.keys[i + 1]), quint32(c.keys[i + 2]));
+            QCOMPARE(name->text(), f.state->commands().first().name);
+            QVERIFY(sheet.isVisible()); // Escape did not close the sheet either
+            QCOMPARE(sheet.recorder()->isRecording(), c.recording);
+            QCOMPARE(sheet.shortcut(), c.shortcut);
+            QCOMPARE(sheet.shortcutKeyCode(), std::optional(c.keyCode));
+            QCOMPARE(sheet.shortcutModifiers(), std::optional(c.modifiers));
+            QCOMPARE(sheet.recorder()->labelText(), c.label);
+            sheet.close();
+            QVERIFY(!sheet.recorder()->isRecording()); // stops with the sheet
+        }
     }
 };
 

@@ -1,4 +1,3 @@
-#include "app_state.h"
 #include "history_detail_sheet.h"
 #include "history_filter_proxy.h"
 #include "history_row.h"
@@ -34,15 +33,10 @@ HistoryItem entry(const QString& name, const QString& original, const QString& r
 
 // A store holding the given history and the page over it.
 struct Page {
-    MemoryDefaultsStore defaults;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<HistoryView> view;
-
-    explicit Page(const QList<HistoryItem>& history)
+    WindowFixture f;
+    std::unique_ptr<HistoryView> view = std::make_unique<HistoryView>(*f.state);
+    explicit Page(const QList<HistoryItem>& history) : f(std::nullopt, {{AppState::historyKey, JsonCodec::encodeHistoryDocument(history)}})
     {
-        defaults.values.insert(AppState::historyKey, JsonCodec::encodeHistoryDocument(history));
-        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
-        view = std::make_unique<HistoryView>(*state);
         view->resize(700, 500);
         view->show();
     }
@@ -61,28 +55,21 @@ const QList<HistoryItem> kHistory{
 class TestHistoryView : public QObject {
     Q_OBJECT
 private slots:
-    void searchMatchesNamesAndTextsButNotErrors_data()
-    {
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("empty search") << "" << QStringList{"Fix Grammar & Spelling", "Translate to English", "Summarize"};
-        QTest::newRow("name, other case") << "GRAMMAR" << QStringList{"Fix Grammar & Spelling"};
-        QTest::newRow("original text") << "mundo" << QStringList{"Translate to English"};
-        QTest::newRow("result text") << "hello W" << QStringList{"Translate to English"};
-        QTest::newRow("error only") << "quota" << QStringList{};
-        QTest::newRow("error, with another match") << "mund" << QStringList{"Translate to English"};
-    }
     void searchMatchesNamesAndTextsButNotErrors()
     {
-        QFETCH(QString, search);
-        QFETCH(QStringList, shown);
         Page page(kHistory);
         QAbstractItemModelTester tester(page.view->filterModel());
-        page.search(search);
-        QCOMPARE(page.shownNames(), shown);
-        QCOMPARE(page.view->content(), shown.isEmpty() ? HistoryView::Content::noResults : HistoryView::Content::list);
-        QVERIFY(page.clearAllShown()); // offered whenever there is history, matching or not
-        QCOMPARE(page.view->findChild<QToolButton*>("clearSearchButton")->isVisible(), !search.isEmpty());
+        const std::pair<QString, QStringList> searches[] = {
+            {"GRAMMAR", {"Fix Grammar & Spelling"}}, {"mundo", {"Translate to English"}}, // name; original text
+            {"hello W", {"Translate to English"}}, {"quota", {}}, {"mund", {"Translate to English"}}, // result; error; both
+            {"", {"Fix Grammar & Spelling", "Translate to English", "Summarize"}}};
+        for (const auto& [search, shown] : searches) {
+            page.search(search);
+            QCOMPARE(page.shownNames(), shown);
+            QCOMPARE(page.view->content(), shown.isEmpty() ? HistoryView::Content::noResults : HistoryView::Content::list);
+            QVERIFY(page.clearAllShown()); // offered whenever there is history, matching or not
+            QCOMPARE(page.view->findChild<QToolButton*>("clearSearchButton")->isVisible(), !search.isEmpty());
+        }
     }
 
     void emptyHistoryAndClearAll()
@@ -95,67 +82,44 @@ private slots:
         Page page(kHistory);
         page.search("nothing like it");
         QTest::mouseClick(page.view->findChild<QPushButton*>("clearAllButton"), Qt::LeftButton);
-        QVERIFY(page.state->history().isEmpty()); // no confirmation step
-        QCOMPARE(page.defaults.values.value(AppState::historyKey), QByteArray("[]"));
+        QVERIFY(page.f.state->history().isEmpty()); // no confirmation step
+        QCOMPARE(page.f.defaults.values.value(AppState::historyKey), QByteArray("[]"));
         QCOMPARE(page.view->content(), HistoryView::Content::empty);
         QVERIFY(!page.clearAllShown());
 
-        page.state->addHistoryItem(kHistory.first()); // a run finishing while the page is shown
+        page.f.state->addHistoryItem(kHistory.first()); // a run finishing while the page is shown
         page.search("");
         QCOMPARE(page.shownNames(), QStringList{"Fix Grammar & Spelling"});
     }
 
-    void detailSheetCopiesToTheClipboard_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("copied");
-        QTest::newRow("original") << 0 << "copyOriginalButton" << "teh cat sat";
-        QTest::newRow("result section") << 0 << "copyResultButton" << "The cat sat.";
-        QTest::newRow("Copy Result") << 1 << "copyResultFooterButton" << "Hello world";
-    }
     void detailSheetCopiesToTheClipboard()
     {
-        QFETCH(int, row);
-        QFETCH(QString, button);
-        QFETCH(QString, copied);
-        Page page(kHistory);
-        QApplication::clipboard()->setText("before");
-        auto* list = page.view->findChild<QListView*>("historyList");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
-        const QList<HistoryDetailSheet*> sheets = page.view->findChildren<HistoryDetailSheet*>();
-        QCOMPARE(sheets.size(), 1);
-        HistoryDetailSheet* sheet = sheets.first();
-        QCOMPARE(sheet->item(), kHistory.at(row));
-        QVERIFY(!sheet->findChild<QWidget*>("errorSection"));
-        QTest::mouseClick(sheet->findChild<QAbstractButton*>(button), Qt::LeftButton);
-        QCOMPARE(QApplication::clipboard()->text(), copied);
-        QVERIFY(sheet->isVisible()); // copying leaves the sheet open
+        const struct { int row; const char* button; QString copied; } cases[] = {
+            {0, "copyOriginalButton", "teh cat sat"}, {0, "copyResultButton", "The cat sat."}, {1, "copyResultFooterButton", "Hello world"}};
+        for (const auto& [row, button, copied] : cases) {
+            Page page(kHistory);
+            QApplication::clipboard()->setText("before");
+            auto* list = page.view->findChild<QListView*>("historyList");
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+            const QList<HistoryDetailSheet*> sheets = page.view->findChildren<HistoryDetailSheet*>();
+            QCOMPARE(sheets.size(), 1);
+            HistoryDetailSheet* sheet = sheets.first();
+            QCOMPARE(sheet->item(), kHistory.at(row));
+            QVERIFY(!sheet->findChild<QWidget*>("errorSection"));
+            QTest::mouseClick(sheet->findChild<QAbstractButton*>(button), Qt::LeftButton);
+            QCOMPARE(QApplication::clipboard()->text(), copied);
+            QVERIFY(sheet->isVisible()); // copying leaves the sheet open
+        }
+        QVERIFY(HistoryDetailSheet(kHistory.at(2)).findChild<QWidget*>("errorSection")); // a failed run's
     }
 
-    void failedEntryShowsItsError()
-    {
-        HistoryDetailSheet sheet(kHistory.at(2));
-        QVERIFY(sheet.findChild<QWidget*>("errorSection"));
-    }
-
-    void relativeTime_data()
-    {
-        QTest::addColumn<int>("secondsAgo");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("seconds") << 42 << "just now";
-        QTest::newRow("minutes") << 5 * 60 + 59 << "5 min ago";
-        QTest::newRow("hours") << 3 * 3600 << "3 hr ago";
-        QTest::newRow("one day") << 30 * 3600 << "yesterday";
-        QTest::newRow("days") << 4 * 86400 << "4 days ago";
-        QTest::newRow("clock skew") << -30 << "just now";
-    }
     void relativeTime()
     {
-        QFETCH(int, secondsAgo);
-        QFETCH(QString, text);
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        QCOMPARE(HistoryRow::relativeTime(now.addSecs(-secondsAgo), now), text);
+        const std::pair<int, const char*> cases[] = {{42, "just now"}, {5 * 60 + 59, "5 min ago"}, {3 * 3600, "3 hr ago"},
+            {30 * 3600, "yesterday"}, {4 * 86400, "4 days ago"}, {-30, "just now"}}; // the last: clock skew
+        for (const auto& [secondsAgo, text] : cases)
+            QCOMPARE(HistoryRow::relativeTime(now.addSecs(-secondsAgo), now), QString(text));
     }
 
     void fullHistoryOfLongTextsStaysFast()

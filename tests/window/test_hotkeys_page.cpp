@@ -25,6 +25,18 @@ enum X11Key { xSpace = 65, xK = 45, xG = 42, xEscape = 9 };
 
 const HotkeyConfig ctrlF1{122, 0x40000, QStringLiteral("⌃F1")};
 
+// Keys pressed (Qt key, Qt modifiers, X11 key code; none: "Reset to Default") with the key codes
+// the window system refuses; the palette hotkey then held, its label, the page's registrations
+// and the problem it shows.
+struct RecordRow {
+    QList<int> keys;
+    QList<uint32_t> refused;
+    HotkeyConfig expected;
+    QString label;
+    int registrations;
+    QString problem;
+};
+
 // Two commands with hotkeys (Super+Shift+G, Super+Shift+K) and one without.
 QList<Command> commandsWithHotkeys()
 {
@@ -47,53 +59,34 @@ QStringList rows(const QWidget& page)
 
 } // namespace
 
+Q_DECLARE_METATYPE(RecordRow)
+
 class TestHotkeysPage : public QObject {
     Q_OBJECT
 private slots:
     void recordRefuseAndReset_data()
     {
-        QTest::addColumn<QList<int>>("keys"); // Qt key, Qt modifiers, X11 key code; none: "Reset to Default"
-        QTest::addColumn<QList<uint32_t>>("refused");
-        QTest::addColumn<int>("keyCode");
-        QTest::addColumn<qulonglong>("modifiers");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("registrations");
-        QTest::addColumn<QString>("problem");
+        QTest::addColumn<RecordRow>("row");
         const int ctrlAlt = int(Qt::ControlModifier | Qt::AltModifier);
         const int shiftSuper = int(Qt::ShiftModifier | Qt::MetaModifier);
-        QTest::newRow("Ctrl+Alt+Space") << QList<int>{Qt::Key_Space, ctrlAlt, xSpace} << QList<uint32_t>{} << 49
-                                        << 0xC0000ull << "⌃⌥Space" << "Ctrl+Alt+Space" << 1 << "";
+        QTest::newRow("Ctrl+Alt+Space") << RecordRow{{Qt::Key_Space, ctrlAlt, xSpace}, {}, {49, 0xC0000, "⌃⌥Space"}, "Ctrl+Alt+Space", 1, ""};
         // Refused as recorded: nothing is stored and the previous hotkey stays.
-        QTest::newRow("taken by another program") << QList<int>{Qt::Key_K, ctrlAlt, xK} << QList<uint32_t>{40u}
-                                                  << 122 << 0x40000ull << "⌃F1" << "Ctrl+F1" << 0
-                                                  << "Taken by another program";
-        QTest::newRow("a command's") << QList<int>{Qt::Key_G, shiftSuper, xG} << QList<uint32_t>{} << 122
-                                     << 0x40000ull << "⌃F1" << "Ctrl+F1" << 0
-                                     << "Used by Fix Grammar & Spelling";
-        QTest::newRow("Escape keeps Ctrl+F1") << QList<int>{Qt::Key_Escape, 0, xEscape} << QList<uint32_t>{} << 122
-                                              << 0x40000ull << "⌃F1" << "Ctrl+F1" << 0 << "";
-        QTest::newRow("reset after a refusal") << QList<int>{} << QList<uint32_t>{122u} << 49 << 0x120000ull
-                                               << "⌘⇧Space" << "Super+Shift+Space" << 1 << "";
+        QTest::newRow("taken by another program") << RecordRow{{Qt::Key_K, ctrlAlt, xK}, {40u}, ctrlF1, "Ctrl+F1", 0, "Taken by another program"};
+        QTest::newRow("a command's") << RecordRow{{Qt::Key_G, shiftSuper, xG}, {}, ctrlF1, "Ctrl+F1", 0, "Used by Fix Grammar & Spelling"};
+        QTest::newRow("Escape keeps Ctrl+F1") << RecordRow{{Qt::Key_Escape, 0, xEscape}, {}, ctrlF1, "Ctrl+F1", 0, ""};
+        QTest::newRow("reset after a refusal") << RecordRow{{}, {122u}, {49, 0x120000, "⌘⇧Space"}, "Super+Shift+Space", 1, ""};
     }
 
     void recordRefuseAndReset()
     {
-        QFETCH(QList<int>, keys);
-        QFETCH(QList<uint32_t>, refused);
-        QFETCH(int, keyCode);
-        QFETCH(qulonglong, modifiers);
-        QFETCH(QString, stored);
-        QFETCH(QString, label);
-        QFETCH(int, registrations);
-        QFETCH(QString, problem);
+        QFETCH(RecordRow, row);
         WindowFixture f;
         AppSettings settings;
         settings.overlayHotkey = ctrlF1;
         f.state->setSettings(settings);
         f.state->saveSettings();
         // Registered at launch the way the application does, before the page shows.
-        f.hotkeys.refuseKeyCodes = refused;
+        f.hotkeys.refuseKeyCodes = row.refused;
         f.hotkeys.registerOverlayHotkey(ctrlF1.keyCode, uint32_t(ctrlF1.modifiers), [] {});
         int calls = 0;
         HotkeysView page(*f.state, [&](uint16_t code, uint32_t mods) {
@@ -103,30 +96,29 @@ private slots:
         page.show();
         QCOMPARE(page.recorder()->labelText(), QStringLiteral("Ctrl+F1"));
         // A palette hotkey refused at launch says so in red.
-        QCOMPARE(page.problemLabel()->isVisible(), refused.contains(122u));
+        QCOMPARE(page.problemLabel()->isVisible(), row.refused.contains(122u));
 
         ConsoleCapture console;
-        if (keys.isEmpty()) {
+        if (row.keys.isEmpty()) {
             QTest::mouseClick(page.resetButton(), Qt::LeftButton);
         } else {
             QTest::mouseClick(page.recorder(), Qt::LeftButton);
             QCOMPARE(page.recorder()->labelText(), QStringLiteral("Press keys..."));
-            QKeyEvent press(QEvent::KeyPress, keys[0], Qt::KeyboardModifiers(keys[1]), quint32(keys[2]), 0, 0, {});
+            QKeyEvent press(QEvent::KeyPress, row.keys[0], Qt::KeyboardModifiers(row.keys[1]), quint32(row.keys[2]), 0, 0, {});
             QCoreApplication::sendEvent(&page, &press);
-            QCOMPARE(page.recorder()->isRecording(), !problem.isEmpty());
+            QCOMPARE(page.recorder()->isRecording(), !row.problem.isEmpty());
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, xEscape, 0, 0, {});
             QCoreApplication::sendEvent(&page, &escape);
         }
         QVERIFY(!page.recorder()->isRecording());
-        QCOMPARE(page.problemLabel()->isVisible() ? page.problemLabel()->text() : QString(), problem);
-        const HotkeyConfig expected{uint16_t(keyCode), modifiers, stored};
-        QCOMPARE(f.state->settings().overlayHotkey, expected);
+        QCOMPARE(page.problemLabel()->isVisible() ? page.problemLabel()->text() : QString(), row.problem);
+        QCOMPARE(f.state->settings().overlayHotkey, row.expected);
         const auto saved = JsonCodec::decodeSettingsDocument(f.defaults.values.value(AppState::settingsKey));
-        QVERIFY(saved && saved->overlayHotkey == expected);
-        QCOMPARE(page.recorder()->labelText(), label);
-        QCOMPARE(calls, registrations);
+        QVERIFY(saved && saved->overlayHotkey == row.expected);
+        QCOMPARE(page.recorder()->labelText(), row.label);
+        QCOMPARE(calls, row.registrations);
         // One palette hotkey: the one stored.
-        QCOMPARE(f.hotkeys.overlay, std::make_optional(std::make_pair(uint32_t(keyCode), uint32_t(modifiers))));
+        QCOMPARE(f.hotkeys.overlay, std::make_optional(std::make_pair(uint32_t(row.expected.keyCode), uint32_t(row.expected.modifiers))));
         QCOMPARE(console.count("Failed to register new hotkey"), 0);
         // The combination just replaced, pressed on the focused button, is no click on it.
         QTest::keyClick(page.recorder(), Qt::Key_Space, Qt::ShiftModifier | Qt::MetaModifier);
@@ -153,33 +145,27 @@ private slots:
         QVERIFY(!page.problemLabel()->isVisible());
     }
 
-    void compositorLinesAndCopy_data()
-    {
-        QTest::addColumn<QByteArray>("variable");
-        QTest::addColumn<QString>("lines");
-        QTest::newRow("sway") << QByteArray("SWAYSOCK")
-                              << "bindsym Mod4+Shift+space exec tovalin --palette\n"
-                                 "bindsym Mod4+Shift+g exec tovalin --run \"Fix Grammar & Spelling\"\n"
-                                 "bindsym Mod4+Shift+k exec tovalin --run \"Shout\"\n"
-                                 "for_window [app_id=\"tovalin-palette\"] floating enable";
-        QTest::newRow("Hyprland") << QByteArray("HYPRLAND_INSTANCE_SIGNATURE")
-                                  << "bind = SUPER SHIFT, space, exec, tovalin --palette\n"
-                                     "bind = SUPER SHIFT, G, exec, tovalin --run \"Fix Grammar & Spelling\"\n"
-                                     "bind = SUPER SHIFT, K, exec, tovalin --run \"Shout\"\n"
-                                     "windowrulev2 = float, class:^(tovalin-palette)$";
-    }
     void compositorLinesAndCopy()
     {
-        QFETCH(QByteArray, variable);
-        QFETCH(QString, lines);
-        qputenv(variable, "1");
-        WindowFixture f(commandsWithHotkeys());
-        WaylandBindingsPanel panel(*f.state);
-        qunsetenv(variable);
-        QCOMPARE(panel.findChild<QPlainTextEdit*>("waylandBindings")->toPlainText(), lines);
-        QGuiApplication::clipboard()->clear();
-        QTest::mouseClick(panel.findChild<QPushButton*>("copyWaylandBindings"), Qt::LeftButton);
-        QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+        const std::pair<const char*, QString> compositors[] = {
+            {"SWAYSOCK", "bindsym Mod4+Shift+space exec tovalin --palette\n"
+                         "bindsym Mod4+Shift+g exec tovalin --run \"Fix Grammar & Spelling\"\n"
+                         "bindsym Mod4+Shift+k exec tovalin --run \"Shout\"\n"
+                         "for_window [app_id=\"tovalin-palette\"] floating enable"},
+            {"HYPRLAND_INSTANCE_SIGNATURE", "bind = SUPER SHIFT, space, exec, tovalin --palette\n"
+                                            "bind = SUPER SHIFT, G, exec, tovalin --run \"Fix Grammar & Spelling\"\n"
+                                            "bind = SUPER SHIFT, K, exec, tovalin --run \"Shout\"\n"
+                                            "windowrulev2 = float, class:^(tovalin-palette)$"}};
+        for (const auto& [variable, lines] : compositors) {
+            qputenv(variable, "1");
+            WindowFixture f(commandsWithHotkeys());
+            WaylandBindingsPanel panel(*f.state);
+            qunsetenv(variable);
+            QCOMPARE(panel.findChild<QPlainTextEdit*>("waylandBindings")->toPlainText(), lines);
+            QGuiApplication::clipboard()->clear();
+            QTest::mouseClick(panel.findChild<QPushButton*>("copyWaylandBindings"), Qt::LeftButton);
+            QCOMPARE(QGuiApplication::clipboard()->text(), lines);
+        }
     }
 
     void desktopSettingsLinesAndCopy()
@@ -211,58 +197,51 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), commandLines.at(1));
     }
 
-    void portalBindingsShown_data()
-    {
-        QTest::addColumn<uint>("response");
-        QTest::addColumn<PortalShortcutList>("bound");
-        QTest::addColumn<QStringList>("rows");
-        QTest::newRow("as asked, in KDE's words")
-            << 0u
-            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Meta+Shift+Space"}}},
-                                  {"SHIFT+LOGO+g", {{"trigger_description", "Meta+Shift+G"}}},
-                                  {"SHIFT+LOGO+k", {{"trigger_description", "Meta+Shift+K"}}}}
-            << QStringList{"Palette: Meta+Shift+Space", "Fix Grammar & Spelling: Meta+Shift+G", "Shout: Meta+Shift+K"};
-        QTest::newRow("one changed, one left out")
-            << 0u
-            << PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "Shift+Super+Space"}}},
-                                  {"SHIFT+LOGO+g", {{"trigger_description", "Ctrl+Alt+G"}}}}
-            << QStringList{"Palette: Shift+Super+Space", "red: Fix Grammar & Spelling: Ctrl+Alt+G, in place of Super+Shift+G",
-                           "red: Shout: not bound (Tovalin asked for Super+Shift+K)"};
-        QTest::newRow("all refused") << 1u << PortalShortcutList{}
-                                     << QStringList{"red: The desktop did not bind Tovalin's shortcuts"};
-    }
     void portalBindingsShown()
     {
-        QFETCH(uint, response);
-        QFETCH(PortalShortcutList, bound);
-        QFETCH(QStringList, rows);
-        PrivateSessionBus bus;
-        if (bus.address().isEmpty())
-            QSKIP("dbus-daemon could not be started");
-        FakePortal portal(bus.address());
-        QVERIFY(portal.isRegistered());
-        portal.answer("BindShortcuts", response, {{"shortcuts", QVariant::fromValue(bound)}});
-        WindowFixture f(commandsWithHotkeys());
-        PortalHotkeyBackend backend(QDBusConnection::connectToBus(bus.address(), QStringLiteral("page-") + QTest::currentDataTag()),
-                                    std::chrono::milliseconds(2000));
-        backend.installHandler([](uint32_t) {});
-        backend.registerHotkey(49, 0x300, 0); // Super+Shift, as the hotkey service passes them
-        backend.registerHotkey(5, 0x300, 1);
-        backend.registerHotkey(40, 0x300, 2);
-        HotkeysView page(*f.state, {});
-        QVERIFY(page.findChild<PortalShortcutsPanel*>());
-        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == rows; }, 3000), qPrintable(::rows(page).join('|')));
-        if (response != 0)
-            return;
-        // Changed later in the desktop's settings: the page follows. The first such signal
-        // of a process also proves the backend's signal connections hold.
-        const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
-        portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
-                          {QVariant::fromValue(QDBusObjectPath(session)),
-                           QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
-        QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
-                                 3000),
-                 qPrintable(::rows(page).join('|')));
+        const auto bound = [](const char* space, const char* g, const char* k = nullptr) {
+            PortalShortcutList list{{"SHIFT+LOGO+space", {{"trigger_description", space}}}, {"SHIFT+LOGO+g", {{"trigger_description", g}}}};
+            if (k)
+                list << PortalShortcut{"SHIFT+LOGO+k", {{"trigger_description", k}}};
+            return list;
+        };
+        const struct { uint response; PortalShortcutList bound; QStringList rows; } cases[] = {
+            {0, bound("Meta+Shift+Space", "Meta+Shift+G", "Meta+Shift+K"), // as asked, in KDE's words
+             {"Palette: Meta+Shift+Space", "Fix Grammar & Spelling: Meta+Shift+G", "Shout: Meta+Shift+K"}},
+            {0, bound("Shift+Super+Space", "Ctrl+Alt+G"), // one changed, one left out
+             {"Palette: Shift+Super+Space", "red: Fix Grammar & Spelling: Ctrl+Alt+G, in place of Super+Shift+G",
+              "red: Shout: not bound (Tovalin asked for Super+Shift+K)"}},
+            {1, {}, {"red: The desktop did not bind Tovalin's shortcuts"}},
+        };
+        for (const auto& c : cases) {
+            PrivateSessionBus bus;
+            if (bus.address().isEmpty())
+                QSKIP("dbus-daemon could not be started");
+            FakePortal portal(bus.address());
+            QVERIFY(portal.isRegistered());
+            portal.answer("BindShortcuts", c.response, {{"shortcuts", QVariant::fromValue(c.bound)}});
+            WindowFixture f(commandsWithHotkeys());
+            PortalHotkeyBackend backend(QDBusConnection::connectToBus(bus.address(), QStringLiteral("page-%1").arg(&c - cases)),
+                                        std::chrono::milliseconds(2000));
+            backend.installHandler([](uint32_t) {});
+            backend.registerHotkey(49, 0x300, 0); // Super+Shift, as the hotkey service passes them
+            backend.registerHotkey(5, 0x300, 1);
+            backend.registerHotkey(40, 0x300, 2);
+            HotkeysView page(*f.state, {});
+            QVERIFY(page.findChild<PortalShortcutsPanel*>());
+            QVERIFY2(QTest::qWaitFor([&] { return ::rows(page) == c.rows; }, 3000), qPrintable(::rows(page).join('|')));
+            if (c.response != 0)
+                continue;
+            // Changed later in the desktop's settings: the page follows. The first such signal
+            // of a process also proves the backend's signal connections hold.
+            const QString session = portal.calls().at(1).arguments.value(0).value<QDBusObjectPath>().path();
+            portal.emitSignal("org.freedesktop.portal.GlobalShortcuts", "ShortcutsChanged",
+                              {QVariant::fromValue(QDBusObjectPath(session)),
+                               QVariant::fromValue(PortalShortcutList{{"SHIFT+LOGO+space", {{"trigger_description", "F9"}}}})});
+            QVERIFY2(QTest::qWaitFor([&] { return ::rows(page).value(0) == "red: Palette: F9, in place of Super+Shift+Space"; },
+                                     3000),
+                     qPrintable(::rows(page).join('|')));
+        }
     }
 };
 

@@ -9,17 +9,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
 QString cardText(const ProviderSetupCard* card)
 {
     QStringList texts;
@@ -57,7 +49,7 @@ private slots:
             auto* card = home.findChild<ProviderSetupCard*>();
             QVERIFY(card);
             const bool ollama = kind == AIProvider::ollama;
-            card->setTargets({ollama ? server.baseUrl() : QString(), {ollama ? closedPort() : server.serverPort()}, {}});
+            card->setTargets({ollama ? server.baseUrl() : QString(), {ollama ? closedLoopbackPort() : server.serverPort()}, {}});
             QSignalSpy refreshed(card, &ProviderSetupCard::refreshed);
             home.show();
             QVERIFY(card->isVisible());

@@ -1,14 +1,12 @@
 #include "accessibility_permission_view.h"
 #include "accessibility_service.h"
 #include "ai_model_settings_sheet.h"
-#include "app_state.h"
 #include "fake_notification_server.h"
 #include "fake_portal.h"
 #include "inert_accessibility_backend.h"
-#include "json_codec.h"
-#include "memory_defaults_store.h"
 #include "settings_view.h"
 #include "temp_state_dir.h"
+#include "window_fixture.h"
 #include "portal/portal_keyboard.h"
 #include "toggle_switch.h"
 #include "typing_permission_row.h"
@@ -34,22 +32,9 @@ using Expect = std::function<void(AppSettings&)>;
 
 struct Page {
     TempStateDir autostartHome; // the page reads whether the autostart entry is there
-    MemoryDefaultsStore defaults;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<SettingsView> view;
-
-    explicit Page(std::optional<QByteArray> storedSettings = {})
-    {
-        if (storedSettings)
-            defaults.values.insert(AppState::settingsKey, *storedSettings);
-        state = std::make_unique<AppState>(AppState::Services{&defaults, nullptr, nullptr, {}});
-        view = std::make_unique<SettingsView>(*state);
-        view->show();
-    }
-    std::optional<AppSettings> stored() const
-    {
-        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
-    }
+    WindowFixture f;
+    std::unique_ptr<SettingsView> view = std::make_unique<SettingsView>(*f.state);
+    explicit Page(QHash<QString, QByteArray> documents = {}) : f(std::nullopt, std::move(documents)) { view->show(); }
 };
 
 Edit toggle(const QString& label)
@@ -112,42 +97,37 @@ private slots:
         QFETCH(Edit, edit);
         QFETCH(Expect, expect);
         Page page;
-        QCOMPARE(page.defaults.writes, 1); // the seeded command list; showing the page saves nothing
+        QCOMPARE(page.f.defaults.writes, 1); // the seeded command list; showing the page saves nothing
         edit(*page.view);
         AppSettings expected;
         expect(expected);
-        QCOMPARE(page.state->settings(), expected);
-        QCOMPARE(page.stored(), std::optional(expected));
+        QCOMPARE(page.f.state->settings(), expected);
+        QCOMPARE(page.f.storedSettings(), std::optional(expected));
     }
 
-    void wheelMovesAControlOnlyWhenItHasTheFocus_data()
-    {
-        QTest::addColumn<QString>("control");
-        for (const char* name : {"themePicker", "opacitySlider", "widthSlider"})
-            QTest::newRow(name) << QString(name);
-    }
     void wheelMovesAControlOnlyWhenItHasTheFocus()
     {
-        QFETCH(QString, control);
-        Page page;
-        page.view->resize(700, 300);
-        page.view->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(page.view.get()));
-        QScrollBar* bar = page.view->findChild<QScrollArea*>()->verticalScrollBar();
-        auto* target = page.view->findChild<QWidget*>(control);
-        const auto wheel = [target] {
-            QWheelEvent event({5, 5}, target->mapToGlobal(QPointF(5, 5)), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
-                              Qt::NoScrollPhase, false);
-            QSpontaneKeyEvent::setSpontaneous(&event); // only the user's own wheel goes on to the page
-            qApp->notify(target, &event);
-        };
-        const AppSettings before = page.state->settings();
-        wheel(); // passing over it: the page scrolls
-        QCOMPARE(page.state->settings(), before);
-        QVERIFY(bar->value() > 0);
-        target->setFocus();
-        wheel();
-        QVERIFY(page.state->settings() != before);
+        for (const char* control : {"themePicker", "opacitySlider", "widthSlider"}) {
+            Page page;
+            page.view->resize(700, 300);
+            page.view->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(page.view.get()));
+            QScrollBar* bar = page.view->findChild<QScrollArea*>()->verticalScrollBar();
+            auto* target = page.view->findChild<QWidget*>(control);
+            const auto wheel = [target] {
+                QWheelEvent event({5, 5}, target->mapToGlobal(QPointF(5, 5)), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QSpontaneKeyEvent::setSpontaneous(&event); // only the user's own wheel goes on to the page
+                qApp->notify(target, &event);
+            };
+            const AppSettings before = page.f.state->settings();
+            wheel(); // passing over it: the page scrolls
+            QCOMPARE(page.f.state->settings(), before);
+            QVERIFY2(bar->value() > 0, control);
+            target->setFocus();
+            wheel();
+            QVERIFY2(page.f.state->settings() != before, control);
+        }
     }
 
     void controlsFollowTheStoreAndTheSummaryNamesTheModel()
@@ -155,11 +135,11 @@ private slots:
         Page page;
         auto* summary = page.view->findChild<QLabel*>("providerSummary");
         QCOMPARE(summary->text(), QString("Tovalin (Default)"));
-        AppSettings s = page.state->settings();
+        AppSettings s = page.f.state->settings();
         s.aiProvider = AIProvider::claude;
         s.selectedModel = "claude-3-haiku-20240307";
         s.showInDock = false;
-        page.state->setSettings(s);
+        page.f.state->setSettings(s);
         QCOMPARE(summary->text(), QString("Claude - claude-3-haiku-20240307"));
         const QStringList off{"Launch at login", "Restore clipboard after pasting"};
         QStringList shown;
@@ -213,74 +193,65 @@ private slots:
         QCOMPARE(trust->settingsOpened, 1);
     }
 
-    void typingPermissionAndAskAgain_data()
-    {
-        QTest::addColumn<QString>("tokenBefore");
-        QTest::addColumn<int>("startResponse"); // -1: no portal on the bus
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("tokenAfter");
-        QTest::newRow("first time") << "" << 0 << "Not asked yet" << "Allowed" << "token-new";
-        QTest::newRow("allowed before") << "token-old" << 0 << "Allowed" << "Allowed" << "token-new";
-        QTest::newRow("refused this time") << "token-old" << 1 << "Allowed" << "Refused" << "";
-        QTest::newRow("portal missing") << "" << -1 << "Not asked yet" << "Portal missing" << "";
-    }
     void typingPermissionAndAskAgain()
     {
-        QFETCH(QString, tokenBefore);
-        QFETCH(int, startResponse);
-        QFETCH(QString, before);
-        QFETCH(QString, after);
-        QFETCH(QString, tokenAfter);
-        PrivateSessionBus bus;
-        if (bus.address().isEmpty())
-            QSKIP("dbus-daemon could not be started");
-        std::unique_ptr<FakePortal> portal;
-        if (startResponse >= 0) {
-            portal = std::make_unique<FakePortal>(bus.address());
-            portal->answer("Start", uint(startResponse), {{"devices", 1u}, {"restore_token", "token-new"}});
-        }
-        QTemporaryDir dir;
-        const QString tokenFile = dir.filePath("remote-desktop-token");
-        if (!tokenBefore.isEmpty()) {
-            QFile file(tokenFile);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(tokenBefore.toUtf8());
-        }
+        const struct { QString tokenBefore; int startResponse; QString before, after, tokenAfter; } cases[] = { // -1: no portal
+            {"", 0, "Not asked yet", "Allowed", "token-new"},   // the first time
+            {"token-old", 0, "Allowed", "Allowed", "token-new"},
+            {"token-old", 1, "Allowed", "Refused", ""},         // refused this time
+            {"", -1, "Not asked yet", "Portal missing", ""},
+        };
         {
             // No portal keyboard, no row: the Accessibility row stays.
             Page plain;
             QVERIFY(!plain.view->findChild<TypingPermissionRow*>());
             QVERIFY(plain.view->findChild<QWidget*>("grantedLabel"));
         }
-        PortalKeyboard keyboard(QDBusConnection::connectToBus(bus.address(), QStringLiteral("keyboard-") + QTest::currentDataTag()), tokenFile,
-                                std::chrono::milliseconds(1000));
-        Page page;
-        auto* row = page.view->findChild<TypingPermissionRow*>();
-        QVERIFY(row && row->isVisible());
-        QVERIFY(!page.view->findChild<QWidget*>("grantedLabel"));
-        QCOMPARE(row->stateText(), before);
+        for (const auto& c : cases) {
+            PrivateSessionBus bus;
+            if (bus.address().isEmpty())
+                QSKIP("dbus-daemon could not be started");
+            std::unique_ptr<FakePortal> portal;
+            if (c.startResponse >= 0) {
+                portal = std::make_unique<FakePortal>(bus.address());
+                portal->answer("Start", uint(c.startResponse), {{"devices", 1u}, {"restore_token", "token-new"}});
+            }
+            QTemporaryDir dir;
+            const QString tokenFile = dir.filePath("remote-desktop-token");
+            if (!c.tokenBefore.isEmpty()) {
+                QFile file(tokenFile);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(c.tokenBefore.toUtf8());
+            }
+            PortalKeyboard keyboard(QDBusConnection::connectToBus(bus.address(), QStringLiteral("keyboard-%1").arg(&c - cases)), tokenFile,
+                                    std::chrono::milliseconds(1000));
+            Page page;
+            auto* row = page.view->findChild<TypingPermissionRow*>();
+            QVERIFY(row && row->isVisible());
+            QVERIFY(!page.view->findChild<QWidget*>("grantedLabel"));
+            QCOMPARE(row->stateText(), c.before);
 
-        QTest::mouseClick(row->askAgainButton(), Qt::LeftButton);
-        QVERIFY2(QTest::qWaitFor([&] { return row->stateText() == after && (!portal || portal->members().contains("Start")); },
-                                 3000),
-                 qPrintable(row->stateText()));
-        QCOMPARE(QFile::exists(tokenFile), !tokenAfter.isEmpty());
-        // Refused, the window shows why in place of the tabs, with the same way back.
-        QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), after == "Refused");
-        if (!portal)
-            return;
-        // The remembered answer was forgotten: a new request, without the old token.
-        QCOMPARE(portal->members().count("Start"), 1);
-        QVERIFY(!portal->lastOptions("SelectDevices").contains("restore_token"));
-        QFile saved(tokenFile);
-        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(), tokenAfter);
+            QTest::mouseClick(row->askAgainButton(), Qt::LeftButton);
+            QVERIFY2(QTest::qWaitFor([&] { return row->stateText() == c.after && (!portal || portal->members().contains("Start")); },
+                                     3000),
+                     qPrintable(row->stateText()));
+            QCOMPARE(QFile::exists(tokenFile), !c.tokenAfter.isEmpty());
+            // Refused, the window shows why in place of the tabs, with the same way back.
+            QCOMPARE(AccessibilityPermissionView::reason("wayland").contains("\"Ask Again\""), c.after == "Refused");
+            if (!portal)
+                continue;
+            // The remembered answer was forgotten: a new request, without the old token.
+            QCOMPARE(portal->members().count("Start"), 1);
+            QVERIFY(!portal->lastOptions("SelectDevices").contains("restore_token"));
+            QFile saved(tokenFile);
+            QCOMPARE(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(), c.tokenAfter);
+        }
     }
 
     void unreadableSettingsNotice()
     {
         QVERIFY(!Page().view->findChild<QLabel*>("unreadableSettingsNotice"));
-        Page page(QByteArray("{\"aiProvider\": \"openai\""));
+        Page page({{AppState::settingsKey, "{\"aiProvider\": \"openai\""}});
         auto* notice = page.view->findChild<QLabel*>("unreadableSettingsNotice");
         QVERIFY(notice && notice->isVisible());
         QVERIFY(notice->toolTip().contains("offset"));

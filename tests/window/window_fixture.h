@@ -6,31 +6,22 @@
 #include "fake_services.h"
 #include "json_codec.h"
 #include "memory_defaults_store.h"
+#include "test_commands.h"
 
 #include <QAbstractItemModel>
 #include <QTest>
 #include <memory>
 
-inline Command makeCommand(const QString& name, bool enabled = true, const QString& prompt = {})
-{
-    Command c;
-    c.id = QUuid::createUuid();
-    c.name = name;
-    c.prompt = prompt.isEmpty() ? QStringLiteral("prompt of ") + name : prompt;
-    c.icon = QStringLiteral("sparkles");
-    c.isEnabled = enabled;
-    c.createdAt = c.updatedAt = QDateTime::currentDateTimeUtc().addDays(-1);
-    return c;
-}
-
-// A store over memory: the seven defaults on a fresh start, or the commands given.
+// A store over memory: the seven defaults on a fresh start, or the commands given; any other
+// documents as stored (key -> bytes).
 struct WindowFixture {
     MemoryDefaultsStore defaults;
     RecordingHotkeyRegistry hotkeys;
     std::unique_ptr<AppState> state;
 
-    explicit WindowFixture(std::optional<QList<Command>> commands = std::nullopt)
+    explicit WindowFixture(std::optional<QList<Command>> commands = std::nullopt, QHash<QString, QByteArray> documents = {})
     {
+        defaults.values = std::move(documents);
         if (commands)
             defaults.values.insert(AppState::commandsKey, JsonCodec::encodeCommandsDocument(*commands));
         state = std::make_unique<AppState>(AppState::Services{&defaults, &hotkeys, nullptr, {}});
@@ -41,15 +32,11 @@ struct WindowFixture {
     {
         return JsonCodec::decodeCommandsDocument(defaults.values.value(AppState::commandsKey)).value_or(QList<Command>{});
     }
+    std::optional<AppSettings> storedSettings() const
+    {
+        return JsonCodec::decodeSettingsDocument(defaults.values.value(AppState::settingsKey));
+    }
 };
-
-inline QStringList names(const QList<Command>& commands)
-{
-    QStringList out;
-    for (const Command& c : commands)
-        out << c.name;
-    return out;
-}
 
 inline QStringList names(const QAbstractItemModel* model)
 {

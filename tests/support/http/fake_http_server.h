@@ -64,3 +64,12 @@ private:
     Handler m_handler;
     int m_open = 0;
 };
+
+// A loopback port where nothing listens: bound once, then released.
+inline quint16 closedLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+inline QString closedLoopbackUrl() { return QStringLiteral("http://127.0.0.1:%1").arg(closedLoopbackPort()); }
