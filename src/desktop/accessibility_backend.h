@@ -53,6 +53,12 @@ public:
     // Takes the clipboard now, while a window of Tovalin's has the focus, still serving
     // what it held; the next setClipboardText() fills it without taking it again.
     virtual void holdClipboard() {}
+    // The same from a window that has just taken the focus and had no input event yet.
+    virtual QCoro::Task<> holdClipboardFromNewWindow()
+    {
+        holdClipboard();
+        co_return;
+    }
 
     // Modifier keys that are down now and would change a synthetic chord.
     virtual bool modifiersHeld() = 0;

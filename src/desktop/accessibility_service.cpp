@@ -98,7 +98,7 @@ QCoro::Task<std::optional<QString>> AccessibilityService::readWithOwnWindow()
     // The answer is pasted after the window has gone, and only a focused window may take
     // the clipboard: it is taken now.
     if (self && text && !text->isEmpty())
-        m_backend->holdClipboard();
+        co_await m_backend->holdClipboardFromNewWindow();
     co_return text;
 }
 

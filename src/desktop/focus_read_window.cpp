@@ -36,6 +36,9 @@ void FocusReadWindow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QPalette palette = QGuiApplication::palette();
     painter.fillRect(QRect(QPoint(), size()), palette.color(QPalette::Window));
+    // Frameless: an edge of its own keeps it apart from a window of the same colour.
+    painter.setPen(palette.color(QPalette::Mid));
+    painter.drawRect(QRect(QPoint(), size()).adjusted(0, 0, -1, -1));
     painter.setPen(palette.color(QPalette::WindowText));
     painter.setFont(QGuiApplication::font());
     painter.drawText(QRect(QPoint(), size()), Qt::AlignCenter, QString::fromUtf8(label));

@@ -2,6 +2,7 @@
 
 #include "wayland_connection.h"
 #include "wayland_data_control.h"
+#include "wayland_input_serial.h"
 #include "wayland_toplevels.h"
 #include "wayland_virtual_keyboard.h"
 #include "console.h"
@@ -147,6 +148,15 @@ void WaylandAccessibilityBackend::holdClipboard()
     held->setText(m_qtClipboard.text().value_or(QString()));
     QGuiApplication::clipboard()->setMimeData(held, QClipboard::Clipboard);
     m_held = held;
+}
+
+QCoro::Task<> WaylandAccessibilityBackend::holdClipboardFromNewWindow()
+{
+    QPointer<WaylandAccessibilityBackend> self(this);
+    if (!m_dataControl && m_keyboard)
+        co_await WaylandInputSerial::obtain(*m_keyboard);
+    if (self)
+        holdClipboard();
 }
 
 QMimeData* WaylandAccessibilityBackend::heldClipboard() const

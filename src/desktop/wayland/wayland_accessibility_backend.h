@@ -47,6 +47,7 @@ public:
     std::shared_ptr<QMimeData> clipboardSnapshot() override;
     void restoreClipboard(const QMimeData& saved) override;
     void holdClipboard() override;
+    QCoro::Task<> holdClipboardFromNewWindow() override;
     bool modifiersHeld() override;
     void releaseHeldModifiers() override {}
     void sendChord(Chord chord) override;
