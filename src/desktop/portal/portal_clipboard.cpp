@@ -5,6 +5,7 @@
 #include "portal_request.h"
 #include "signal_or_timeout.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
@@ -26,6 +27,30 @@ const QStringList& textTypes()
 {
     static const QStringList types{QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain"),
                                    QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"), QStringLiteral("TEXT")};
+    return types;
+}
+
+// GNOME's portal passed mutter's own names through before it translated them: "mime-types"
+// as a structure of one string list, and "session-is-owner".
+QVariant option(const QVariantMap& options, const QString& name)
+{
+    return options.value(name, options.value(QString(name).replace(QLatin1Char('_'), QLatin1Char('-'))));
+}
+
+QStringList offeredTypes(const QVariantMap& options)
+{
+    const QVariant value = option(options, QStringLiteral("mime_types"));
+    if (value.metaType() != QMetaType::fromType<QDBusArgument>())
+        return value.toStringList();
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    QStringList types;
+    if (argument.currentType() == QDBusArgument::StructureType) {
+        argument.beginStructure();
+        argument >> types;
+        argument.endStructure();
+    } else {
+        argument >> types;
+    }
     return types;
 }
 } // namespace
@@ -105,7 +130,7 @@ void PortalClipboard::onOwnerChanged(const QDBusObjectPath& session, const QVari
         return;
     // Whatever was being read belongs to an owner that is gone.
     ++m_generation;
-    if (options.value(QStringLiteral("session_is_owner")).toBool()) {
+    if (option(options, QStringLiteral("session_is_owner")).toBool()) {
         // Ours since setText(); a read of an owner that came just before is dropped.
         if (m_ownsText && m_served)
             m_text = QString::fromUtf8(*m_served);
@@ -114,7 +139,7 @@ void PortalClipboard::onOwnerChanged(const QDBusObjectPath& session, const QVari
     m_text.reset();
     m_served.reset();
     m_ownsText = false;
-    const QStringList offered = qdbus_cast<QStringList>(options.value(QStringLiteral("mime_types")));
+    const QStringList offered = offeredTypes(options);
     for (const QString& type : textTypes()) {
         if (offered.contains(type)) {
             read(type, m_generation);
