@@ -1,5 +1,6 @@
 #include "portal_keyboard.h"
 
+#include "portal_clipboard.h"
 #include "private_path.h"
 #include "signal_or_timeout.h"
 
@@ -75,6 +76,16 @@ void PortalKeyboard::saveToken(const QString& token)
     file.commit();
 }
 
+void PortalKeyboard::shareClipboard(PortalClipboard* clipboard)
+{
+    m_clipboard = clipboard;
+}
+
+bool PortalKeyboard::clipboardEnabled() const
+{
+    return !m_session.isEmpty() && m_clipboard && m_clipboard->isBound();
+}
+
 void PortalKeyboard::askAgain()
 {
     if (!m_session.isEmpty())
@@ -99,6 +110,8 @@ void PortalKeyboard::onSessionClosed()
     m_bus.disconnect(QString::fromLatin1(PortalRequest::service), m_session, QStringLiteral("org.freedesktop.portal.Session"),
                      QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
     m_session.clear();
+    if (m_clipboard)
+        m_clipboard->bind({});
     if (m_state == State::granted)
         setState(readToken().isEmpty() ? State::notAsked : State::remembered);
 }
@@ -140,12 +153,23 @@ QCoro::Task<bool> PortalKeyboard::openSession()
     const QString selectDevices = QStringLiteral("SelectDevices");
     const PortalResponse selected =
         co_await PortalRequest::call(m_bus, interface, selectDevices, sessionArgument, devices, m_timeout);
+    // The clipboard is asked for before the start, and follows the session from then on:
+    // the desktop may report its owner as soon as the session starts. (No co_await amid a
+    // chain of &&: GCC 12 evaluates it even when the terms before it were false.)
+    if (selected.ok() && m_clipboard) {
+        const bool requested = co_await requestClipboard(session);
+        if (requested && m_clipboard)
+            m_clipboard->bind(session);
+    }
     PortalResponse started = selected;
     if (selected.ok()) {
         const QString startMethod = QStringLiteral("Start");
         const QVariantList startArguments = sessionArgument + QVariantList{QString()};
         started = co_await PortalRequest::call(m_bus, interface, startMethod, startArguments, {}, m_timeout);
     }
+    const bool keyboardAllowed = (started.results.value(QStringLiteral("devices")).toUInt() & keyboardDevice) != 0;
+    if (m_clipboard && (!keyboardAllowed || !started.results.value(QStringLiteral("clipboard_enabled")).toBool()))
+        m_clipboard->bind({});
     if (!started.ok()) {
         m_bus.asyncCall(QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service), session,
                                                        QStringLiteral("org.freedesktop.portal.Session"),
@@ -156,7 +180,7 @@ QCoro::Task<bool> PortalKeyboard::openSession()
             setState(State::refused, QStringLiteral("The desktop did not allow Tovalin to type into your window"));
         co_return false;
     }
-    if ((started.results.value(QStringLiteral("devices")).toUInt() & keyboardDevice) == 0) {
+    if (!keyboardAllowed) {
         setState(State::refused, QStringLiteral("The desktop allowed no keyboard for Tovalin to type with"));
         co_return false;
     }
@@ -167,6 +191,19 @@ QCoro::Task<bool> PortalKeyboard::openSession()
                   QStringLiteral("Closed"), this, SLOT(onSessionClosed()));
     setState(State::granted);
     co_return true;
+}
+
+QCoro::Task<bool> PortalKeyboard::requestClipboard(const QString& session)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service),
+                                                          QString::fromLatin1(PortalRequest::objectPath),
+                                                          QStringLiteral("org.freedesktop.portal.Clipboard"),
+                                                          QStringLiteral("RequestClipboard"));
+    message << QVariant::fromValue(QDBusObjectPath(session)) << QVariantMap();
+    QDBusPendingCallWatcher watcher(m_bus.asyncCall(message, int(m_timeout.count())));
+    if (!watcher.isFinished())
+        co_await SignalOrTimeout(&watcher, &QDBusPendingCallWatcher::finished, m_timeout);
+    co_return watcher.isFinished() && !watcher.isError();
 }
 
 QCoro::Task<bool> PortalKeyboard::chord(QList<int> modifiers, int key)

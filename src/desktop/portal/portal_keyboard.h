@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QCoro/QCoroTask>
 #include <chrono>
@@ -13,6 +14,8 @@
 // keyboard-only session the desktop asks the user about once, kept across starts by a
 // restore token in the state folder (0600, replaced after every start). Keys go by keysym,
 // so the chord is the same on every layout.
+class PortalClipboard;
+
 class PortalKeyboard : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +43,12 @@ public:
     // Why typing is impossible, for the user; empty unless refused or failed.
     const QString& problem() const { return m_problem; }
 
+    // Asks for the desktop's clipboard with every session from now on (where the desktop
+    // offers the Clipboard portal); the clipboard then follows the session while it is up.
+    void shareClipboard(PortalClipboard* clipboard);
+    // The session is up and the desktop let it use the clipboard.
+    bool clipboardEnabled() const;
+
     // Opens the session when there is none: true once keys can be typed.
     QCoro::Task<bool> start();
     // Presses the modifiers, taps the key and releases the modifiers (X keysyms); starts
@@ -58,6 +67,7 @@ private slots:
 
 private:
     QCoro::Task<bool> openSession();
+    QCoro::Task<bool> requestClipboard(const QString& session);
     void setState(State state, const QString& problem = {});
     QString readToken() const;
     void saveToken(const QString& token);
@@ -69,4 +79,5 @@ private:
     State m_state = State::notAsked;
     QString m_problem;
     bool m_starting = false;
+    QPointer<PortalClipboard> m_clipboard;
 };

@@ -31,6 +31,8 @@ PortalOffer PortalOffer::probe(const QDBusConnection& bus, std::chrono::millisec
         return offer;
     offer.remoteDesktop = versionOf(bus, QStringLiteral("org.freedesktop.portal.RemoteDesktop"), timeout);
     offer.globalShortcuts = versionOf(bus, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), timeout);
+    if (offer.remoteDesktop >= 1)
+        offer.clipboard = versionOf(bus, QStringLiteral("org.freedesktop.portal.Clipboard"), timeout);
     return offer;
 }
 

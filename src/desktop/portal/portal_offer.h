@@ -9,6 +9,8 @@
 struct PortalOffer {
     uint globalShortcuts = 0;
     uint remoteDesktop = 0;
+    // Tied to a RemoteDesktop session: the clipboard without a window (frontend 1.18+).
+    uint clipboard = 0;
 
     // Asks org.freedesktop.portal.Desktop once per interface. It waits for the answers:
     // meant for the start, before any window is up, with a short time-out.

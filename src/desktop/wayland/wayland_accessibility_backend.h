@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <memory>
 
+class PortalClipboard;
 class PortalKeyboard;
 class WaylandConnection;
 class WaylandDataControl;
@@ -41,6 +42,9 @@ public:
     QStringList windowClass(quint64 window) override;
     std::optional<QString> selectionText() override;
     bool readsOnlyWithFocus() override { return !m_dataControl; }
+    bool copiesWithoutFocus() override { return m_portalClipboard != nullptr; }
+    QCoro::Task<bool> prepareCopy() override;
+    std::chrono::milliseconds copyWait() const override;
     std::optional<QString> clipboardText() override;
     void clearClipboard() override;
     void setClipboardText(const QString& text) override;
@@ -56,6 +60,10 @@ public:
 private:
     explicit WaylandAccessibilityBackend(std::unique_ptr<WaylandConnection> connection);
     QCoro::Task<> sendPortalChord(Chord chord);
+    // Before the desktop's dialog, which names no reason.
+    void explainPortalConsent();
+    // The portal session is up with the desktop's clipboard: every clipboard call goes there.
+    bool clipboardThroughPortal() const;
 
     std::unique_ptr<WaylandConnection> m_connection;
     WaylandParts m_parts;
@@ -63,6 +71,7 @@ private:
     std::unique_ptr<WaylandDataControl> m_dataControl;
     std::unique_ptr<WaylandVirtualKeyboard> m_keyboard;
     std::unique_ptr<PortalKeyboard> m_portalKeyboard;
+    std::unique_ptr<PortalClipboard> m_portalClipboard;
     SystemClipboard m_qtClipboard;
     // What the portal's keyboard needs the user to know, after the palette has gone.
     DesktopNotifier m_notifier;

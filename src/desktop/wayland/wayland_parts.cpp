@@ -30,6 +30,7 @@ WaylandParts WaylandParts::choose(const QList<WaylandGlobal>& offered, const Por
         && offeredVersion(offered, QLatin1String("wl_seat")) >= 1;
     parts.portalShortcuts = portals.globalShortcuts >= 1;
     parts.portalKeyboard = !parts.virtualKeyboard && portals.remoteDesktop >= 1;
+    parts.portalClipboard = parts.portalKeyboard && !parts.readsWithoutFocus() && portals.clipboard >= 1;
     return parts;
 }
 
@@ -56,5 +57,6 @@ QString WaylandParts::describe() const
              virtualKeyboard ? QStringLiteral("virtual-keyboard")
                  : portalKeyboard ? QStringLiteral("RemoteDesktop portal")
                                   : QStringLiteral("impossible (no virtual-keyboard)"))
+        + (portalClipboard ? QStringLiteral("; clipboard: Clipboard portal") : QString())
         + (portalShortcuts ? QStringLiteral("; hotkeys: GlobalShortcuts portal") : QString());
 }

@@ -34,6 +34,9 @@ struct WaylandParts {
     // keyboard is offered.
     bool portalShortcuts = false;
     bool portalKeyboard = false;
+    // The Clipboard portal of the portal keyboard's session, where only the palette could
+    // read otherwise: a command hotkey copies the selection through it.
+    bool portalClipboard = false;
 
     static WaylandParts choose(const QList<WaylandGlobal>& offered, const PortalOffer& portals = {},
                                const QProcessEnvironment& environment = {});
