@@ -38,9 +38,9 @@ RunFeedback::RunFeedback(AppState& appState, QSystemTrayIcon* trayIcon, std::fun
     connect(&appState, &AppState::answerLeftOnClipboard, this, [this](const Command& command) {
         m_notifier.notify(command.name, QStringLiteral("The window changed; the answer is on the clipboard"));
     });
-    connect(&appState, &AppState::noTextSelected, this, [this] {
+    connect(&appState, &AppState::noTextSelected, this, [this](const QString& reason) {
         m_notifier.notify(QStringLiteral("No text selected"),
-                          QStringLiteral("Select some text first, then press the hotkey again."));
+                          reason.isEmpty() ? QStringLiteral("Select some text first, then press the hotkey again.") : reason);
     });
     showBusy();
 }

@@ -324,7 +324,7 @@ QCoro::Task<> AppState::runOnSelection(Command command)
         co_return;
     if (!text || text->isEmpty()) {
         Console::line(QStringLiteral("No text selected for command hotkey"));
-        emit noTextSelected();
+        emit noTextSelected(access->readProblem());
         co_return;
     }
     co_await executeCommand(std::move(command), *text);
@@ -403,7 +403,7 @@ QCoro::Task<> AppState::openOverlay()
         if (text && !text->isEmpty())
             setSelectedText(*text);
         else
-            emit noTextSelected();
+            emit noTextSelected(access->readProblem());
     }
     setOverlayVisible(true);
 }
@@ -428,8 +428,10 @@ QCoro::Task<> AppState::readSelectionBesideOverlay()
     m_readingSelection = false;
     if (text && !text->isEmpty())
         setSelectedText(*text);
+    else if (SelectionAccess* access = accessibilityService())
+        emit noTextSelected(access->readProblem());
     else
-        emit noTextSelected();
+        emit noTextSelected({});
     emit selectionRead();
 }
 

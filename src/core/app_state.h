@@ -176,7 +176,8 @@ signals:
     // The user left the window the text came from before the answer arrived.
     void answerLeftOnClipboard(const Command& command);
     // The palette or a command hotkey found nothing selected.
-    void noTextSelected();
+    // reason: what stopped the read, empty when nothing was selected.
+    void noTextSelected(const QString& reason);
     // A read begun by openOverlayBeforeText() ended, with text or without, or the palette closed.
     void selectionRead();
 

@@ -19,6 +19,9 @@ public:
     virtual QCoro::Task<std::optional<QString>> getSelectedText() = 0;
     // The same, read while the palette is on screen (after readsBesidePalette() said so).
     virtual QCoro::Task<std::optional<QString>> getSelectedTextBesidePalette() { return getSelectedText(); }
+    // Why the last read found no text when something else than an empty selection stopped
+    // it, for the user; empty otherwise.
+    virtual QString readProblem() { return {}; }
     // The window the user works in now (an opaque id); nothing when unknown.
     virtual std::optional<quint64> frontWindow() { return std::nullopt; }
     // Said while the palette still has the focus, just before it closes for a run whose

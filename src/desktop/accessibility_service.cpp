@@ -45,6 +45,7 @@ bool AccessibilityService::readsBesidePalette()
 
 QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
 {
+    m_readProblem.clear();
     if (!checkPermission()) {
         Console::line(QStringLiteral("Accessibility permission not granted"));
         co_return std::nullopt;
@@ -81,6 +82,7 @@ QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedText()
 
 QCoro::Task<std::optional<QString>> AccessibilityService::getSelectedTextBesidePalette()
 {
+    m_readProblem.clear();
     if (checkPermission() && m_backend->readsOnlyWithFocus())
         co_return co_await readWithFocus();
     co_return co_await getSelectedText();
@@ -113,7 +115,8 @@ QCoro::Task<std::optional<QString>> AccessibilityService::readWithFocus()
     if (!self)
         co_return std::nullopt;
     if (!QGuiApplication::focusWindow()) {
-        Console::line(QStringLiteral("No selection: Tovalin's window did not get the focus to read it"));
+        m_readProblem = QStringLiteral("Tovalin's window did not get the focus to read it");
+        Console::line(QStringLiteral("No selection: ") + m_readProblem);
         co_return std::nullopt;
     }
     // No copy fallback here: Ctrl+C would go to the palette, which has the focus.

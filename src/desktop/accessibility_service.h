@@ -37,6 +37,7 @@ public:
     QCoro::Task<std::optional<QString>> getSelectedText() override;
     QCoro::Task<std::optional<QString>> getSelectedTextBesidePalette() override;
     QCoro::Task<std::optional<QString>> copySelectionViaClipboard();
+    QString readProblem() override { return m_readProblem; }
     std::optional<quint64> frontWindow() override;
     void answerWillFollow() override;
     bool pasteText(const QString& text, std::optional<quint64> intoWindow = std::nullopt,
@@ -58,4 +59,5 @@ private:
 
     std::unique_ptr<AccessibilityBackend> m_backend;
     quint64 m_clipboardChanges = 0;
+    QString m_readProblem;
 };

@@ -85,6 +85,28 @@ private slots:
             sheet->close();
         }
     }
+
+    // A command hotkey that finds no text says why, where something stopped the read.
+    void noTextSaysWhy()
+    {
+        for (const QString& problem : {QString(), QStringLiteral("Tovalin's window did not get the focus to read it")}) {
+            FakeNotificationServer server(bus->address());
+            QVERIFY(server.isRegistered());
+            MemoryDefaultsStore defaults;
+            RecordingHotkeyRegistry hotkeys;
+            FakeSelectionAccess access;
+            access.problem = problem;
+            AppState state({&defaults, &hotkeys, &access, nullptr});
+            AppDelegate delegate(state, hotkeys, access);
+            delegate.applicationDidFinishLaunching();
+            QTRY_VERIFY(delegate.runFeedback());
+            state.runOnSelection(state.commands().first());
+            QTRY_COMPARE_WITH_TIMEOUT(server.calls().size(), 1, 5000);
+            QCOMPARE(server.calls().first().summary, QString("No text selected"));
+            QCOMPARE(server.calls().first().body,
+                     problem.isEmpty() ? QString("Select some text first, then press the hotkey again.") : problem);
+        }
+    }
 };
 
 QTEST_MAIN(TestRunFeedback)

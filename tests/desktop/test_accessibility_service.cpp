@@ -146,6 +146,7 @@ private slots:
         QCOMPARE(desktop->sent.size(), c.chords);
         QCOMPARE(desktop->clipboard, c.clipboardAfter);
         QCOMPARE(console.lines, c.line.isEmpty() ? QStringList{} : QStringList{c.line});
+        QCOMPARE(service->readProblem(), c.line.startsWith("No selection: ") ? c.line.mid(14) : QString());
         // Beside the palette, which has the focus, a copy chord would go to the palette.
         const qsizetype sent = desktop->sent.size();
         if (c.focusOnly)

@@ -149,7 +149,7 @@ private slots:
         QVERIFY(palette.waitForFinished(10000) && palette.exitCode() == 0);
         QVERIFY(QTest::qWaitFor([&] { return field.timesLeft() == 1; }, 5000)); // to the palette
         QVERIFY(gnome->press({returnKey}));
-        QVERIFY(answerDialog(true));
+        QVERIFY2(answerDialog(true), (output += app.readAllStandardOutput() + app.readAllStandardError()).constData());
         QTRY_COMPARE_WITH_TIMEOUT(field.text(), QString("Say: The cat sat. Bye"), 10000);
         QVERIFY(readFile(log).contains("teh cat sat."));
 

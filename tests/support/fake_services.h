@@ -71,6 +71,8 @@ struct FakeSelectionAccess : SelectionAccess {
     QStringList leftOnClipboard;    // answers withheld because the window changed
 
     FakeSelectionAccess() { clock.start(); }
+    QString problem;                // why a read found no text
+    QString readProblem() override { return problem; }
     std::optional<quint64> frontWindow() override { return front; }
     QCoro::Task<std::optional<QString>> getSelectedText() override
     {
